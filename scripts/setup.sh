@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, and nothing twice:
+# Debian packages that are missing, then the browser-test packages from npm.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+want=(
+  cmake g++ make pkg-config ccache
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
+  libimagequant-dev libgif-dev libstb-dev
+  xvfb xauth python3 python3-xlib desktop-file-utils
+  chromium nodejs npm fonts-dejavu-core
+)
+# node and npm may come from elsewhere than Debian; then leave them be.
+command -v node >/dev/null 2>&1 && want=("${want[@]/nodejs}")
+command -v npm  >/dev/null 2>&1 && want=("${want[@]/npm}")
+
+missing=()
+for p in "${want[@]}"; do
+  [ -n "$p" ] || continue
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The gallery page is checked in a real browser driven by playwright-core.
+if [ -f tests/e2e/package-lock.json ]; then
+  if [ ! -d tests/e2e/node_modules ] || [ tests/e2e/package-lock.json -nt tests/e2e/node_modules ]; then
+    (cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+fi

@@ -1,0 +1,23 @@
+#pragma once
+#include "platform/canvas.h"
+#include <QFrame>
+
+// Picture1: shows the canvas's persistent image inside a 2-pixel sunken
+// border. A click on it asks for the background colour.
+class CanvasView : public QFrame {
+    Q_OBJECT
+public:
+    CanvasView(Canvas *canvas, QWidget *parent);
+    // Follows the canvas's outer size (whole pixels).
+    void sync();
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    Canvas *m_canvas;
+};

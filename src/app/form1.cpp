@@ -1,0 +1,399 @@
+#include "form1.h"
+#include "canvasview.h"
+#include "picturelist.h"
+#include "seam.h"
+#include "splittext.h"
+#include "thumbs/quality.h"
+#include "windows/form2.h"
+#include "gallery/frmweb.h"
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+
+QString Form1::VersionText;
+
+namespace {
+// Positions and sizes come in twips; 15 twips are one pixel.
+QRect tw(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+template <typename W>
+W *place(W *w, const char *name, const QRect &geometry)
+{
+    w->setObjectName(QString::fromUtf8(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &g)
+{
+    return place(new QLabel(text, parent), name, g);
+}
+}
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tumbilder"));
+    // The layout is in twips made for an 8-point face; a smaller pixel size
+    // keeps every caption inside its control.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    // The canvas starts with the platform's face colour until a swatch is chosen.
+    m_canvas = Canvas(3615, 3615, Canvas::fromColor(palette().color(QPalette::Button)));
+    buildControls();
+    setTabOrder();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls()
+{
+    Frame2 = place(new QGroupBox(this), "Frame2", tw(120, 0, 1815, 1095));
+    Label1 = label(Frame2, "Label1", QStringLiteral("Höjd"), tw(120, 240, 375, 255));
+    Text1 = place(new QLineEdit(QStringLiteral("237"), Frame2), "Text1", tw(720, 240, 615, 285));
+    Label3 = label(Frame2, "Label3", QStringLiteral("pxl"), tw(1440, 240, 195, 195));
+    Label2 = label(Frame2, "Label2", QStringLiteral("Bredd"), tw(120, 600, 495, 255));
+    Text2 = place(new QLineEdit(QStringLiteral("237"), Frame2), "Text2", tw(720, 600, 615, 285));
+    Label4 = label(Frame2, "Label4", QStringLiteral("pxl"), tw(1440, 600, 195, 195));
+    for (QLineEdit *readout : {Text1, Text2}) {
+        readout->setEnabled(false);
+        readout->setMaxLength(3);
+    }
+    for (QLabel *pxl : {Label3, Label4})
+        pxl->adjustSize();
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+
+    Frame1 = place(new QGroupBox(this), "Frame1", tw(2040, 0, 1575, 1095));
+    const char *optNames[] = {"Lås höjd", "Lås bredd", "Lås båda", "Procent"};
+    const QRect optGeometry[] = {tw(120, 120, 1215, 195), tw(120, 360, 1095, 195), tw(120, 600, 1215, 195),
+                                 tw(120, 840, 855, 195)};
+    auto *group = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        optlas[i] = place(new QRadioButton(QString::fromUtf8(optNames[i]), Frame1), "optlås", optGeometry[i]);
+        optlas[i]->setProperty("index", i);
+        group->addButton(optlas[i], i);
+    }
+    optlas[2]->setChecked(true);
+    connect(group, &QButtonGroup::idClicked, this, [this](int id) { optlas_Click(id); });
+    cmdprocent = place(new QPushButton(QStringLiteral("..."), Frame1), "cmdprocent", tw(1080, 795, 255, 225));
+    connect(cmdprocent, &QPushButton::clicked, this, [this] { cmdprocent_Click(); });
+
+    Frame3 = place(new QGroupBox(this), "Frame3", tw(3720, 0, 3495, 1095));
+    Label6 = label(Frame3, "Label6", QStringLiteral("Lägg till"), tw(120, 240, 975, 255));
+    plusfilnamn1 = place(new QLineEdit(Frame3), "plusfilnamn1", tw(720, 240, 1095, 285));
+    Label8 = label(Frame3, "Label8", QStringLiteral("innan filnamnet."), tw(1920, 240, 1215, 255));
+    Label7 = label(Frame3, "Label7", QStringLiteral("Lägg till"), tw(120, 600, 855, 255));
+    plusfilnamn2 = place(new QLineEdit(QStringLiteral("_s"), Frame3), "plusfilnamn2", tw(720, 600, 1095, 285));
+    Label9 = label(Frame3, "Label9", QStringLiteral("efter filnamnet."), tw(1920, 600, 1095, 255));
+
+    Image1 = place(new QLabel(this), "Image1", tw(6720, 120, 480, 480));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/tumbilder-32.png")));
+
+    HScroll1 = place(new QScrollBar(Qt::Horizontal, this), "HScroll1", tw(360, 1200, 3615, 255));
+    VScroll1 = place(new QScrollBar(Qt::Vertical, this), "VScroll1", tw(120, 1440, 255, 3615));
+    for (QScrollBar *bar : {HScroll1, VScroll1}) {
+        bar->setRange(1215, 3615);
+        bar->setSingleStep(25);
+        bar->setPageStep(100);
+        bar->setValue(3615);
+    }
+    // A value change and a drag run the same steps, so the canvas follows the thumb.
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+
+    Picture1 = new CanvasView(&m_canvas, this);
+    place(Picture1, "Picture1", tw(360, 1440, 3615, 3615));
+    Picture1->setToolTip(QStringLiteral("Klicka för att välja bakgrundsfärg"));
+    connect(Picture1, &CanvasView::clicked, this, [this] { Picture1_Click(); });
+
+    Label5 = label(this, "Label5", QStringLiteral("Dra & släpp dina bilder i listan nedan."), tw(4080, 1200, 3255, 255));
+    List1 = new PictureList(this);
+    place(List1, "List1", tw(4080, 1440, 3135, 2595));
+    List1->setAcceptDrops(true);
+    List1->setDragDropMode(QAbstractItemView::DropOnly);
+    connect(List1, &PictureList::filesDropped, this, [this](const QStringList &p, int bad) { List1_OLEDragDrop(p, bad); });
+
+    cmdtestabild = place(new QPushButton(QStringLiteral("Testa markerad bild"), this), "cmdtestabild",
+                         tw(4080, 4080, 1815, 375));
+    connect(cmdtestabild, &QPushButton::clicked, this, [this] { cmdtestabild_Click(); });
+    cmd_tomlista = place(new QPushButton(QStringLiteral("Töm lista"), this), "cmd_tömlista", tw(6000, 4080, 1215, 375));
+    connect(cmd_tomlista, &QPushButton::clicked, this, [this] { cmd_tomlista_Click(); });
+    Command1 = place(new QPushButton(QStringLiteral("Kör!"), this), "Command1", tw(4080, 4560, 1815, 495));
+    QFont bold = Command1->font();
+    bold.setBold(true);
+    Command1->setFont(bold);
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    cmdhelp = place(new QPushButton(QStringLiteral("&Hjälp"), this), "cmdhelp", tw(6000, 4560, 1215, 495));
+    connect(cmdhelp, &QPushButton::clicked, this, [this] { cmdhelp_Click(); });
+
+    Frame4 = place(new QGroupBox(QStringLiteral("Spara som"), this), "Frame4", tw(120, 5160, 3855, 1095));
+    optbmp = place(new QRadioButton(QStringLiteral("BMP"), Frame4), "optbmp", tw(120, 240, 735, 255));
+    optjpg = place(new QRadioButton(QStringLiteral("JPG"), Frame4), "optjpg", tw(120, 480, 615, 255));
+    Label10 = label(Frame4, "Label10", QStringLiteral("-------> Kvalitet (1 - 100):"), tw(840, 480, 1935, 255));
+    txtjpg = place(new QLineEdit(QStringLiteral("65"), Frame4), "txtjpg", tw(2760, 480, 735, 285));
+    optgif = place(new QRadioButton(QStringLiteral("GIF"), Frame4), "optgif", tw(120, 720, 615, 255));
+    optbmp->setChecked(true);   // the stored layout; Form_Load selects JPG
+    connect(txtjpg, &QLineEdit::textChanged, this, [this] { txtjpg_Change(); });
+    txtjpg->installEventFilter(this);
+
+    Frame5 = place(new QGroupBox(QStringLiteral("Websida"), this), "Frame5", tw(4080, 5160, 3135, 1095));
+    chkweb = place(new QCheckBox(QStringLiteral("Skapa websida med bilderna"), Frame5), "chkweb",
+                   tw(120, 240, 2895, 255));
+    connect(chkweb, &QCheckBox::clicked, this, [this] { chkweb_Click(); });
+    cmdweb = place(new QPushButton(QStringLiteral("Inställningar..."), Frame5), "cmdweb", tw(1200, 600, 1335, 375));
+    cmdweb->setEnabled(false);
+    connect(cmdweb, &QPushButton::clicked, this, [this] { cmdweb_Click(); });
+}
+
+void Form1::setTabOrder()
+{
+    const QList<QWidget *> order = {Picture1, List1, HScroll1, VScroll1, cmd_tomlista, Command1, cmdtestabild,
+                                    cmdhelp, optlas[0], optlas[1], optlas[2], Text2, Text1, plusfilnamn2,
+                                    plusfilnamn1, optjpg, optgif, optbmp, txtjpg, optlas[3], cmdprocent,
+                                    chkweb, cmdweb};
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    Picture1->setFocus();
+}
+
+void Form1::Form_Load()
+{
+    const QIcon icon(QPixmap(QStringLiteral(":/tumbilder-32.png")));
+    setWindowIcon(icon);
+    VersionText = QString::number(TUMBILDER_VERSION_MAJOR) + QLatin1Char('.')
+                  + QString::number(TUMBILDER_VERSION_MINOR) + QString::number(TUMBILDER_VERSION_REVISION);
+    // The visible client area; the working controls are plain data, not a hidden strip.
+    setFixedSize(488, 422);
+    optjpg->setChecked(true);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+QSize Form1::picture2Inner() const
+{
+    const int border = 2 * CanvasBorderPixels;
+    return QSize(twipsToPixels(float(HScroll1->value())) - border, twipsToPixels(float(VScroll1->value())) - border);
+}
+
+SizeMode Form1::sizeMode() const
+{
+    for (int i = 0; i < 4; ++i)
+        if (optlas[i]->isChecked())
+            return SizeMode(i);
+    return SizeMode::None;
+}
+
+OutputFormat Form1::outputFormat() const
+{
+    if (optjpg->isChecked())
+        return OutputFormat::Jpg;
+    if (optgif->isChecked())
+        return OutputFormat::Gif;
+    return OutputFormat::Bmp;
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtjpg && event->type() == QEvent::FocusOut)
+        txtjpg_LostFocus();
+    return QWidget::eventFilter(watched, event);
+}
+
+namespace {
+// Replaces the text only when it differs, so the caret stays put while the
+// user types a number that needs no change.
+void normaliseQualityBox(QLineEdit *box, bool whileTyping)
+{
+    const auto next = normalisedQuality(box->text(), whileTyping);
+    if (next && *next != box->text())
+        box->setText(*next);
+}
+}
+
+void Form1::txtjpg_Change()
+{
+    normaliseQualityBox(txtjpg, true);
+}
+
+void Form1::txtjpg_LostFocus()
+{
+    normaliseQualityBox(txtjpg, false);
+}
+
+void Form1::chkweb_Click()
+{
+    cmdweb->setEnabled(chkweb->checkState() == Qt::Checked);
+}
+
+void Form1::optlas_Click(int index)
+{
+    if (index == 3 && m_procentTag.isEmpty()) {
+        m_procentTag = QStringLiteral("50");
+        cmdprocent->setToolTip(QStringLiteral("50%"));
+    }
+}
+
+void Form1::HScroll1_Change()
+{
+    m_canvas.setWidth(float(HScroll1->value()));
+    Picture1->sync();
+    Text2->setText(QString::number(picture2Inner().width()));
+}
+
+void Form1::VScroll1_Change()
+{
+    m_canvas.setHeight(float(VScroll1->value()));
+    Picture1->sync();
+    Text1->setText(QString::number(picture2Inner().height()));
+}
+
+void Form1::cmdprocent_Click()
+{
+    int answer = 0;
+    while (answer < 1 || answer > 100) {
+        const auto text = Seam::current().inputBox(
+            this, QStringLiteral("Ange önskad storlek av originalstorleken, i procent (1 - 100)"),
+            QStringLiteral("Procent av original"), QStringLiteral("50"));
+        if (!text)
+            continue;
+        if (const auto v = textToInt16(*text))
+            answer = *v;
+    }
+    m_procentTag = QString::number(answer);
+    cmdprocent->setToolTip(m_procentTag + QLatin1Char('%'));
+}
+
+void Form1::appendReport(const QString &line)
+{
+    if (!m_form2)
+        m_form2 = new Form2(this);
+    m_form2->appendLine(line);
+}
+
+QString Form1::reportText() const
+{
+    return m_form2 ? m_form2->reportText() : QString();
+}
+
+DrawSettings Form1::drawSettings() const
+{
+    DrawSettings s;
+    s.size = {sizeMode(), txtlashojd, txtlasbredd, m_procentTag};
+    s.canvas = {m_canvas.width(), m_canvas.height()};
+    s.background = m_canvas.backColour();
+    return s;
+}
+
+void Form1::showDrawn(const DrawResult &drawn)
+{
+    m_canvas.setWidth(drawn.canvas.width);
+    m_canvas.setHeight(drawn.canvas.height);
+    if (!drawn.loadedPicture.isNull())
+        m_canvas.setPicture(drawn.loadedPicture);
+    else
+        m_canvas.setPersistentImage(drawn.image);
+    Picture1->sync();
+}
+
+void Form1::scaleFailed(const Failure &f)
+{
+    Seam::current().message(this,
+                            QStringLiteral("Ett fel uppstod då bilden skulle skalas om: ") + f.description
+                                + QLatin1Char('\r') + QStringLiteral("Felkod: ") + QString::number(f.number),
+                            QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
+}
+
+void Form1::cmdtestabild_Click()
+{
+    QListWidgetItem *item = List1->currentItem();
+    const QString path = item && item->isSelected() ? item->text() : QString();
+    if (path.isEmpty()) {
+        Seam::current().message(this, QStringLiteral("Markera en bild i listan för att se den som miniatyr!"),
+                                QStringLiteral("Tumbilder"), Seam::Icon::Warning);
+        return;
+    }
+    DrawSettings s = drawSettings();
+    s.applySizeMode = false;
+    const DrawResult drawn = drawThumbnail(s, path);
+    if (drawn.status == DrawResult::Drawn)
+        showDrawn(drawn);
+    else if (drawn.status == DrawResult::ScaleFailed)
+        scaleFailed(drawn.failure);
+}
+
+bool Form1::cmd_ritabild_Click()
+{
+    const QString folder = selectedIndex >= 0 && selectedIndex < listsokvag.size() ? listsokvag[selectedIndex] : QString();
+    const QString file = selectedIndex >= 0 && selectedIndex < listfil.size() ? listfil[selectedIndex] : QString();
+    const QString path = folder + file;
+    const DrawResult drawn = drawThumbnail(drawSettings(), path);
+    switch (drawn.status) {
+    case DrawResult::Drawn:
+        showDrawn(drawn);
+        return true;
+    case DrawResult::Missing:
+        appendReport(QStringLiteral("Fil saknas: ") + path);
+        return false;
+    case DrawResult::Unreadable:
+        appendReport(QStringLiteral("Kan inte läsa bilden: ") + path);
+        return false;
+    case DrawResult::ScaleFailed:
+        scaleFailed(drawn.failure);
+        return false;
+    }
+    return false;
+}
+
+void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
+{
+    for (const QString &path : paths) {
+        const QString ext = SplitText(path, QStringLiteral(".")).last().toLower();
+        if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg") || ext == QLatin1String("gif")
+            || ext == QLatin1String("bmp"))
+            List1->addItem(path);
+    }
+    if (bad >= 0) {
+        // Data that is not a local file cannot be read as a path: type mismatch.
+        Seam::current().message(this, QStringLiteral("Ett fel uppstod: 13"), QStringLiteral("Tumbilder"),
+                                Seam::Icon::None);
+    }
+}
+
+void Form1::cmd_tomlista_Click()
+{
+    List1->clear();
+    listsokvag.clear();
+    listfil.clear();
+    selectedIndex = -1;
+}
+
+void Form1::cmd_kor_Click()
+{
+    listsokvag.clear();
+    listfil.clear();
+    const QString sep = QString(QDir::separator());
+    for (int i = 0; i < List1->count(); ++i) {
+        const QStringList pieces = SplitText(List1->item(i)->text(), sep);
+        QString folder;
+        for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
+            folder += pieces[k] + sep;
+        listfil << pieces.last();
+        listsokvag << folder;
+    }
+}

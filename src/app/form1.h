@@ -1,0 +1,121 @@
+#pragma once
+#include "platform/canvas.h"
+#include "thumbs/drawing.h"
+#include "thumbs/naming.h"
+#include "gallery/frmweb.h"
+#include "windows/form2.h"
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class CanvasView;
+class PictureList;
+
+// The main window. It holds the controls and wires their handlers to the
+// logic in thumbs/, gallery/ and platform/; it computes nothing itself.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Program-wide version text, built at load ("1.30").
+    static QString VersionText;
+
+    // Working storage kept as plain data (never seen by the user).
+    QStringList listsokvag;     // listsökväg: folders, each ending with the separator
+    QStringList listfil;        // file names
+    QStringList listwebfiler;   // gallery entries of the last run, three rows each
+    int selectedIndex = -1;     // the index selected in the two derived lists
+    QString txtlasbredd;        // txtlåsbredd: lock-both width bound
+    QString txtlashojd;         // txtlåshöjd: lock-both height bound
+
+    Canvas &canvas() { return m_canvas; }
+    // The measuring twin's inner size in pixels.
+    QSize picture2Inner() const;
+    QString cmdprocentTag() const { return m_procentTag; }
+    QString cmdwebTag() const { return m_webMark; }
+    void setCmdwebTag(const QString &tag) { m_webMark = tag; }
+    SizeMode sizeMode() const;
+    OutputFormat outputFormat() const;
+
+    // The report text: lines are appended as CR LF + line; the report window
+    // exists (hidden) from the first line on.
+    void appendReport(const QString &line);
+    QString reportText() const;
+    Form2 *reportWindow() const { return m_form2; }
+    // The gallery settings window, created with its initial values on first use.
+    frmweb *webSettings();
+
+    // Handlers, named after their control and event.
+    void Form_Load();
+    void txtjpg_Change();
+    void txtjpg_LostFocus();
+    void chkweb_Click();
+    void cmdweb_Click();
+    void cmdhelp_Click();
+    void Picture1_Click();
+    void optlas_Click(int index);
+    void Text1_Change() {}
+    void HScroll1_Change();
+    void HScroll1_Scroll() { HScroll1_Change(); }
+    void VScroll1_Change();
+    void VScroll1_Scroll() { VScroll1_Change(); }
+    void cmdprocent_Click();
+    void cmdtestabild_Click();
+    // Draws the picture selected in the derived lists; true when the canvas
+    // now holds its thumbnail.
+    bool cmd_ritabild_Click();
+    void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
+    void cmd_tomlista_Click();
+    void cmd_kor_Click();
+    // Saves the canvas's thumbnail of the selected picture; an error that
+    // stops the run is returned.
+    Failure cmd_sparabild_Click();
+    void Command1_Click();
+    void skapa_htmlfil();
+
+    // The snapshot a run or a drawing works from.
+    DrawSettings drawSettings() const;
+    SaveSettings saveSettings() const;
+
+    // Worker threads for a run's drawing (0: all on the GUI thread).
+    void setThreads(int threads) { m_threads = threads; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void setTabOrder();
+    void showDrawn(const DrawResult &drawn);
+    void scaleFailed(const Failure &f);
+
+    Canvas m_canvas;
+    QString m_procentTag;
+    QString m_webMark;
+    int m_threads = 0;
+    QPointer<Form2> m_form2;
+    QPointer<frmweb> m_frmweb;
+
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10;
+    QLineEdit *Text1, *Text2, *plusfilnamn1, *plusfilnamn2, *txtjpg;
+    std::array<QRadioButton *, 4> optlas;
+    QPushButton *cmdprocent, *cmdtestabild, *cmd_tomlista, *Command1, *cmdhelp, *cmdweb;
+    QLabel *Image1;
+    QScrollBar *HScroll1, *VScroll1;
+    CanvasView *Picture1;
+    PictureList *List1;
+    QRadioButton *optbmp, *optjpg, *optgif;
+    QCheckBox *chkweb;
+};

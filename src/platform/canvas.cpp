@@ -1,0 +1,102 @@
+#include "canvas.h"
+#include "resample.h"
+#include <QColor>
+#include <QPainter>
+
+Canvas::Canvas(float widthTwips, float heightTwips, ColourValue background)
+    : m_width(widthTwips), m_height(heightTwips), m_background(background)
+{
+    resizeImage();
+}
+
+QColor Canvas::toColor(ColourValue v)
+{
+    return QColor(int(v & 0xff), int((v >> 8) & 0xff), int((v >> 16) & 0xff));
+}
+
+ColourValue Canvas::fromColor(const QColor &c)
+{
+    return ColourValue(c.red()) | ColourValue(c.green()) << 8 | ColourValue(c.blue()) << 16;
+}
+
+QSize Canvas::innerPixels() const
+{
+    const int border = 2 * CanvasBorderPixels;
+    return QSize(qMax(0, twipsToPixels(m_width) - border), qMax(0, twipsToPixels(m_height) - border));
+}
+
+void Canvas::setWidth(float twips)
+{
+    m_width = twips;
+    resizeImage();
+}
+
+void Canvas::setHeight(float twips)
+{
+    m_height = twips;
+    resizeImage();
+}
+
+// A new size keeps what was drawn (cut off or padded with the background),
+// as a persistent image does when its box is resized.
+void Canvas::resizeImage()
+{
+    const QSize size = innerPixels();
+    if (m_image.size() == size)
+        return;
+    QImage next(size, QImage::Format_RGB32);
+    next.fill(toColor(m_background));
+    if (!m_image.isNull() && !size.isEmpty()) {
+        QPainter p(&next);
+        p.drawImage(0, 0, m_image);
+    }
+    m_image = next;
+}
+
+void Canvas::erase()
+{
+    m_image.fill(toColor(m_background));
+    if (!m_picture.isNull() && !m_image.isNull()) {
+        QPainter p(&m_image);
+        p.drawImage(0, 0, m_picture);
+    }
+}
+
+void Canvas::setBackColour(ColourValue colour)
+{
+    m_background = colour;
+    erase();
+}
+
+void Canvas::setPicture(const QImage &picture)
+{
+    m_picture = picture;
+    erase();
+}
+
+void Canvas::clearPicture()
+{
+    m_picture = QImage();
+    erase();
+}
+
+void Canvas::paintStretched(const QImage &image, const QRectF &targetTwips)
+{
+    if (image.isNull() || m_image.isNull())
+        return;
+    const QRect px(int(roundHalfEven(targetTwips.x() / TwipsPerPixel)),
+                   int(roundHalfEven(targetTwips.y() / TwipsPerPixel)),
+                   int(roundHalfEven(targetTwips.width() / TwipsPerPixel)),
+                   int(roundHalfEven(targetTwips.height() / TwipsPerPixel)));
+    if (px.width() <= 0 || px.height() <= 0)
+        return;
+    const QImage scaled = resampleTo(image, px.size());
+    QPainter p(&m_image);
+    p.drawImage(px.topLeft(), scaled);
+}
+
+void Canvas::setPersistentImage(const QImage &image)
+{
+    m_picture = QImage();
+    m_image = image.convertToFormat(QImage::Format_RGB32);
+}

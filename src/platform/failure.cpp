@@ -1,0 +1,12 @@
+#include "failure.h"
+#include <cstring>
+
+Failure systemFailure(int errnum)
+{
+    return {errnum, QString::fromLocal8Bit(std::strerror(errnum))};
+}
+
+Failure failure(int number, const QString &description)
+{
+    return {number, description};
+}

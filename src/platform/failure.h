@@ -1,0 +1,22 @@
+#pragma once
+#include <QString>
+
+// An error as the user sees it: a number and a description. File-system
+// failures carry errno and the system's text; decoder and encoder failures
+// carry our own fixed codes below.
+struct Failure {
+    int number = 0;
+    QString description;
+    bool failed() const { return number != 0; }
+};
+
+namespace FailureCode {
+constexpr int NotAPicture = 481;      // not a picture we can decode
+constexpr int PictureTooLarge = 482;  // declared size beyond what we will allocate
+constexpr int EncoderFailed = 483;    // the GIF, JPEG or BMP encoder gave up
+constexpr int BadFileName = 52;       // a name no file can have (separator or NUL in it)
+}
+
+// errno with the system's own description.
+Failure systemFailure(int errnum);
+Failure failure(int number, const QString &description);

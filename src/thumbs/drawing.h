@@ -1,0 +1,33 @@
+#pragma once
+#include "geometry.h"
+#include "platform/failure.h"
+#include "platform/units.h"
+#include <QImage>
+#include <QString>
+
+// Everything drawing one thumbnail needs, taken from the window once.
+struct DrawSettings {
+    SizeSettings size;
+    CanvasSize canvas;          // the canvas's size before this picture
+    ColourValue background = 0xC0C0C0;
+    bool applySizeMode = true;  // false for the preview: fit into the canvas as it is
+};
+
+struct DrawResult {
+    enum Status { Drawn, Missing, Unreadable, ScaleFailed } status = Missing;
+    CanvasSize canvas;          // the canvas's size after sizing
+    QImage image;               // the persistent image (inner area) when Drawn
+    // The picture stays loaded (too small to need fitting): `loadedPicture`
+    // is shown at natural size from the inner top-left corner.
+    QImage loadedPicture;
+    Failure failure;            // why it is Unreadable or ScaleFailed
+};
+
+// Measures, sizes, decodes once (small where the fit allows) and fits the
+// picture into a canvas over the background. Touches no widget and no shared
+// state, so it may run on any thread.
+DrawResult drawThumbnail(const DrawSettings &settings, const QString &path);
+
+// How many times larger than the target the decoder is asked to stay, so
+// the resampling filter has real detail to work from.
+constexpr int DecodeMargin = 3;

@@ -1,0 +1,27 @@
+#include "naming.h"
+#include "app/splittext.h"
+
+QString formatExtension(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Bmp:
+        return QStringLiteral(".bmp");
+    case OutputFormat::Gif:
+        return QStringLiteral(".gif");
+    case OutputFormat::Jpg:
+        break;
+    }
+    return QStringLiteral(".jpg");
+}
+
+ThumbName thumbName(const SaveSettings &s, const QString &folder, const QString &file)
+{
+    ThumbName n;
+    QStringList pieces = SplitText(file, QStringLiteral("."));
+    n.ext = pieces.takeLast();
+    n.base = pieces.join(QLatin1Char('.'));
+    const QString target = s.web ? s.pageFolder : folder;
+    n.stem = target + s.prefix + n.base + s.suffix;
+    n.entry = {folder, n.base + QLatin1Char('.') + n.ext, s.prefix + n.base + s.suffix};
+    return n;
+}

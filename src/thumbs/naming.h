@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+
+enum class OutputFormat { Bmp, Jpg, Gif };
+
+// The thumbnail's file extension with its dot: ".bmp", ".jpg" or ".gif".
+QString formatExtension(OutputFormat format);
+
+// One picture of a run on the gallery page: the source's folder (ending with
+// the separator), the source's file name, and the thumbnail's name without
+// folder and extension.
+struct GalleryEntry {
+    QString folder;
+    QString file;
+    QString thumb;
+    bool operator==(const GalleryEntry &) const = default;
+};
+
+// What saving needs besides the picture, taken from the window once.
+struct SaveSettings {
+    QString prefix;              // plusfilnamn1
+    QString suffix = "_s";       // plusfilnamn2
+    OutputFormat format = OutputFormat::Jpg;
+    int quality = 65;            // 1..100
+    bool web = false;            // chkweb ticked: thumbnails go to the page folder
+    QString pageFolder;          // txtmapp, ending with the separator
+};
+
+struct ThumbName {
+    QString base;                // file name less its last dot-piece
+    QString ext;                 // the last dot-piece
+    QString stem;                // target folder + prefix + base + suffix
+    GalleryEntry entry;
+    QString bmpName() const { return stem + QStringLiteral(".bmp"); }
+    QString nameFor(OutputFormat f) const { return stem + formatExtension(f); }
+};
+
+// Names the thumbnail of the picture `folder` + `file`.
+ThumbName thumbName(const SaveSettings &settings, const QString &folder, const QString &file);

@@ -1,0 +1,49 @@
+#pragma once
+#include "app/seam.h"
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// A seam for tests: records every message and input box, answers input boxes
+// from a script, and lets a test act on a window instead of blocking in exec().
+class ScriptedSeam : public Seam {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        Icon icon;
+    };
+    ScriptedSeam() { Seam::install(this); }
+    ~ScriptedSeam() override { Seam::install(nullptr); }
+
+    void message(QWidget *, const QString &text, const QString &title, Icon icon) override
+    {
+        messages.append({text, title, icon});
+    }
+    std::optional<QString> inputBox(QWidget *, const QString &prompt, const QString &title,
+                                    const QString &defaultText) override
+    {
+        inputs.append({prompt, title, defaultText});
+        if (answers.isEmpty())
+            return QStringLiteral("50");   // never leave a loop hanging
+        return answers.takeFirst();
+    }
+    void showModal(QDialog *dialog) override
+    {
+        shown.append(dialog ? dialog->objectName() : QString());
+        if (onModal)
+            onModal(dialog);
+    }
+    void openUrl(const QUrl &url) override { opened.append(url); }
+
+    struct Input {
+        QString prompt, title, defaultText;
+    };
+    QList<Message> messages;
+    QList<Input> inputs;
+    QList<std::optional<QString>> answers;   // nullopt is Cancel
+    QStringList shown;
+    QList<QUrl> opened;
+    std::function<void(QDialog *)> onModal;
+};
