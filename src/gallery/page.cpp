@@ -1,5 +1,154 @@
-// Placeholder until the page writer is built.
 #include "page.h"
+#include "platform/fileops.h"
+
+namespace {
+// Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page leaves
+// undefined. Every other byte is the Latin-1 code point of the same value.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+// Control characters would break the line-oriented file (CR, LF) or be
+// dropped from a URL by the browser (tab, LF).
+bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// The Windows-1252 byte of `c`, or -1 when the code page cannot hold it.
+int cp1252Byte(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return int(c);
+    for (int i = 0; i < 32; ++i) {
+        if (Cp1252High[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+void appendReference(QByteArray &out, char32_t c)
+{
+    out += "&#";
+    out += QByteArray::number(uint(c));
+    out += ';';
+}
+
+void appendPercent(QByteArray &out, char32_t c)
+{
+    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+    for (const char b : utf8) {
+        out += '%';
+        out += QByteArray::number(uchar(b), 16).toUpper().rightJustified(2, '0');
+    }
+}
+
+// One character of text or attribute value: HTML-escaped, in Windows-1252,
+// and as a numeric reference when the code page cannot hold it.
+void appendTextChar(QByteArray &out, char32_t c)
+{
+    switch (c) {
+    case '&':
+        out += "&amp;";
+        return;
+    case '<':
+        out += "&lt;";
+        return;
+    case '>':
+        out += "&gt;";
+        return;
+    case '"':
+        out += "&quot;";
+        return;
+    default:
+        break;
+    }
+    const int byte = isControl(c) ? -1 : cp1252Byte(c);
+    if (byte < 0)
+        appendReference(out, c);
+    else
+        out += char(byte);
+}
+
+QByteArray text(const QString &s)
+{
+    QByteArray out;
+    for (const char32_t c : s.toUcs4())
+        appendTextChar(out, c);
+    return out;
+}
+
+// A bare file name as a relative URL inside an attribute. Besides the
+// escaping of text, the characters that would end or redirect the URL are
+// percent-encoded: % (an escape of its own), # (fragment), ? (query), space,
+// \ (a separator in file URLs), : (a name like "foto:1.jpg" would read as a
+// scheme) and control characters.
+QByteArray urlText(const QString &s)
+{
+    QByteArray out;
+    for (const char32_t c : s.toUcs4()) {
+        if (isControl(c) || c == '%' || c == '#' || c == '?' || c == ' ' || c == '\\' || c == ':')
+            appendPercent(out, c);
+        else
+            appendTextChar(out, c);
+    }
+    return out;
+}
+
+void line(QByteArray &out, const QByteArray &content)
+{
+    out += content;
+    out += "\r\n";
+}
+}
+
 QString pagePath(const PageSettings &s) { return s.folder + QStringLiteral("bilder.html"); }
-QByteArray renderPage(const PageSettings &, const QList<GalleryEntry> &) { return {}; }
-Failure writeGallery(const PageSettings &, const QList<GalleryEntry> &) { return {}; }
+
+QByteArray renderPage(const PageSettings &s, const QList<GalleryEntry> &entries)
+{
+    const QByteArray title = text(s.title);
+    const QByteArray ext = text(formatExtension(s.format));
+    QByteArray out;
+    line(out, "<HTML>");
+    line(out, "<HEAD><TITLE>" + title + "</TITLE></HEAD>");
+    line(out, "<BODY bgcolor=\"#ffffff\" text=\"#000000\" link=\"#000000\" vlink=\"#000099\" "
+              "alink=\"#000066\">");
+    line(out, "<TABLE>");
+    line(out, "<TR><TD ALIGN=CENTER><FONT face=\"Verdana, Arial, Helvetica, Sans-Serif\" "
+              "size=\"+1\"><B>" + title + "</B></FONT></TD></TR>");
+    line(out, "<P>");
+    line(out, "<TR><TD ALIGN=CENTER><TABLE>");
+    line(out, "<TR>");
+    line(out, "<tr>");
+    int column = 0;
+    for (const GalleryEntry &e : entries) {
+        const QByteArray href = urlText(e.file);
+        const QByteArray name = text(e.file);
+        line(out, "<TD ALIGN=CENTER VALIGN=BOTTOM><FONT face=\"Verdana, Arial, Helvetica, "
+                  "Sans-Serif\" size=\"-2\"><A HREF=\"" + href + "\"><IMG SRC=\""
+                  + urlText(e.thumb) + ext + "\" ALT=\"" + name + "\"><BR>" + name
+                  + "</A></FONT></TD>");
+        // A row ends after every C-th cell; the next row starts with its first cell.
+        if (++column == s.columns) {
+            line(out, "</tr>");
+            column = 0;
+        }
+    }
+    line(out, "</TABLE></TD></TR>");
+    line(out, "<P><TR><TD ALIGN=CENTER><TR><TD ALIGN=CENTER></TD></TR>");
+    line(out, "</BODY>");
+    line(out, "</HTML>");
+    return out;
+}
+
+Failure writeGallery(const PageSettings &s, const QList<GalleryEntry> &entries)
+{
+    // Pictures first: the page is written only when everything it links to is
+    // in place, and then replaces the old page in one step, so a failure
+    // leaves the previous page as it was.
+    for (const GalleryEntry &e : entries) {
+        if (Failure f = copyReplacing(e.folder + e.file, s.folder + e.file); f.failed())
+            return f;
+    }
+    return writeReplacing(pagePath(s), renderPage(s, entries));
+}
