@@ -1,0 +1,97 @@
+// Opens generated gallery pages in headless Chromium and checks what a visitor
+// gets: the title, every thumbnail loaded, every link leading to the full-size
+// picture of its caption, and a grid of the chosen number of columns.
+//
+// usage: node check.mjs MANIFEST.json...   (GALLERY_SCREENSHOTS=DIR keeps pictures)
+import { chromium } from 'playwright-core';
+import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { basename, dirname, join } from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
+
+const manifests = process.argv.slice(2).map((p) => JSON.parse(readFileSync(p, 'utf8')));
+if (manifests.length === 0) {
+  console.error('usage: node check.mjs MANIFEST.json...');
+  process.exit(2);
+}
+
+let failed = 0;
+let passed = 0;
+function check(ok, what) {
+  if (ok) {
+    passed++;
+  } else {
+    failed++;
+    console.log(`FAIL: ${what}`);
+  }
+}
+
+function isFile(url) {
+  if (!url.startsWith('file:')) return false;
+  const path = fileURLToPath(url);
+  return existsSync(path) && statSync(path).isFile();
+}
+
+const profile = mkdtempSync(join(tmpdir(), 'tumbilder-chromium-'));
+const context = await chromium.launchPersistentContext(profile, {
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  timeout: 60000,
+  args: [
+    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  ],
+});
+
+try {
+  for (const m of manifests) {
+    const where = basename(dirname(dirname(m.page)));
+    const page = await context.newPage();
+    await page.goto(pathToFileURL(m.page).href, { waitUntil: 'load' });
+    const seen = await page.evaluate(() => {
+      const images = [...document.images];
+      const grid = images.length > 0 ? images[0].closest('table') : null;
+      return {
+        title: document.title,
+        images: images.map((i) => ({ src: i.src, alt: i.alt, loaded: i.complete && i.naturalWidth > 0 })),
+        links: [...document.links].map((a) => ({ href: a.href, caption: a.textContent })),
+        // The page opens its grid with an empty row; rows without cells take no room.
+        rows: grid ? [...grid.rows].map((r) => r.cells.length).filter((n) => n > 0) : [],
+      };
+    });
+    if (process.env.GALLERY_SCREENSHOTS) {
+      await page.screenshot({ path: join(process.env.GALLERY_SCREENSHOTS, `${where}.png`), fullPage: true });
+    }
+    await page.close();
+
+    check(seen.title === m.title, `${where}: title is ${JSON.stringify(seen.title)}, want ${JSON.stringify(m.title)}`);
+    check(seen.images.length === m.files.length, `${where}: ${seen.images.length} images for ${m.files.length} pictures`);
+    check(seen.links.length === m.files.length, `${where}: ${seen.links.length} links for ${m.files.length} pictures`);
+    seen.images.forEach((img, i) => {
+      check(img.loaded, `${where}: thumbnail ${img.src} did not load`);
+      check(img.alt === m.files[i], `${where}: ALT ${JSON.stringify(img.alt)}, want ${JSON.stringify(m.files[i])}`);
+    });
+    seen.links.forEach((link, i) => {
+      const want = m.files[i];
+      check(link.caption === want, `${where}: caption ${JSON.stringify(link.caption)}, want ${JSON.stringify(want)}`);
+      check(isFile(link.href), `${where}: link ${link.href} leads to no file`);
+      if (link.href.startsWith('file:')) {
+        const target = fileURLToPath(link.href);
+        check(basename(target) === want && dirname(target) === dirname(m.page),
+          `${where}: link ${link.href} leads to ${target}, want ${want} beside the page`);
+      }
+    });
+    const rows = seen.rows;
+    const cells = rows.reduce((a, b) => a + b, 0);
+    check(cells === m.files.length, `${where}: ${cells} cells in the grid for ${m.files.length} pictures`);
+    check(rows.slice(0, -1).every((n) => n === m.columns) && rows.length > 0
+      && rows[rows.length - 1] >= 1 && rows[rows.length - 1] <= m.columns,
+      `${where}: rows of ${JSON.stringify(rows)} cells, want ${m.columns} per row`);
+  }
+} finally {
+  await context.close();
+  rmSync(profile, { recursive: true, force: true });
+}
+
+console.log(`gallery pages: ${manifests.length}, checks passed: ${passed}, failed: ${failed}`);
+process.exit(failed > 0 ? 1 : 0);
