@@ -3,9 +3,13 @@
 
 class QCheckBox;
 class QComboBox;
-class QFrame;
+class QFileSystemModel;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTreeView;
+class DriveFolders;
 
 // "Skapa websida": the gallery page's settings. "&Stäng" hides it and keeps
 // every setting; the title-bar close box destroys it (the owner then forgets
@@ -24,6 +28,14 @@ public:
     void Command3_Click();      // "Bläddra..."
     void Command4_Click();      // "OK" of the folder chooser
     void Command5_Click();      // "&Avbryt" of the folder chooser
+    void Drive1_Change();       // a drive was chosen in Drive1
+
+    // The folder chooser's current folder (native separators, no trailing
+    // separator except for a root); empty when none is current.
+    QString dir1Path() const;
+    // Makes `path` the chooser's current folder, switching the tree to the
+    // drive that holds it. False (and nothing changes) when it can't be shown.
+    bool setDir1Path(const QString &path);
 
 signals:
     // "&Stäng": whether the folder in txtmapp exists (the folder mark).
@@ -34,8 +46,20 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QFrame *Frame1, *Frame2;
+    void buildChooser();
+    void buildSettings();
+    void fillDrives();
+    bool showDrive(const QString &root);
+
+    QGroupBox *Frame1, *Frame2;
+    QTreeView *Dir1;
+    QComboBox *Drive1;
+    QPushButton *Command2, *Command3, *Command4, *Command5;
     QComboBox *listkolumn;
     QLineEdit *txttitel, *txtmapp;
     QCheckBox *chkweblasare;
+    QLabel *Label1, *Label2, *Label3;
+    QFileSystemModel *m_folders;
+    DriveFolders *m_drive;       // shows only the chosen drive's tree
+    QString m_driveRoot;
 };
