@@ -21,6 +21,12 @@
 
 QString Form1::VersionText;
 
+static void initResources()
+{
+    // The icon lives in a static library, whose resources must be registered by hand.
+    Q_INIT_RESOURCE(tumbilder);
+}
+
 namespace {
 // Positions and sizes come in twips; 15 twips are one pixel.
 QRect tw(int left, int top, int width, int height)
@@ -46,6 +52,7 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
+    initResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tumbilder"));
     // The layout is in twips made for an 8-point face; a smaller pixel size
@@ -112,6 +119,8 @@ void Form1::buildControls()
         bar->setSingleStep(25);
         bar->setPageStep(100);
         bar->setValue(3615);
+        // Tab stops, so the canvas size can be set from the keyboard too.
+        bar->setFocusPolicy(Qt::StrongFocus);
     }
     // A value change and a drag run the same steps, so the canvas follows the thumb.
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });

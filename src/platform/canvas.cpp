@@ -2,6 +2,7 @@
 #include "resample.h"
 #include <QColor>
 #include <QPainter>
+#include <cmath>
 
 Canvas::Canvas(float widthTwips, float heightTwips, ColourValue background)
     : m_width(widthTwips), m_height(heightTwips), m_background(background)
@@ -84,10 +85,17 @@ void Canvas::paintStretched(const QImage &image, const QRectF &targetTwips)
 {
     if (image.isNull() || m_image.isNull())
         return;
-    const QRect px(int(roundHalfEven(targetTwips.x() / TwipsPerPixel)),
-                   int(roundHalfEven(targetTwips.y() / TwipsPerPixel)),
-                   int(roundHalfEven(targetTwips.width() / TwipsPerPixel)),
-                   int(roundHalfEven(targetTwips.height() / TwipsPerPixel)));
+    // Edges in pixels. An edge less than a pixel from the inner area's edge
+    // goes onto it, so the fit's four-decimal factors never leave a stray
+    // line of background beside a picture that fills the thumbnail.
+    const double w = m_image.width(), h = m_image.height();
+    auto snap = [](double v, double edge) { return std::fabs(v - edge) < 1.0 ? edge : v; };
+    const double left = snap(targetTwips.left() / TwipsPerPixel, 0);
+    const double top = snap(targetTwips.top() / TwipsPerPixel, 0);
+    const double right = snap(targetTwips.right() / TwipsPerPixel, w);
+    const double bottom = snap(targetTwips.bottom() / TwipsPerPixel, h);
+    const int x0 = int(roundHalfEven(left)), y0 = int(roundHalfEven(top));
+    const QRect px(x0, y0, int(roundHalfEven(right)) - x0, int(roundHalfEven(bottom)) - y0);
     if (px.width() <= 0 || px.height() <= 0)
         return;
     const QImage scaled = resampleTo(image, px.size());

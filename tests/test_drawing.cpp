@@ -1,0 +1,275 @@
+// Drawing one picture into the canvas: the size modes on real pictures,
+// the fit, the preview, missing and unreadable files, decoding once.
+#include "app/form1.h"
+#include "platform/picture.h"
+#include "platform/resample.h"
+#include "scriptedseam.h"
+#include "windows/form2.h"
+#include <QtTest>
+#include <QImageWriter>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <cmath>
+
+namespace {
+// A picture with detail everywhere, so misplaced or blurred drawing shows.
+QImage pattern(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 255) / w, (y * 255) / h, ((x / 8 + y / 8) % 2) ? 200 : 40));
+    return img;
+}
+
+QString writePicture(const QString &path, int w, int h, const char *format = "jpeg")
+{
+    QImageWriter writer(path, format);
+    writer.setQuality(95);
+    if (!writer.write(pattern(w, h)))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+double psnr(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 0;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                sum += d * d;
+        }
+    const double mse = sum / (3.0 * a.width() * a.height());
+    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+int countColour(const QImage &img, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += (img.pixel(x, y) & 0xffffff) == (colour & 0xffffff);
+    return n;
+}
+}
+
+Q_DECLARE_METATYPE(SizeMode)
+
+class TestDrawing : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void sizeModes_data();
+    void sizeModes();
+    void matchesReference();
+    void smallPictureStaysTopLeft();
+    void decodesOnce();
+    void missingAndUnreadable_data();
+    void missingAndUnreadable();
+    void previewNeedsSelection();
+    void previewIgnoresSizeMode();
+    void reportWindow();
+
+private:
+    QTemporaryDir dir;
+    QString big;     // 1600 x 1200
+    QString small;   // 100 x 80
+};
+
+void TestDrawing::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    big = writePicture(dir.filePath("stor bild.jpg"), 1600, 1200);
+    small = writePicture(dir.filePath("liten.bmp"), 100, 80, "bmp");
+}
+
+void TestDrawing::sizeModes_data()
+{
+    QTest::addColumn<SizeMode>("mode");
+    QTest::addColumn<QString>("percent");
+    QTest::addColumn<QSize>("inner");
+    // Canvas 3615 x 3615; 1600 x 1200 pixels.
+    QTest::newRow("lock height: about 4820 wide") << SizeMode::LockHeight << "" << QSize(317, 237);
+    QTest::newRow("lock width") << SizeMode::LockWidth << "" << QSize(237, 177);
+    QTest::newRow("lock both") << SizeMode::LockBoth << "" << QSize(237, 177);
+    QTest::newRow("percent 50: 800 x 600 outer") << SizeMode::Percent << "50" << QSize(796, 596);
+}
+
+void TestDrawing::sizeModes()
+{
+    QFETCH(SizeMode, mode);
+    QFETCH(QString, percent);
+    QFETCH(QSize, inner);
+    const ColourValue magenta = 0xFF00FF;
+    DrawSettings s;
+    s.size = {mode, "3615", "3615", percent};
+    s.canvas = {3615, 3615};
+    s.background = magenta;
+    const DrawResult r = drawThumbnail(s, big);
+    QCOMPARE(r.status, DrawResult::Drawn);
+    QCOMPARE(r.image.size(), inner);
+    if (mode == SizeMode::LockHeight)
+        QVERIFY(std::fabs(r.canvas.width - 4820.f) < 1);
+    // The picture fills the whole inner area: no background is left over.
+    QCOMPARE(countColour(r.image, qRgb(255, 0, 255)), 0);
+}
+
+void TestDrawing::matchesReference()
+{
+    // Reference: the full-size decode resampled straight to the thumbnail size.
+    QImage full(big);
+    DrawSettings s;
+    s.size = {SizeMode::LockBoth, "3615", "3615", ""};
+    s.canvas = {3615, 3615};
+    const DrawResult r = drawThumbnail(s, big);
+    const QImage reference = resampleTo(full.convertToFormat(QImage::Format_RGB32), r.image.size());
+    // Shrinking on load loses a little against a full decode; 35 dB is far
+    // beyond what the eye sees and well above a misplaced or blurred picture (~20 dB).
+    const double quality = psnr(r.image, reference);
+    qInfo("PSNR against the full-size reference: %.1f dB", quality);
+    QVERIFY(quality > 35);
+}
+
+void TestDrawing::smallPictureStaysTopLeft()
+{
+    DrawSettings s;
+    s.applySizeMode = false;
+    s.canvas = {3615, 3615};
+    s.background = 0x00FF00;   // green
+    const DrawResult r = drawThumbnail(s, small);
+    QCOMPARE(r.status, DrawResult::Drawn);
+    QVERIFY(!r.loadedPicture.isNull());
+    QCOMPARE(r.image.size(), QSize(237, 237));
+    QCOMPARE(r.image.pixel(0, 0), QImage(small).pixel(0, 0));
+    QCOMPARE(r.image.pixel(99, 79), QImage(small).pixel(99, 79));
+    QCOMPARE(r.image.pixel(100, 80) & 0xffffff, 0x00FF00u);
+    QCOMPARE(countColour(r.image, qRgb(0, 255, 0)), 237 * 237 - 100 * 80);
+}
+
+void TestDrawing::decodesOnce()
+{
+    Form1 form;
+    form.List1_OLEDragDrop({big, small});
+    form.cmd_kor_Click();
+    for (int i = 0; i < 2; ++i) {
+        form.selectedIndex = i;
+        const quint64 before = PictureReader::decodeCount();
+        QVERIFY(form.cmd_ritabild_Click());
+        QCOMPARE(PictureReader::decodeCount() - before, quint64(1));
+    }
+}
+
+void TestDrawing::missingAndUnreadable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");   // empty: no file at all
+    QTest::addColumn<QString>("line");
+    QTest::newRow("missing") << "borta.jpg" << QByteArray() << "Fil saknas: ";
+    QTest::newRow("text named jpg") << "text.jpg" << QByteArray("inte en bild") << "Kan inte läsa bilden: ";
+    QTest::newRow("zero bytes") << "tom.gif" << QByteArray("") << "Fil saknas: ";
+}
+
+void TestDrawing::missingAndUnreadable()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, line);
+    const QString path = dir.filePath(name);
+    if (!content.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    Form1 form;
+    form.List1_OLEDragDrop({big, path});
+    form.cmd_kor_Click();
+    form.selectedIndex = 0;
+    QVERIFY(form.cmd_ritabild_Click());
+    const QImage before = form.canvas().persistentImage();
+    form.selectedIndex = 1;
+    QVERIFY(!form.cmd_ritabild_Click());
+    QCOMPARE(form.reportText(), QStringLiteral("\r\n") + line + path);
+    QCOMPARE(form.canvas().persistentImage(), before);
+}
+
+void TestDrawing::previewNeedsSelection()
+{
+    ScriptedSeam seam;
+    Form1 form;
+    form.List1_OLEDragDrop({big});
+    const QImage before = form.canvas().persistentImage();
+    form.cmdtestabild_Click();
+    QCOMPARE(seam.messages.size(), 1);
+    QCOMPARE(seam.messages[0].text, QStringLiteral("Markera en bild i listan för att se den som miniatyr!"));
+    QCOMPARE(seam.messages[0].title, QStringLiteral("Tumbilder"));
+    QCOMPARE(seam.messages[0].icon, Seam::Icon::Warning);
+    QCOMPARE(form.canvas().persistentImage(), before);
+}
+
+void TestDrawing::previewIgnoresSizeMode()
+{
+    ScriptedSeam seam;
+    QImage first;
+    for (int mode = 0; mode < 4; ++mode) {
+        Form1 form;
+        form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[mode]->click();
+        form.List1_OLEDragDrop({big});
+        auto *list = form.findChild<QListWidget *>(QStringLiteral("List1"));
+        list->setCurrentRow(0);
+        form.cmdtestabild_Click();
+        QCOMPARE(form.canvas().width(), 3615.f);
+        QCOMPARE(form.canvas().height(), 3615.f);
+        if (mode == 0)
+            first = form.canvas().persistentImage();
+        else
+            QCOMPARE(form.canvas().persistentImage(), first);
+    }
+    QVERIFY(seam.messages.isEmpty());
+    // A file that vanished after it was listed: silently nothing new.
+    Form1 form;
+    form.List1_OLEDragDrop({dir.filePath("finns-inte.jpg")});
+    form.findChild<QListWidget *>(QStringLiteral("List1"))->setCurrentRow(0);
+    const QImage before = form.canvas().persistentImage();
+    form.cmdtestabild_Click();
+    QCOMPARE(form.canvas().persistentImage(), before);
+    QVERIFY(form.reportText().isEmpty());
+    QVERIFY(seam.messages.isEmpty());
+}
+
+void TestDrawing::reportWindow()
+{
+    Form1 form;
+    QVERIFY(!form.reportWindow());
+    form.appendReport(QStringLiteral("Fil saknas: /a.jpg"));
+    QVERIFY(form.reportWindow());
+    QVERIFY(!form.reportWindow()->isVisible());
+    form.appendReport(QStringLiteral("Filen finns redan: /b_s.jpg"));
+    QCOMPARE(form.reportText(), QStringLiteral("\r\nFil saknas: /a.jpg\r\nFilen finns redan: /b_s.jpg"));
+    auto *text = form.reportWindow()->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(!text->isReadOnly());
+    QCOMPARE(form.reportWindow()->windowTitle(), QStringLiteral("Info"));
+
+    form.reportWindow()->close();
+    QTRY_VERIFY(!form.reportWindow());
+
+    // Enter (even in the text box) and Escape close the window and discard the report.
+    for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        form.appendReport(QStringLiteral("rad"));
+        QPointer<Form2> window = form.reportWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *box = window->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key(key));
+        QTRY_VERIFY(window.isNull());
+        QVERIFY(form.reportText().isEmpty());
+    }
+}
+
+QTEST_MAIN(TestDrawing)
+#include "test_drawing.moc"

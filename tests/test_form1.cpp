@@ -1,0 +1,398 @@
+// The main window as a user meets it: controls, start values, small rules,
+// the percentage box, the picture list and its drops.
+#include "app/form1.h"
+#include "scriptedseam.h"
+#include <QtTest>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { form = std::make_unique<Form1>(); }
+    void cleanup() { form.reset(); }
+    void window();
+    void controls_data();
+    void controls();
+    void tabOrder();
+    void qualityTyping_data();
+    void qualityTyping();
+    void qualityCaretStays();
+    void chkwebEnablesSettings();
+    void scrollBars_data();
+    void scrollBars();
+    void percentDialog_data();
+    void percentDialog();
+    void percentDefault();
+    void drops();
+    void dropOfNonLocalData();
+    void clearAndRebuild();
+
+private:
+    template <typename T = QWidget>
+    T *child(const char *name) const
+    {
+        return form->findChild<T *>(QString::fromUtf8(name));
+    }
+    QRadioButton *opt(int index) const
+    {
+        for (auto *b : form->findChildren<QRadioButton *>(QStringLiteral("optlås")))
+            if (b->property("index").toInt() == index)
+                return b;
+        return nullptr;
+    }
+    void drop(const QList<QUrl> &urls);
+    QStringList listItems() const;
+
+    std::unique_ptr<Form1> form;
+};
+
+void TestForm1::window()
+{
+    QCOMPARE(form->windowTitle(), QStringLiteral("Tumbilder"));
+    QCOMPARE(form->size(), QSize(488, 422));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(!(form->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!form->windowIcon().isNull());
+    QVERIFY(!child<QLabel>("Image1")->pixmap().isNull());
+    QCOMPARE(Form1::VersionText, QStringLiteral("1.30"));
+    QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
+    QCOMPARE(form->outputFormat(), OutputFormat::Jpg);
+    QVERIFY(form->cmdprocentTag().isEmpty());
+    QVERIFY(form->cmdwebTag().isEmpty());
+    QVERIFY(form->txtlasbredd.isEmpty() && form->txtlashojd.isEmpty());
+    QVERIFY(child<QPushButton>("Command1")->font().bold());
+    QVERIFY(!child<QPushButton>("cmdhelp")->font().bold());
+    QCOMPARE(child("Picture1")->toolTip(), QStringLiteral("Klicka för att välja bakgrundsfärg"));
+    QVERIFY(!child<QLineEdit>("Text1")->isEnabled());
+    QCOMPARE(child<QLineEdit>("Text1")->maxLength(), 3);
+    QCOMPARE(child<QLineEdit>("Text2")->maxLength(), 3);
+}
+
+void TestForm1::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("checked");
+    auto row = [](const char *name, const char *kind, const char *caption, int l, int t, int w, int h,
+                  bool enabled = true, bool checked = false) {
+        QTest::newRow(name) << QString::fromUtf8(name) << kind << QString::fromUtf8(caption) << QRect(l, t, w, h)
+                            << enabled << checked;
+    };
+    row("Frame2", "QGroupBox", "", 120, 0, 1815, 1095);
+    row("Label1", "QLabel", "Höjd", 120, 240, 375, 255);
+    row("Text1", "QLineEdit", "237", 720, 240, 615, 285, false);
+    row("Label2", "QLabel", "Bredd", 120, 600, 495, 255);
+    row("Text2", "QLineEdit", "237", 720, 600, 615, 285, false);
+    row("Frame1", "QGroupBox", "", 2040, 0, 1575, 1095);
+    row("cmdprocent", "QPushButton", "...", 1080, 795, 255, 225);
+    row("Frame3", "QGroupBox", "", 3720, 0, 3495, 1095);
+    row("Label6", "QLabel", "Lägg till", 120, 240, 975, 255);
+    row("plusfilnamn1", "QLineEdit", "", 720, 240, 1095, 285);
+    row("Label8", "QLabel", "innan filnamnet.", 1920, 240, 1215, 255);
+    row("Label7", "QLabel", "Lägg till", 120, 600, 855, 255);
+    row("plusfilnamn2", "QLineEdit", "_s", 720, 600, 1095, 285);
+    row("Label9", "QLabel", "efter filnamnet.", 1920, 600, 1095, 255);
+    row("Image1", "QLabel", "", 6720, 120, 480, 480);
+    row("HScroll1", "QScrollBar", "", 360, 1200, 3615, 255);
+    row("VScroll1", "QScrollBar", "", 120, 1440, 255, 3615);
+    row("Picture1", "CanvasView", "", 360, 1440, 3615, 3615);
+    row("Label5", "QLabel", "Dra & släpp dina bilder i listan nedan.", 4080, 1200, 3255, 255);
+    row("List1", "PictureList", "", 4080, 1440, 3135, 2595);
+    row("cmdtestabild", "QPushButton", "Testa markerad bild", 4080, 4080, 1815, 375);
+    row("cmd_tömlista", "QPushButton", "Töm lista", 6000, 4080, 1215, 375);
+    row("Command1", "QPushButton", "Kör!", 4080, 4560, 1815, 495);
+    row("cmdhelp", "QPushButton", "&Hjälp", 6000, 4560, 1215, 495);
+    row("Frame4", "QGroupBox", "Spara som", 120, 5160, 3855, 1095);
+    row("optbmp", "QRadioButton", "BMP", 120, 240, 735, 255);
+    row("optjpg", "QRadioButton", "JPG", 120, 480, 615, 255, true, true);
+    row("Label10", "QLabel", "-------> Kvalitet (1 - 100):", 840, 480, 1935, 255);
+    row("txtjpg", "QLineEdit", "65", 2760, 480, 735, 285);
+    row("optgif", "QRadioButton", "GIF", 120, 720, 615, 255);
+    row("Frame5", "QGroupBox", "Websida", 4080, 5160, 3135, 1095);
+    row("chkweb", "QCheckBox", "Skapa websida med bilderna", 120, 240, 2895, 255);
+    row("cmdweb", "QPushButton", "Inställningar...", 1200, 600, 1335, 375, false);
+}
+
+void TestForm1::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    QFETCH(bool, enabled);
+    QFETCH(bool, checked);
+    QWidget *w = form->findChild<QWidget *>(name);
+    QVERIFY2(w, qPrintable(name));
+    QCOMPARE(QString::fromLatin1(w->metaObject()->className()), kind);
+    QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(w->isEnabled(), enabled);
+    QString text;
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        text = b->text();
+        QCOMPARE(b->isChecked(), checked);
+    } else if (auto *l = qobject_cast<QLabel *>(w)) {
+        text = l->text();
+    } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
+        text = e->text();
+    } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
+        text = g->title();
+    }
+    QCOMPARE(text, caption);
+}
+
+void TestForm1::tabOrder()
+{
+    const QList<QWidget *> expected = {
+        child("Picture1"), child("List1"), child("HScroll1"), child("VScroll1"), child("cmd_tömlista"),
+        child("Command1"), child("cmdtestabild"), child("cmdhelp"), opt(0), opt(1), opt(2), child("plusfilnamn2"),
+        child("plusfilnamn1"), child("optjpg"), child("txtjpg"), opt(3), child("cmdprocent"), child("chkweb")};
+    // Disabled read-outs, unchecked members of a group and the disabled
+    // settings button are skipped by Tab; the chain itself holds them all.
+    QList<QWidget *> chain;
+    QWidget *w = child("Picture1");
+    for (int i = 0; i < 40 && w; ++i) {
+        if (w->isEnabled() && w->focusPolicy() & Qt::TabFocus && !chain.contains(w))
+            chain << w;
+        w = w->nextInFocusChain();
+        if (w == child("Picture1"))
+            break;
+    }
+    QList<QWidget *> filtered;
+    for (QWidget *c : chain)
+        if (expected.contains(c))
+            filtered << c;
+    QCOMPARE(filtered, expected);
+    QCOMPARE(opt(0)->text(), QStringLiteral("Lås höjd"));
+    QCOMPARE(opt(1)->text(), QStringLiteral("Lås bredd"));
+    QCOMPARE(opt(2)->text(), QStringLiteral("Lås båda"));
+    QCOMPARE(opt(3)->text(), QStringLiteral("Procent"));
+    QVERIFY(opt(2)->isChecked());
+}
+
+void TestForm1::qualityTyping_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("afterLeaving");
+    QTest::newRow("digit by digit") << "42" << "42" << "42";
+    QTest::newRow("100") << "100" << "100" << "100";
+    QTest::newRow("700 becomes 100 at the third digit") << "700" << "100" << "100";
+    QTest::newRow("0 becomes 65") << "0" << "65" << "65";
+    QTest::newRow("abc becomes 65") << "abc" << "65" << "65";
+    // A lone minus has no number yet and becomes 65, so -5 only arrives pasted.
+    QTest::newRow("minus typed") << "-5" << "100" << "100";
+    QTest::newRow("nothing typed stays empty") << "" << "" << "65";
+}
+
+void TestForm1::qualityTyping()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(QString, afterLeaving);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto *box = child<QLineEdit>("txtjpg");
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), QString());
+    QTest::keyClicks(box, keys);
+    QCOMPARE(box->text(), shown);
+    child("plusfilnamn1")->setFocus();
+    QCOMPARE(box->text(), afterLeaving);
+}
+
+void TestForm1::qualityCaretStays()
+{
+    child<QLineEdit>("txtjpg")->selectAll();
+    child<QLineEdit>("txtjpg")->insert(QStringLiteral("-5"));
+    QCOMPARE(child<QLineEdit>("txtjpg")->text(), QStringLiteral("-5"));
+    auto *box = child<QLineEdit>("txtjpg");
+    box->setText(QStringLiteral("85"));
+    box->setCursorPosition(1);
+    form->txtjpg_Change();
+    QCOMPARE(box->cursorPosition(), 1);
+}
+
+void TestForm1::chkwebEnablesSettings()
+{
+    form->show();
+    auto *chk = child<QCheckBox>("chkweb");
+    auto *settings = child<QPushButton>("cmdweb");
+    QTest::mouseClick(chk, Qt::LeftButton);
+    QVERIFY(settings->isEnabled());
+    QTest::mouseClick(chk, Qt::LeftButton);
+    QVERIFY(!settings->isEnabled());
+}
+
+void TestForm1::scrollBars_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("readout");
+    QTest::newRow("minimum") << 1215 << "77";
+    QTest::newRow("maximum") << 3615 << "237";
+    QTest::newRow("middle") << 2400 << "156";
+}
+
+void TestForm1::scrollBars()
+{
+    QFETCH(int, value);
+    QFETCH(QString, readout);
+    auto *h = child<QScrollBar>("HScroll1");
+    auto *v = child<QScrollBar>("VScroll1");
+    QCOMPARE(h->minimum(), 1215);
+    QCOMPARE(h->maximum(), 3615);
+    QCOMPARE(h->singleStep(), 25);
+    QCOMPARE(h->pageStep(), 100);
+    // Leave the start value first so the handler runs even for 3615.
+    h->setValue(3000);
+    v->setValue(3000);
+    h->setValue(value);
+    QCOMPARE(child<QLineEdit>("Text2")->text(), readout);
+    QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("196"));
+    v->setValue(value);
+    QCOMPARE(child<QLineEdit>("Text1")->text(), readout);
+    QCOMPARE(form->canvas().width(), float(value));
+    QCOMPARE(form->canvas().height(), float(value));
+    QCOMPARE(form->canvas().innerPixels(), QSize(readout.toInt(), readout.toInt()));
+    QCOMPARE(form->picture2Inner(), QSize(readout.toInt(), readout.toInt()));
+}
+
+void TestForm1::percentDialog_data()
+{
+    QTest::addColumn<QList<std::optional<QString>>>("answers");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<int>("boxesShown");
+    using A = QList<std::optional<QString>>;
+    QTest::newRow("75 at once") << A{QStringLiteral("75")} << "75" << 1;
+    QTest::newRow("1 and 100 are accepted") << A{QStringLiteral("1")} << "1" << 1;
+    QTest::newRow("100") << A{QStringLiteral("100")} << "100" << 1;
+    QTest::newRow("refusals bring the box back")
+        << A{QStringLiteral("0"), QStringLiteral("101"), QStringLiteral("-5"), QStringLiteral("abc"), QString(),
+             std::nullopt, QStringLiteral("40000"), QStringLiteral("0.5"), QStringLiteral("1.5")}
+        << "2" << 9;
+}
+
+void TestForm1::percentDialog()
+{
+    QFETCH(QList<std::optional<QString>>, answers);
+    QFETCH(QString, tag);
+    QFETCH(int, boxesShown);
+    ScriptedSeam seam;
+    seam.answers = answers;
+    const CanvasSize before{form->canvas().width(), form->canvas().height()};
+    form->cmdprocent_Click();
+    QCOMPARE(seam.inputs.size(), boxesShown);
+    for (const auto &input : seam.inputs) {
+        QCOMPARE(input.prompt, QStringLiteral("Ange önskad storlek av originalstorleken, i procent (1 - 100)"));
+        QCOMPARE(input.title, QStringLiteral("Procent av original"));
+        QCOMPARE(input.defaultText, QStringLiteral("50"));
+    }
+    QCOMPARE(form->cmdprocentTag(), tag);
+    QCOMPARE(child("cmdprocent")->toolTip(), tag + "%");
+    QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
+    QCOMPARE(form->canvas().width(), before.width);
+}
+
+void TestForm1::percentDefault()
+{
+    form->show();
+    QTest::mouseClick(opt(0), Qt::LeftButton);
+    QVERIFY(form->cmdprocentTag().isEmpty());
+    QTest::mouseClick(opt(3), Qt::LeftButton);
+    QCOMPARE(form->sizeMode(), SizeMode::Percent);
+    QCOMPARE(form->cmdprocentTag(), QStringLiteral("50"));
+    QCOMPARE(child("cmdprocent")->toolTip(), QStringLiteral("50%"));
+    ScriptedSeam seam;
+    seam.answers = {QStringLiteral("75")};
+    form->cmdprocent_Click();
+    QTest::mouseClick(opt(0), Qt::LeftButton);
+    QTest::mouseClick(opt(3), Qt::LeftButton);
+    QCOMPARE(form->cmdprocentTag(), QStringLiteral("75"));
+}
+
+void TestForm1::drop(const QList<QUrl> &urls)
+{
+    auto *list = child<QListWidget>("List1");
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = list->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent dropEvent(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &dropEvent);
+}
+
+QStringList TestForm1::listItems() const
+{
+    QStringList items;
+    auto *list = child<QListWidget>("List1");
+    for (int i = 0; i < list->count(); ++i)
+        items << list->item(i)->text();
+    return items;
+}
+
+void TestForm1::drops()
+{
+    QTemporaryDir dir;
+    const QString d = dir.path() + "/";
+    QDir().mkpath(d + "x.jpg");   // a folder whose name looks like a picture
+    const QStringList names = {"a.JPG", "b.txt", "c.jpeg", "d", "semester.2003.jpg", "x.jpg", "med mellanslag.gif",
+                               "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "#&'.jpg"};
+    QList<QUrl> urls;
+    for (const QString &n : names)
+        urls << QUrl::fromLocalFile(d + n);
+    drop(urls);
+    const QStringList expected = {d + "a.JPG", d + "c.jpeg", d + "semester.2003.jpg", d + "x.jpg",
+                                  d + "med mellanslag.gif", d + "blåbär.BMP", d + "bild.Jpeg", d + "#&'.jpg"};
+    QCOMPARE(listItems(), expected);
+    // The same files again: duplicates are kept, appended in order.
+    drop({QUrl::fromLocalFile(d + "a.JPG")});
+    QCOMPARE(listItems(), expected + QStringList{d + "a.JPG"});
+}
+
+void TestForm1::dropOfNonLocalData()
+{
+    ScriptedSeam seam;
+    drop({QUrl::fromLocalFile("/tmp/a.jpg"), QUrl("https://example.org/b.jpg"), QUrl::fromLocalFile("/tmp/c.jpg")});
+    QCOMPARE(listItems(), QStringList{"/tmp/a.jpg"});
+    QCOMPARE(seam.messages.size(), 1);
+    QCOMPARE(seam.messages[0].text, QStringLiteral("Ett fel uppstod: 13"));
+    QCOMPARE(seam.messages[0].title, QStringLiteral("Tumbilder"));
+    QCOMPARE(seam.messages[0].icon, Seam::Icon::None);
+}
+
+void TestForm1::clearAndRebuild()
+{
+    form->List1_OLEDragDrop({"/bilder/sol.jpg", "/sol.jpg", "//server/share/a.gif"});
+    form->cmd_kor_Click();
+    QCOMPARE(form->listsokvag, (QStringList{"/bilder/", "/", "//server/share/"}));
+    QCOMPARE(form->listfil, (QStringList{"sol.jpg", "sol.jpg", "a.gif"}));
+    form->listwebfiler = {"/bilder/", "sol.jpg", "sol_s"};
+    form->List1_OLEDragDrop({"/ny/b.bmp"});
+    form->cmd_kor_Click();
+    QCOMPARE(form->listfil.size(), 4);
+    QCOMPARE(form->listsokvag.last(), QStringLiteral("/ny/"));
+    form->cmd_tomlista_Click();
+    QVERIFY(listItems().isEmpty());
+    QVERIFY(form->listsokvag.isEmpty() && form->listfil.isEmpty());
+    QCOMPARE(form->listwebfiler.size(), 3);   // gallery entries stay
+    form->cmd_tomlista_Click();               // on an empty list: nothing happens
+    QVERIFY(listItems().isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
