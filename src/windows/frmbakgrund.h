@@ -6,7 +6,7 @@
 class QLabel;
 
 // "Bakgrundsfärg": 36 swatches; one click chooses the thumbnails' background
-// colour and closes the window.
+// colour and closes the window. The close box changes nothing.
 class frmbakgrund : public QDialog {
     Q_OBJECT
 public:
@@ -14,6 +14,7 @@ public:
 
     // The swatches by their index (0..27 and 32..39).
     QLabel *lbl(int index) const { return m_lbl.value(index); }
+    QList<int> lblIndexes() const { return m_lbl.keys(); }
     void lbl_Click(int index);
 
 signals:
@@ -24,4 +25,5 @@ protected:
 
 private:
     QMap<int, QLabel *> m_lbl;
+    QLabel *Label1;
 };
