@@ -91,6 +91,10 @@ public:
     // Worker threads for a run's drawing (0: all on the GUI thread).
     void setThreads(int threads) { m_threads = threads; }
 
+signals:
+    // A picture of a run was committed (its thumbnail written or reported).
+    void pictureCommitted(int index);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

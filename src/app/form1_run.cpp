@@ -142,6 +142,7 @@ void Form1::Command1_Click()
         if (!c.reportLine.isEmpty())
             appendReport(c.reportLine);
         error = c.failure;
+        emit pictureCommitted(i);
         return !error.failed();
     });
     progress.reset();
@@ -167,6 +168,10 @@ void Form1::Command1_Click()
     if (web)
         skapa_htmlfil();
     Seam::current().showModal(m_form2);
+    // Closed by the user: the report goes with it now, not at some later
+    // turn of the event loop, so the next run starts empty.
+    if (m_form2 && !m_form2->isVisible())
+        delete m_form2;
 }
 
 void Form1::skapa_htmlfil()

@@ -1,0 +1,408 @@
+// "Kör!" driven like a user: drop, settings, run, report, gallery page.
+#include "app/form1.h"
+#include "gallery/frmweb.h"
+#include "scriptedseam.h"
+#include "windows/form2.h"
+#include <QtTest>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace {
+QImage pattern(int w, int h, int seed)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 7 + seed * 40) % 256, (y * 5 + seed * 90) % 256, ((x ^ y) * 3) % 256));
+    return img;
+}
+
+void writeJpeg(const QString &path, int w, int h, int seed)
+{
+    QImageWriter writer(path, "jpeg");
+    QVERIFY2(writer.write(pattern(w, h, seed)), qPrintable(path));
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Every file below `dir` with its content hash.
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(dir).relativeFilePath(path), fileHash(path));
+    }
+    return files;
+}
+}
+
+class TestBatch : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void threeNewPictures_data();
+    void threeNewPictures();
+    void problemsAreReported_data();
+    void problemsAreReported();
+    void preconditions_data();
+    void preconditions();
+    void qualityNormalisedBeforeRun_data();
+    void qualityNormalisedBeforeRun();
+    void lockBothBoundsFromCanvas();
+    void errorStopsRunAndCarriesLines();
+    void galleryPage();
+    void parallelMatchesOneThread();
+    void cancelStopsAfterPictureInHand();
+
+private:
+    QStringList run(int threads = 2);   // returns the reports shown
+    template <typename T = QWidget>
+    T *child(const char *name) const { return form->findChild<T *>(QString::fromUtf8(name)); }
+    void confirmPageFolder(const QString &folder, bool browser = false);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<ScriptedSeam> seam;
+    std::unique_ptr<Form1> form;
+    QString src;    // source folder, ending with '/'
+    QStringList shownReports;
+};
+
+void TestBatch::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    src = dir->path() + "/bilder å #1/";
+    QDir().mkpath(src);
+    seam = std::make_unique<ScriptedSeam>();
+    // The user reads the report and presses OK.
+    seam->onModal = [this](QDialog *d) {
+        if (auto *report = qobject_cast<Form2 *>(d)) {
+            shownReports << report->reportText();
+            report->accept();
+        } else if (auto *settings = qobject_cast<frmweb *>(d)) {
+            settings->Command2_Click();
+        }
+    };
+    form = std::make_unique<Form1>();
+    shownReports.clear();
+}
+
+void TestBatch::cleanup()
+{
+    form.reset();
+    seam.reset();
+    dir.reset();
+}
+
+QStringList TestBatch::run(int threads)
+{
+    form->setThreads(threads);
+    shownReports.clear();
+    form->Command1_Click();
+    QCoreApplication::processEvents();
+    return shownReports;
+}
+
+void TestBatch::confirmPageFolder(const QString &folder, bool browser)
+{
+    child<QCheckBox>("chkweb")->click();
+    frmweb *settings = form->webSettings();
+    settings->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(folder);
+    settings->findChild<QCheckBox *>(QStringLiteral("chkwebläsare"))->setChecked(browser);
+    settings->findChild<QComboBox *>(QStringLiteral("listkolumn"))->setCurrentIndex(1);
+    form->cmdweb_Click();
+}
+
+void TestBatch::threeNewPictures_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("ext");
+    QTest::newRow("jpg") << "optjpg" << ".jpg";
+    QTest::newRow("gif") << "optgif" << ".gif";
+    QTest::newRow("bmp") << "optbmp" << ".bmp";
+}
+
+void TestBatch::threeNewPictures()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, ext);
+    const QStringList names = {"sol.jpg", "måne & stjärna.jpeg", "semester.2003.JPG"};
+    for (int i = 0; i < names.size(); ++i)
+        writeJpeg(src + names[i], 640 + i * 100, 480, i);
+    const auto before = snapshot(dir->path());
+    form->findChild<QRadioButton *>(format)->click();
+    form->List1_OLEDragDrop({src + names[0], src + names[1], src + names[2]});
+    const QStringList reports = run();
+    QCOMPARE(reports, QStringList{"Tumbilder skapade utan problem!"});
+    for (const QString &stem : {"sol_s", "måne & stjärna_s", "semester.2003_s"}) {
+        QImage thumb(src + stem + ext);
+        QVERIFY2(!thumb.isNull(), qPrintable(stem + ext));
+        QVERIFY(thumb.width() == 237 || thumb.height() == 237);
+    }
+    // Nothing else appeared (no intermediate BMP, no temporary file) and the sources are untouched.
+    const auto after = snapshot(dir->path());
+    QCOMPARE(after.size(), before.size() + 3);
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QVERIFY(!form->reportWindow());
+    // The canvas is back at the bars, and the last entry is selected.
+    QCOMPARE(form->canvas().width(), 3615.f);
+    QCOMPARE(form->canvas().height(), 3615.f);
+    QCOMPARE(child<QListWidget>("List1")->currentRow(), 2);
+    QCOMPARE(form->listwebfiler.size(), 9);
+}
+
+void TestBatch::problemsAreReported_data()
+{
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("thumbnail already there") << "exists";
+    QTest::newRow("source missing") << "missing";
+    QTest::newRow("source unreadable") << "unreadable";
+}
+
+void TestBatch::problemsAreReported()
+{
+    QFETCH(QString, problem);
+    writeJpeg(src + "a.jpg", 300, 200, 1);
+    writeJpeg(src + "c.jpg", 300, 200, 3);
+    QString line;
+    if (problem == "exists") {
+        writeJpeg(src + "b.jpg", 300, 200, 2);
+        QFile f(src + "b_s.jpg");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("mitt eget");
+        line = "Filen finns redan: " + src + "b_s.jpg";
+    } else if (problem == "missing") {
+        line = "Fil saknas: " + src + "b.jpg";
+    } else {
+        QFile f(src + "b.jpg");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("GIF89a trasig");
+        line = "Kan inte läsa bilden: " + src + "b.jpg";
+    }
+    const auto before = snapshot(dir->path());
+    form->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg", src + "c.jpg"});
+    QCOMPARE(run(), QStringList{"\r\n" + line});
+    QVERIFY(QFile::exists(src + "a_s.jpg"));
+    QVERIFY(QFile::exists(src + "c_s.jpg"));
+    const auto after = snapshot(dir->path());
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QCOMPARE(after.size(), before.size() + 2);
+    // Only drawn pictures get a gallery entry.
+    QCOMPARE(form->listwebfiler.size(), problem == "exists" ? 9 : 6);
+    // A second run finds every thumbnail already there.
+    const QStringList second = run();
+    QCOMPARE(second.size(), 1);
+    QVERIFY(second[0].startsWith("\r\nFilen finns redan: " + src + "a_s.jpg"));
+}
+
+void TestBatch::preconditions_data()
+{
+    QTest::addColumn<bool>("web");
+    QTest::addColumn<bool>("pictures");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty list") << false << false << "Listan är tom. Kan inte skapa tumbilder!";
+    QTest::newRow("web without a folder, empty list")
+        << true << false << "Du har inte angett en befintlig mapp att spara websidan till!";
+    QTest::newRow("web without a folder")
+        << true << true << "Du har inte angett en befintlig mapp att spara websidan till!";
+}
+
+void TestBatch::preconditions()
+{
+    QFETCH(bool, web);
+    QFETCH(bool, pictures);
+    QFETCH(QString, message);
+    writeJpeg(src + "a.jpg", 100, 100, 1);
+    if (pictures)
+        form->List1_OLEDragDrop({src + "a.jpg"});
+    if (web)
+        child<QCheckBox>("chkweb")->click();
+    form->listwebfiler = {"gammal", "rad", "här"};
+    const auto before = snapshot(dir->path());
+    QVERIFY(run().isEmpty());
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].text, message);
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Tumbilder"));
+    QCOMPARE(seam->messages[0].icon, Seam::Icon::Warning);
+    QVERIFY(form->listwebfiler.isEmpty());
+    QCOMPARE(snapshot(dir->path()), before);
+}
+
+void TestBatch::qualityNormalisedBeforeRun_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("normal");
+    QTest::newRow("0") << "0" << "65";
+    QTest::newRow("250") << "250" << "100";
+    QTest::newRow("7.5") << "7.5" << "8";
+    QTest::newRow("6.5") << "6.5" << "6";
+    QTest::newRow("abc") << "abc" << "65";
+    QTest::newRow("empty") << "" << "65";
+}
+
+void TestBatch::qualityNormalisedBeforeRun()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, normal);
+    writeJpeg(src + "a.jpg", 400, 300, 1);
+    form->List1_OLEDragDrop({src + "a.jpg"});
+    auto *box = child<QLineEdit>("txtjpg");
+    // Bypass the box's own rule, as a paste of several characters at once can.
+    box->blockSignals(true);
+    box->setText(typed);
+    box->blockSignals(false);
+    run();
+    QCOMPARE(box->text(), normal);
+    QVERIFY(!QImage(src + "a_s.jpg").isNull());
+}
+
+void TestBatch::lockBothBoundsFromCanvas()
+{
+    for (int i = 0; i < 3; ++i)
+        writeJpeg(src + QString("p%1.jpg").arg(i), i == 1 ? 300 : 900, i == 1 ? 900 : 500, i);
+    child<QScrollBar>("HScroll1")->setValue(2400);
+    child<QScrollBar>("VScroll1")->setValue(1800);
+    form->List1_OLEDragDrop({src + "p0.jpg", src + "p1.jpg", src + "p2.jpg"});
+    run();
+    QCOMPARE(form->txtlasbredd, QStringLiteral("2400"));
+    QCOMPARE(form->txtlashojd, QStringLiteral("1800"));
+    for (int i = 0; i < 3; ++i) {
+        const QImage thumb(src + QString("p%1_s.jpg").arg(i));
+        QVERIFY(thumb.width() <= 156 && thumb.height() <= 116);
+        QVERIFY(thumb.width() >= 155 || thumb.height() >= 115);
+    }
+    QCOMPARE(form->canvas().width(), 2400.f);
+    QCOMPARE(form->canvas().height(), 1800.f);
+    QCOMPARE(form->picture2Inner(), QSize(156, 116));
+}
+
+void TestBatch::errorStopsRunAndCarriesLines()
+{
+    const QString page = dir->path() + "/webb/";
+    QDir().mkpath(page);
+    writeJpeg(src + "a.jpg", 300, 200, 1);
+    writeJpeg(src + "c.jpg", 300, 200, 3);
+    confirmPageFolder(page);
+    QCOMPARE(form->cmdwebTag(), QStringLiteral("1"));
+    // The page folder vanishes after it was confirmed.
+    QDir(page).removeRecursively();
+    form->List1_OLEDragDrop({src + "borta.jpg", src + "a.jpg", src + "c.jpg"});
+    QVERIFY(run().isEmpty());
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Felmeddelande"));
+    QVERIFY(seam->messages[0].text.startsWith("Ett fel uppstod: "));
+    QVERIFY(seam->messages[0].text.endsWith("\rFelkod: 2"));
+    QVERIFY(!QFile::exists(src + "c_s.jpg"));
+    QVERIFY(!QFile::exists(page + "bilder.html"));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // The next run shows the carried line first.
+    QDir().mkpath(page);
+    const QStringList reports = run();
+    QCOMPARE(reports.size(), 1);
+    QVERIFY(reports[0].startsWith("\r\nFil saknas: " + src + "borta.jpg\r\nFil saknas: " + src + "borta.jpg"));
+    QVERIFY(QFile::exists(page + "a_s.jpg"));
+    QVERIFY(QFile::exists(page + "c_s.jpg"));
+    QVERIFY(QFile::exists(page + "bilder.html"));
+}
+
+void TestBatch::galleryPage()
+{
+    const QString page = dir->path() + "/webb sida";
+    QDir().mkpath(page);
+    writeJpeg(src + "a.jpg", 300, 200, 1);
+    writeJpeg(src + "b c.jpg", 200, 300, 2);
+    confirmPageFolder(page, true);
+    form->List1_OLEDragDrop({src + "a.jpg", src + "b c.jpg"});
+    QCOMPARE(run(), QStringList{"Tumbilder skapade utan problem!"});
+    for (const QString &name : {"a_s.jpg", "b c_s.jpg", "a.jpg", "b c.jpg", "bilder.html"})
+        QVERIFY2(QFile::exists(page + "/" + name), qPrintable(name));
+    QVERIFY(!QFile::exists(src + "a_s.jpg"));
+    QCOMPARE(form->listwebfiler, (QStringList{src, "a.jpg", "a_s", src, "b c.jpg", "b c_s"}));
+    QCOMPARE(seam->opened, QList<QUrl>{QUrl::fromLocalFile(page + "/bilder.html")});
+}
+
+void TestBatch::parallelMatchesOneThread()
+{
+    // Duplicates, an existing thumbnail, a missing and an unreadable picture.
+    for (int i = 0; i < 6; ++i)
+        writeJpeg(src + QString("p%1.jpg").arg(i), 500 + 37 * i, 400 - 23 * i, i);
+    QFile bad(src + "trasig.jpg");
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(1000, 'x'));
+    bad.close();
+    QStringList list;
+    for (int i = 0; i < 6; ++i)
+        list << src + QString("p%1.jpg").arg(i);
+    list << src + "p2.jpg" << src + "saknas.jpg" << src + "trasig.jpg" << src + "p0.jpg";
+
+    QMap<QString, QByteArray> outputs[2];
+    QStringList reports[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        const QString out = dir->path() + QString("/ut%1/").arg(pass);
+        QDir().mkpath(out);
+        Form1 f;
+        f.List1_OLEDragDrop(list);
+        QFile existing(out + "p4_s.gif");
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("finns");
+        existing.close();
+        f.findChild<QRadioButton *>(QStringLiteral("optgif"))->click();
+        f.findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
+        f.webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(out);
+        f.cmdweb_Click();
+        f.setThreads(pass == 0 ? 0 : 2);
+        shownReports.clear();
+        f.Command1_Click();
+        reports[pass] = shownReports;
+        outputs[pass] = snapshot(out);
+        reports[pass].replaceInStrings(out, "UT/");
+    }
+    QCOMPARE(reports[1], reports[0]);
+    QCOMPARE(outputs[1], outputs[0]);
+    QCOMPARE(outputs[0].size(), 5 + 1 + 6 + 1);   // thumbnails, the existing one, copies, page
+}
+
+void TestBatch::cancelStopsAfterPictureInHand()
+{
+    QStringList list;
+    for (int i = 0; i < 8; ++i) {
+        writeJpeg(src + QString("p%1.jpg").arg(i), 300, 200, i);
+        list << src + QString("p%1.jpg").arg(i);
+    }
+    form->List1_OLEDragDrop(list);
+    connect(form.get(), &Form1::pictureCommitted, this, [this](int index) {
+        if (index != 2)
+            return;
+        auto *progress = form->findChild<QProgressDialog *>();
+        auto *cancel = progress->findChild<QPushButton *>();
+        QCOMPARE(cancel->text(), QStringLiteral("Avbryt"));
+        QVERIFY(progress->labelText().startsWith(QStringLiteral("Skapar tumbilder...")));
+        cancel->click();
+    });
+    const QStringList reports = run(2);
+    QCOMPARE(reports, QStringList{"\r\nAvbrutet."});
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(QFile::exists(src + QString("p%1_s.jpg").arg(i)), i <= 2);
+}
+
+QTEST_MAIN(TestBatch)
+#include "test_batch.moc"
