@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 want=(
   cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
-  libimagequant-dev libgif-dev libstb-dev
+  libimagequant-dev libgif-dev libjpeg62-turbo-dev libstb-dev
   xvfb xauth python3 python3-xlib desktop-file-utils
   chromium nodejs npm fonts-dejavu-core
 )

@@ -33,6 +33,8 @@ public:
     static constexpr qint64 MaxPixels = 16384LL * 16384LL;
 
 private:
+    QImage readJpeg(int denom);
+
     std::unique_ptr<QImageReader> m_reader;
     QSize m_rawSize;          // as stored, before orientation
     QSize m_size;             // oriented

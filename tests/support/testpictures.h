@@ -1,0 +1,95 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Real picture files for the tests, made on the spot: Qt's own writers where
+// they exist, libjpeg for what Qt cannot write (CMYK, very large pictures),
+// and hand-written bytes for GIF and BMP so every variant is exactly the one
+// intended. Everything is deterministic and small.
+namespace TestPictures {
+
+// Writes `bytes` to dir/name and returns the path (empty on failure).
+QString writeFile(const QString &dir, const QString &name, const QByteArray &bytes);
+
+// --- Photo-like content ------------------------------------------------------
+
+// Smooth gradients, fine stripes and a checker (detail), a disc and a bar with
+// hard edges. The same (size, seed) always gives the same pixels.
+QImage photo(QSize size, int seed = 0);
+// A step from black (left) to white at column `edge`, full height.
+QImage stepEdge(QSize size, int edge);
+
+// --- JPEG --------------------------------------------------------------------
+
+// Baseline (or progressive) JPEG through Qt's writer, 4:2:0 like cameras.
+QByteArray jpegBytes(const QImage &image, int quality = 90, bool progressive = false);
+QString writeJpeg(const QString &dir, const QString &name, const QImage &image, int quality = 90,
+                  bool progressive = false);
+// The photo() content of `size`, written row by row with libjpeg, so even a
+// 12000 x 9000 picture needs no full-size image in memory.
+QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int quality = 75);
+// CMYK JPEG as Adobe writes it (Adobe marker, inverted samples), made from
+// an RGB image by the naive conversion K = 1 - max(R,G,B).
+QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb, int quality = 95);
+
+// The upright view of the orientation pictures: 64 x 48, grey, with a red
+// block in the top-left, green top-right and blue bottom-left corner (16 px).
+QImage orientationView();
+// What a camera stores for EXIF orientation 1..8 so that `view` is seen
+// (5..8 swap width and height). Pixel formulas straight from the EXIF rules.
+QImage storedForOrientation(const QImage &view, int orientation);
+// Inserts an EXIF APP1 segment with the orientation tag right after SOI.
+QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
+// A JPEG that shows orientationView() when its orientation is honoured.
+QString writeOrientedJpeg(const QString &dir, const QString &name, int orientation);
+// Inserts an ICC profile as APP2 ICC_PROFILE segments after SOI.
+QByteArray withIccProfile(const QByteArray &jpeg, const QByteArray &icc);
+// A JPEG of `image` tagged with the Adobe RGB (1998) profile (not sRGB).
+QString writeAdobeRgbJpeg(const QString &dir, const QString &name, const QImage &image);
+// The first `keep` part (0..1) of a 320 x 240 photo JPEG.
+QString writeTruncatedJpeg(const QString &dir, const QString &name, double keep = 0.5, bool progressive = false);
+// A valid JPEG header through the start of scan, then random bytes, no EOI.
+QString writeJpegHeaderWithGarbage(const QString &dir, const QString &name);
+// A complete JPEG without its closing EOI marker (all pixel data present).
+QString writeJpegWithoutEoi(const QString &dir, const QString &name, bool progressive);
+
+// --- Files that are not pictures -------------------------------------------
+
+QString writeEmptyFile(const QString &dir, const QString &name);
+QString writeTextFile(const QString &dir, const QString &name);
+// A PNG under whatever name is given (e.g. "bild.jpg").
+QString writePng(const QString &dir, const QString &name, const QImage &image);
+
+// --- GIF -----------------------------------------------------------------------
+
+enum class GifKind { Plain, Interlaced, Animated, Transparent };
+// A 40 x 30 GIF with a 16-colour pattern. `expected` receives the first
+// frame as it must decode (ARGB32_Premultiplied for Transparent, where
+// palette index 0 is transparent; the Animated second frame is one colour).
+QByteArray gifBytes(GifKind kind, QImage *expected = nullptr);
+QString writeGif(const QString &dir, const QString &name, GifKind kind, QImage *expected = nullptr);
+// A GIF whose logical screen declares 65535 x 65535 with a tiny frame, or
+// (frameToo) whose frame also declares 65535 x 65535: a decompression bomb.
+QByteArray gifBombBytes(bool frameToo);
+
+// --- BMP -----------------------------------------------------------------------
+
+enum class BmpKind { Bits1, Bits4, Bits8, Bits16, Bits24, Bits32, Rle8, Rle4, TopDown };
+// A 37 x 23 bitmap (odd width, so rows need padding) with a pattern made
+// from the kind's palette. `expected` receives the exact pixels (RGB32; for
+// Bits16 the 5-bit channels widened as v << 3 | v >> 2).
+QByteArray bmpBytes(BmpKind kind, QImage *expected = nullptr);
+QString writeBmp(const QString &dir, const QString &name, BmpKind kind, QImage *expected = nullptr);
+// A 24-bit BMP header declaring 100000 x 100000 pixels and no pixel data.
+QByteArray bmpBombBytes();
+
+// --- Measuring -----------------------------------------------------------------
+
+// Largest difference of any colour channel (alpha included) between two
+// images of the same size; INT_MAX if the sizes differ.
+int maxChannelDifference(const QImage &a, const QImage &b);
+// Peak signal-to-noise ratio in dB over R, G and B.
+double psnr(const QImage &a, const QImage &b);
+}
