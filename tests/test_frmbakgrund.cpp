@@ -68,6 +68,10 @@ void TestFrmbakgrund::window()
         "valfri färg nedan:"));
     QCOMPARE(label->geometry(), QRect(8, 8, 281, 57));
     QVERIFY(label->wordWrap());
+    // The whole text is readable inside the label.
+    const QRect need = QFontMetrics(label->font()).boundingRect(QRect(QPoint(), label->size()), Qt::TextWordWrap,
+                                                                 label->text());
+    QVERIFY(need.width() <= label->width() && need.height() <= label->height());
 
     // Chosen with the mouse only.
     QVERIFY(colours.focusPolicy() == Qt::NoFocus);

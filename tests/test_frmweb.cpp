@@ -89,6 +89,12 @@ void TestFrmweb::window()
         QVERIFY2(!b->isDefault() && !b->autoDefault(), qPrintable(b->objectName()));
     }
     QVERIFY(!child<QComboBox>("listkolumn")->isEditable());
+    // No caption is cut off, and the captions of the settings share one font.
+    for (const char *name : {"Label1", "Label2", "Label3"}) {
+        auto *label = child<QLabel>(name);
+        QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), name);
+        QCOMPARE(label->font(), child<QLabel>("Label1")->font());
+    }
     QVERIFY(!child<QCheckBox>("chkwebläsare")->isChecked());
     QCOMPARE(w->columns(), 3);
     QCOMPARE(w->title(), QStringLiteral("Mina bilder"));

@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +40,32 @@ bool usableDrive(const QString &root)
 {
     const QFileInfo info(root);
     return info.isDir() && info.isReadable() && QStorageInfo(root).isReady();
+}
+
+// The layout was drawn for a narrower face than we may get: captions that
+// would be cut off are set a little tighter, and only if that is not enough
+// in a smaller size, until they fit their boxes. Captions that stand together
+// get the same font.
+void fitCaptions(std::initializer_list<QLabel *> labels)
+{
+    QFont font = (*labels.begin())->font();
+    auto fits = [&] {
+        const QFontMetrics metrics(font);
+        for (const QLabel *label : labels) {
+            const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect need = metrics.boundingRect(QRect(0, 0, label->width(), 10000), flags, label->text());
+            if (need.width() > label->width() || need.height() > label->height())
+                return false;
+        }
+        return true;
+    };
+    for (int spacing = 98; spacing >= 90 && !fits(); spacing -= 2)
+        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    const int start = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    for (int size = start; size > 8 && !fits(); --size)
+        font.setPixelSize(size - 1);
+    for (QLabel *label : labels)
+        label->setFont(font);
 }
 }
 
@@ -150,6 +178,7 @@ void frmweb::buildSettings()
     Label3 = place(new QLabel(QStringLiteral("Spara i mapp"), Frame2), "Label3", tw(120, 1440, 975, 255));
     Label2 = place(new QLabel(QStringLiteral("Titel"), Frame2), "Label2", tw(120, 1080, 975, 255));
     Label1 = place(new QLabel(QStringLiteral("Kolumner"), Frame2), "Label1", tw(120, 720, 855, 255));
+    fitCaptions({Label1, Label2, Label3});
     Command2 = place(new QPushButton(QStringLiteral("&Stäng"), Frame2), "Command2", tw(4200, 2760, 1335, 375));
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 

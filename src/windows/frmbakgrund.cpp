@@ -1,5 +1,7 @@
 #include "frmbakgrund.h"
 #include "platform/canvas.h"
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QGuiApplication>
@@ -33,6 +35,32 @@ constexpr Swatch Swatches[] = {
     {12, 120, 3000, 0x000080}, {39, 840, 3000, 0xFFC0FF}, {38, 1560, 3000, 0xFF80FF},
     {36, 2280, 3000, 0xC000C0}, {35, 3000, 3000, 0x800080}, {34, 3720, 3000, 0x400040},
 };
+
+// The layout was drawn for a narrower face than we may get: captions that
+// would be cut off are set a little tighter, and only if that is not enough
+// in a smaller size, until they fit their boxes. Captions that stand together
+// get the same font.
+void fitCaptions(std::initializer_list<QLabel *> labels)
+{
+    QFont font = (*labels.begin())->font();
+    auto fits = [&] {
+        const QFontMetrics metrics(font);
+        for (const QLabel *label : labels) {
+            const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect need = metrics.boundingRect(QRect(0, 0, label->width(), 10000), flags, label->text());
+            if (need.width() > label->width() || need.height() > label->height())
+                return false;
+        }
+        return true;
+    };
+    for (int spacing = 98; spacing >= 90 && !fits(); spacing -= 2)
+        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    const int start = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    for (int size = start; size > 8 && !fits(); --size)
+        font.setPixelSize(size - 1);
+    for (QLabel *label : labels)
+        label->setFont(font);
+}
 }
 
 frmbakgrund::frmbakgrund(QWidget *mainWindow)
@@ -55,6 +83,7 @@ frmbakgrund::frmbakgrund(QWidget *mainWindow)
     Label1->setGeometry(tw(120, 120, 4215, 855));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fitCaptions({Label1});
 
     for (const Swatch &s : Swatches) {
         auto *swatch = new QLabel(this);
