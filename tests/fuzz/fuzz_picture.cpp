@@ -1,0 +1,34 @@
+// Any bytes as a picture file: probing, decoding, fitting and resampling
+// must fail cleanly or succeed, never crash or hang.
+#include "thumbs/drawing.h"
+#include <QFile>
+#include <QGuiApplication>
+#include <cstdint>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static int argc = 1;
+    static char arg0[] = "fuzz";
+    static char *argv[] = {arg0, nullptr};
+    static QGuiApplication *app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QGuiApplication(argc, argv);
+    }();
+    (void)app;
+    static const QString path = QStringLiteral("/tmp/tumbilder-fuzz-%1.jpg").arg(getpid());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 0;
+    f.write(reinterpret_cast<const char *>(data), qint64(size));
+    f.close();
+    for (SizeMode mode : {SizeMode::LockBoth, SizeMode::Percent}) {
+        DrawSettings s;
+        s.size = {mode, QStringLiteral("3615"), QStringLiteral("3615"), QStringLiteral("10")};
+        s.canvas = {3615, 3615};
+        const DrawResult r = drawThumbnail(s, path);
+        if (r.status == DrawResult::Drawn && r.image.isNull())
+            __builtin_trap();
+    }
+    return 0;
+}
