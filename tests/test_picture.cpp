@@ -90,6 +90,9 @@ void TestPicture::readsAndDecodesEachFormat_data()
     const QImage pic = photo(QSize(161, 121), 3);
     const auto rgb = QImage::Format_RGB32;
     QTest::newRow("jpeg baseline") << writeJpeg(dir(), "a.jpg", pic, 95) << pic << -1 << 30.0 << rgb;
+    const QImage grey = pic.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+    QTest::newRow("jpeg greyscale") << writeJpeg(dir(), "g.jpg", grey.convertToFormat(QImage::Format_Grayscale8), 95)
+                                    << grey << -1 << 30.0 << rgb;
     QTest::newRow("jpeg progressive") << writeJpeg(dir(), "p.jpeg", pic, 95, true) << pic << -1 << 30.0 << rgb;
     QTest::newRow("jpeg cmyk (adobe)") << writeCmykJpeg(dir(), "cmyk.jpg", pic) << pic << -1 << 30.0 << rgb;
     const QImage primaries = blocks({qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0), qRgb(40, 40, 40)});
