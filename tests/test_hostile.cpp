@@ -1,0 +1,273 @@
+// Whatever people drop on the program: damaged and odd pictures, odd names,
+// failing folders and disks. Every case ends in a clear report line or
+// message, and every file that existed before is left byte for byte.
+#include "app/form1.h"
+#include "filesizelimit.h"
+#include "scriptedseam.h"
+#include "testpictures.h"
+#include "windows/form2.h"
+#include <QtTest>
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <dirent.h>
+#include <functional>
+#include <unistd.h>
+
+using namespace TestPictures;
+
+namespace {
+QMap<QString, QByteArray> snapshot(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        files.insert(QDir(dir).relativeFilePath(path), QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1));
+    }
+    return files;
+}
+
+// Removes every file of a folder by its raw name, also names that are not
+// valid UTF-8 and so cannot be spelt as a QString.
+void removeRawNames(const QString &dir)
+{
+    const QByteArray d = QFile::encodeName(dir);
+    if (DIR *h = ::opendir(d.constData())) {
+        while (dirent *e = ::readdir(h))
+            if (e->d_type == DT_REG)
+                ::unlink((d + '/' + e->d_name).constData());
+        ::closedir(h);
+    }
+}
+
+// A file named by raw bytes (not necessarily valid UTF-8).
+QString writeRaw(const QString &dir, const QByteArray &name, const QByteArray &bytes)
+{
+    const QByteArray path = QFile::encodeName(dir) + '/' + name;
+    FILE *f = std::fopen(path.constData(), "wb");
+    if (!f)
+        return {};
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f);
+    std::fclose(f);
+    return QFile::decodeName(path);
+}
+}
+
+using Maker = std::function<QString(const QString &dir)>;
+Q_DECLARE_METATYPE(Maker)
+
+class TestHostile : public QObject {
+    Q_OBJECT
+private slots:
+    void inputs_data();
+    void inputs();
+    void transparentGifShowsBackground();
+    void faults_data();
+    void faults();
+
+private:
+    struct Run {
+        QStringList reports;
+        QList<ScriptedSeam::Message> messages;
+    };
+    Run run(Form1 &form, const QStringList &paths);
+};
+
+TestHostile::Run TestHostile::run(Form1 &form, const QStringList &paths)
+{
+    ScriptedSeam seam;
+    Run r;
+    seam.onModal = [&r](QDialog *d) {
+        if (auto *report = qobject_cast<Form2 *>(d)) {
+            r.reports << report->reportText();
+            report->accept();
+        }
+    };
+    form.setThreads(2);
+    form.List1_OLEDragDrop(paths);
+    form.Command1_Click();
+    r.messages = seam.messages;
+    return r;
+}
+
+void TestHostile::inputs_data()
+{
+    QTest::addColumn<Maker>("make");
+    QTest::addColumn<QString>("line");   // report line before the path, "" when drawn
+    const QImage photo = TestPictures::photo(QSize(300, 200), 3);
+    auto row = [](const char *name, const char *line, Maker make) { QTest::newRow(name) << make << QString(line); };
+    const char *unreadable = "Kan inte läsa bilden: ";
+    row("zero bytes", unreadable, [](const QString &d) { return writeEmptyFile(d, "tom.jpg"); });
+    row("truncated JPEG", unreadable, [](const QString &d) { return writeTruncatedJpeg(d, "halv.jpg"); });
+    row("garbage after a JPEG header", unreadable, [](const QString &d) { return writeJpegHeaderWithGarbage(d, "skräp.jpg"); });
+    row("PNG named .jpg", unreadable, [photo](const QString &d) { return writePng(d, "png.jpg", photo); });
+    row("PNG named .gif", unreadable, [photo](const QString &d) { return writePng(d, "png.gif", photo); });
+    row("PNG named .bmp", unreadable, [photo](const QString &d) { return writePng(d, "png.bmp", photo); });
+    row("text named .jpg", unreadable, [](const QString &d) { return writeTextFile(d, "text.jpg"); });
+    row("GIF with a 65535 screen", unreadable, [](const QString &d) { return writeFile(d, "bomb.gif", gifBombBytes(false)); });
+    row("GIF with a 65535 frame", unreadable, [](const QString &d) { return writeFile(d, "bomb2.gif", gifBombBytes(true)); });
+    row("BMP of 100000 x 100000", unreadable, [](const QString &d) { return writeFile(d, "bomb.bmp", bmpBombBytes()); });
+    row("JPEG 12000 x 9000", "", [](const QString &d) { return writeLargeJpeg(d, "stor.jpg", QSize(12000, 9000)); });
+    row("progressive JPEG", "", [photo](const QString &d) { return writeJpeg(d, "prog.jpg", photo, 90, true); });
+    row("CMYK JPEG", "", [photo](const QString &d) { return writeCmykJpeg(d, "cmyk.jpg", photo); });
+    for (int o = 1; o <= 8; ++o)
+        QTest::addRow("EXIF orientation %d", o)
+            << Maker([o](const QString &d) { return writeOrientedJpeg(d, QString("exif%1.jpg").arg(o), o); }) << QString();
+    row("interlaced GIF", "", [](const QString &d) { return writeGif(d, "interlaced.gif", GifKind::Interlaced); });
+    row("animated GIF", "", [](const QString &d) { return writeGif(d, "animated.gif", GifKind::Animated); });
+    const std::pair<const char *, BmpKind> bmps[] = {{"1-bit", BmpKind::Bits1}, {"4-bit", BmpKind::Bits4},
+                                                     {"8-bit", BmpKind::Bits8}, {"16-bit", BmpKind::Bits16},
+                                                     {"24-bit", BmpKind::Bits24}, {"32-bit", BmpKind::Bits32},
+                                                     {"RLE8", BmpKind::Rle8}, {"RLE4", BmpKind::Rle4},
+                                                     {"top-down", BmpKind::TopDown}};
+    for (const auto &[name, kind] : bmps)
+        QTest::addRow("BMP %s", name) << Maker([kind](const QString &d) {
+            return writeBmp(d, QString("bmp-%1.bmp").arg(int(kind)), kind);
+        }) << QString();
+    const QByteArray jpeg = jpegBytes(photo);
+    for (const char *name : {"med mellanslag.jpg", "#nummer.jpg", "100%.jpg", "a&b.jpg", "o'hara.jpg",
+                             "\"citat\".jpg", "<tag>.jpg", "åäö ÅÄÖ.jpg", "?fråga.jpg", "kolon:1.jpg"})
+        QTest::newRow(name) << Maker([jpeg, name](const QString &d) { return writeFile(d, QString::fromUtf8(name), jpeg); })
+                            << QString();
+    QTest::newRow("name of 250 bytes") << Maker([jpeg](const QString &d) {
+        return writeFile(d, QString(246, QLatin1Char('x')) + ".jpg", jpeg);
+    }) << QString();
+    // A name that is not UTF-8 cannot be spelt as text, so it cannot be found again.
+    QTest::newRow("name not valid UTF-8") << Maker([jpeg](const QString &d) {
+        return writeRaw(d, QByteArray("fel\xff\xfe.jpg"), jpeg);
+    }) << QString("Fil saknas: ");
+    row("folder named x.jpg", "Fil saknas: ", [](const QString &d) {
+        QDir(d).mkdir("x.jpg");
+        return d + "/x.jpg";
+    });
+}
+
+void TestHostile::inputs()
+{
+    QFETCH(Maker, make);
+    QFETCH(QString, line);
+    QTemporaryDir dir;
+    const QString good = writeJpeg(dir.path(), "god.jpg", photo(QSize(200, 150), 1));
+    const QString path = make(dir.path());
+    QVERIFY(!path.isEmpty());
+    const auto before = snapshot(dir.path());
+    Form1 form;
+    // The picture twice, then a good one: the run goes on after every problem.
+    const Run r = run(form, {path, path, good});
+    QVERIFY2(r.messages.isEmpty(), qPrintable(r.messages.value(0).text));
+    QCOMPARE(r.reports.size(), 1);
+    if (line.isEmpty()) {
+        const QString thumb = dir.path() + "/" + QFileInfo(path).completeBaseName() + "_s.jpg";
+        QCOMPARE(r.reports[0], "\r\nFilen finns redan: " + thumb);
+        const QImage image(thumb);
+        QVERIFY(!image.isNull());
+        QVERIFY(image.width() <= 237 && image.height() <= 237);
+    } else {
+        QCOMPARE(r.reports[0], "\r\n" + line + path + "\r\n" + line + path);
+    }
+    QVERIFY(QFile::exists(dir.path() + "/god_s.jpg"));
+    const auto after = snapshot(dir.path());
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QCOMPARE(after.size(), before.size() + (line.isEmpty() ? 2 : 1));
+    removeRawNames(dir.path());
+}
+
+void TestHostile::transparentGifShowsBackground()
+{
+    QTemporaryDir dir;
+    QImage expected;
+    const QString path = writeGif(dir.path(), "genom.gif", GifKind::Transparent, &expected);
+    Form1 form;
+    form.canvas().setBackColour(0x00FF00);   // green, as a swatch would set it
+    form.findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
+    const Run r = run(form, {path});
+    QCOMPARE(r.reports, QStringList{"Tumbilder skapade utan problem!"});
+    const QImage thumb(dir.path() + "/genom_s.bmp");
+    QVERIFY(!thumb.isNull());
+    int green = 0;
+    for (int y = 0; y < thumb.height(); ++y)
+        for (int x = 0; x < thumb.width(); ++x)
+            green += (thumb.pixel(x, y) & 0xffffff) == 0x00ff00;
+    // The picture covers the whole thumbnail, so green can only come through its transparent parts.
+    QVERIFY(green > thumb.width() * thumb.height() / 20);
+}
+
+void TestHostile::faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");   // the end of the message, or "" for a report line
+    QTest::newRow("page folder deleted after closing the settings") << "page gone" << "Felkod: 2";
+    QTest::newRow("a file where the page folder was") << "page is a file" << "Felkod: 20";
+    QTest::newRow("full disk") << "full disk" << "Felkod: 27";
+    QTest::newRow("thumbnail name too long") << "long name" << "Felkod: 36";
+    QTest::newRow("source deleted after it was listed") << "source gone" << "";
+    QTest::newRow("page folder is the pictures' folder") << "same folder" << "";
+}
+
+void TestHostile::faults()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString src = dir.path() + "/bilder/";
+    QDir().mkpath(src);
+    QStringList paths = {writeJpeg(src, "a.jpg", photo(QSize(640, 480), 1)),
+                         writeJpeg(src, "b.jpg", photo(QSize(480, 640), 2))};
+    Form1 form;
+    QString page = dir.path() + "/webb/";
+    if (fault == "same folder")
+        page = src;
+    QDir().mkpath(page);
+    if (fault.startsWith("page") || fault == "same folder") {
+        form.findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
+        form.webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(page);
+        form.webSettings()->Command2_Click();
+        QCOMPARE(form.cmdwebTag(), QStringLiteral("1"));
+    }
+    if (fault == "page gone" || fault == "page is a file")
+        QDir(page).removeRecursively();
+    if (fault == "page is a file")
+        writeFile(dir.path(), "webb", "en fil");
+    if (fault == "source gone")
+        paths.prepend(src + "borttagen.jpg");
+    if (fault == "long name")
+        paths.prepend(writeJpeg(src, QString(250, QLatin1Char('n')) + ".jpg", photo(QSize(64, 48), 5)));
+    const auto before = snapshot(dir.path());
+
+    Run r;
+    if (fault == "full disk") {
+        FileSizeLimit limit(2000);
+        r = run(form, paths);
+    } else {
+        r = run(form, paths);
+    }
+    if (!message.isEmpty()) {
+        QCOMPARE(r.messages.size(), 1);
+        QCOMPARE(r.messages[0].title, QStringLiteral("Felmeddelande"));
+        QVERIFY2(r.messages[0].text.startsWith("Ett fel uppstod: ") && r.messages[0].text.endsWith("\r" + message),
+                 qPrintable(r.messages[0].text));
+        QVERIFY(r.reports.isEmpty());
+    } else {
+        QVERIFY(r.messages.isEmpty());
+        QCOMPARE(r.reports.size(), 1);
+    }
+    if (fault == "source gone")
+        QCOMPARE(r.reports[0], "\r\nFil saknas: " + src + "borttagen.jpg");
+    // Nothing the user had changed, and no partial or temporary file anywhere.
+    const auto after = snapshot(dir.path());
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    for (const QString &name : after.keys()) {
+        QVERIFY2(!name.contains(".tumbilder-"), qPrintable(name));
+        if (!before.contains(name) && !name.endsWith(".html"))
+            QVERIFY2(!QImage(dir.path() + "/" + name).isNull(), qPrintable(name));
+    }
+}
+
+QTEST_MAIN(TestHostile)
+#include "test_hostile.moc"
