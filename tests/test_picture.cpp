@@ -112,6 +112,11 @@ void TestPicture::readsAndDecodesEachFormat_data()
                               << (g.kind == GifKind::Transparent ? QImage::Format_ARGB32_Premultiplied : rgb);
     }
 
+    QImage plainGif;
+    const QByteArray gif = gifBytes(GifKind::Plain, &plainGif);
+    QTest::newRow("gif without trailer") << writeFile(dir(), "notrailer.gif", gif.chopped(1)) << plainGif << 0 << 0.0
+                                         << rgb;
+
     const struct { BmpKind kind; const char *name; int tolerance; } bmps[] = {
         {BmpKind::Bits1, "bmp 1-bit", 0}, {BmpKind::Bits4, "bmp 4-bit", 0}, {BmpKind::Bits8, "bmp 8-bit", 0},
         {BmpKind::Bits16, "bmp 16-bit", 8}, {BmpKind::Bits24, "bmp 24-bit", 0}, {BmpKind::Bits32, "bmp 32-bit", 0},
@@ -308,6 +313,9 @@ void TestPicture::reportsUnreadableFiles_data()
                                            << FailureCode::NotAPicture;
     QTest::newRow("jpeg header + garbage") << writeJpegHeaderWithGarbage(dir(), "skrap.jpg")
                                            << FailureCode::NotAPicture;
+    const QByteArray gif = gifBytes(GifKind::Interlaced);
+    QTest::newRow("truncated gif") << writeFile(dir(), "halv.gif", gif.left(gif.size() / 2))
+                                   << FailureCode::NotAPicture;
     QTest::newRow("truncated bmp") << writeFile(dir(), "halv.bmp", bmpBytes(BmpKind::Bits24).chopped(100))
                                    << FailureCode::NotAPicture;
 }

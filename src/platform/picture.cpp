@@ -174,6 +174,36 @@ bool bmpPixelsMissing(const QByteArray &head, qint64 fileSize, QSize size)
     return fileSize < qint64(le(head, 10, 4)) + stride * size.height();
 }
 
+// Whether the first frame of a GIF is all there: Qt decodes a cut-off frame
+// without complaint and fills the rest with the background. Walks the block
+// structure up to the end of the first image's data, decoding nothing.
+bool gifFirstFrameComplete(const uchar *d, qint64 n)
+{
+    auto colourTable = [](uchar flags) { return (flags & 0x80) ? qint64(3) << ((flags & 7) + 1) : 0; };
+    auto skipSubBlocks = [&](qint64 pos) {
+        while (pos < n && d[pos])
+            pos += d[pos] + 1;
+        return pos + 1; // past the terminator; beyond n when it is missing
+    };
+    if (n < 13)
+        return false;
+    qint64 pos = 13 + colourTable(d[10]);
+    while (pos < n) {
+        const uchar block = d[pos++];
+        if (block == 0x21) { // extension: label, then sub-blocks
+            pos = skipSubBlocks(pos + 1);
+        } else if (block == 0x2c) { // image descriptor, local table, code size, data
+            if (pos + 9 > n)
+                return false;
+            pos = skipSubBlocks(pos + 9 + colourTable(d[pos + 8]) + 1);
+            return pos <= n;
+        } else {
+            return false; // trailer or junk before any image
+        }
+    }
+    return false;
+}
+
 // Applies the orientation the same way QImageReader's auto-transform does:
 // mirror and flip first, then a quarter turn clockwise.
 QImage oriented(QImage image, QImageIOHandler::Transformations t)
@@ -278,6 +308,20 @@ QImage PictureReader::readJpeg(int denom)
     return oriented(std::move(picture.image), m_reader->transformation());
 }
 
+bool PictureReader::gifComplete()
+{
+    auto *file = static_cast<QFile *>(m_reader->device());
+    if (uchar *mapped = file->map(0, file->size())) {
+        const bool complete = gifFirstFrameComplete(mapped, file->size());
+        file->unmap(mapped);
+        return complete;
+    }
+    const qint64 pos = file->pos();
+    const QByteArray bytes = file->seek(0) ? file->readAll() : QByteArray();
+    file->seek(pos);
+    return gifFirstFrameComplete(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
+}
+
 QImage PictureReader::decode(QSize atLeast)
 {
     if (!isValid())
@@ -296,6 +340,8 @@ QImage PictureReader::decode(QSize atLeast)
             }
         }
         image = readJpeg(denom);
+    } else if (m_reader->format() == "gif" && !gifComplete()) {
+        image = QImage();
     } else {
         image = m_reader->read();
     }

@@ -34,6 +34,7 @@ public:
 
 private:
     QImage readJpeg(int denom);
+    bool gifComplete();
 
     std::unique_ptr<QImageReader> m_reader;
     QSize m_rawSize;          // as stored, before orientation
