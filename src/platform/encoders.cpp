@@ -1,30 +1,312 @@
 #include "encoders.h"
 #include <QBuffer>
 #include <QImageWriter>
+#include <gif_lib.h>
+#include <libimagequant.h>
+#include <memory>
+#include <vector>
+#if defined(__unix__) || defined(__APPLE__)
+#include <dlfcn.h>
+#endif
 
 namespace {
-QByteArray viaQt(const QImage &image, const char *format, int quality, Failure *why)
+QByteArray fail(Failure *why, const QString &description)
 {
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (quality > 0)
-        writer.setQuality(quality);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
-        if (why)
-            *why = failure(FailureCode::EncoderFailed, writer.errorString());
-        return {};
+    if (why)
+        *why = failure(FailureCode::EncoderFailed, description);
+    return {};
+}
+
+void putLe16(char *p, quint32 v)
+{
+    p[0] = char(v & 0xff);
+    p[1] = char((v >> 8) & 0xff);
+}
+
+void putLe32(char *p, quint32 v)
+{
+    putLe16(p, v & 0xffff);
+    putLe16(p + 2, v >> 16);
+}
+
+// Every encoder works on opaque 8-bit RGB; anything else is converted first.
+QImage asRgb32(const QImage &image)
+{
+    return image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+// libimagequant's objects, released on every path out.
+struct LiqDeleter {
+    void operator()(liq_attr *p) const { liq_attr_destroy(p); }
+    void operator()(liq_image *p) const { liq_image_destroy(p); }
+    void operator()(liq_result *p) const { liq_result_destroy(p); }
+    void operator()(liq_histogram *p) const { liq_histogram_destroy(p); }
+};
+template <typename T>
+using LiqPtr = std::unique_ptr<T, LiqDeleter>;
+
+int appendToByteArray(GifFileType *gif, const GifByteType *data, int length)
+{
+    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(data), length);
+    return length;
+}
+
+QString gifError(int code)
+{
+    const char *text = GifErrorString(code);
+    return QStringLiteral("GIF: ") + (text ? QString::fromLatin1(text) : QStringLiteral("okänt fel"));
+}
+
+// Palette indices and palette of a quantised picture.
+struct Quantised {
+    std::vector<GifByteType> pixels;
+    std::vector<GifColorType> colours;
+};
+
+// libimagequant spreads its work over OpenMP threads. For a thumbnail the
+// hand-over costs more than it gains, and while the run's workers keep every
+// core busy the waits at its barriers made a GIF several times slower. The
+// thread count is a per-thread setting, so this touches only the calling
+// thread. libgomp comes in with libimagequant; it is looked up at run time so
+// the build needs no OpenMP flags.
+void quantiseOnThisThreadOnly()
+{
+#if defined(__unix__) || defined(__APPLE__)
+    using SetNumThreads = void (*)(int);
+    static const auto setNumThreads =
+        reinterpret_cast<SetNumThreads>(::dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setNumThreads)
+        setNumThreads(1);
+#endif
+}
+
+// The picture's own colours when it has at most 256 of them (a drawing, a
+// screenshot), so that they come out exact. Empty when there are more.
+std::vector<liq_histogram_entry> fewColours(const QImage &rgba)
+{
+    // Open addressing over 1024 slots; a slot holds colour + 1, 0 is free.
+    std::vector<quint32> keys(1024, 0);
+    std::vector<liq_histogram_entry> entries;
+    std::vector<quint16> slotEntry(1024, 0);
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar *p = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width(); ++x, p += 4) {
+            const quint32 key = (quint32(p[0]) << 16 | quint32(p[1]) << 8 | p[2]) + 1;
+            size_t slot = (key * 2654435761u) >> 22;
+            while (keys[slot] != 0 && keys[slot] != key)
+                slot = (slot + 1) & 1023;
+            if (keys[slot] == 0) {
+                if (entries.size() == 256)
+                    return {};
+                keys[slot] = key;
+                slotEntry[slot] = quint16(entries.size());
+                entries.push_back({{p[0], p[1], p[2], 255}, 0});
+            }
+            ++entries[slotEntry[slot]].count;
+        }
+    }
+    return entries;
+}
+
+// Colours of the picture gathered into 32 levels a channel, each bin keeping
+// the mean of its pixels. libimagequant builds its palette from these few
+// thousand entries much faster than from every distinct colour of a noisy
+// photograph, at almost the same quality.
+std::vector<liq_histogram_entry> coarseHistogram(const QImage &rgba)
+{
+    if (std::vector<liq_histogram_entry> exact = fewColours(rgba); !exact.empty())
+        return exact;
+    struct Bin {
+        quint64 r = 0, g = 0, b = 0;
+        quint32 count = 0;
+    };
+    std::vector<Bin> bins(size_t(1) << 15);
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar *p = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width(); ++x, p += 4) {
+            Bin &bin = bins[size_t(p[0] >> 3) << 10 | size_t(p[1] >> 3) << 5 | size_t(p[2] >> 3)];
+            bin.r += p[0];
+            bin.g += p[1];
+            bin.b += p[2];
+            ++bin.count;
+        }
+    }
+    std::vector<liq_histogram_entry> entries;
+    for (const Bin &bin : bins) {
+        if (bin.count == 0)
+            continue;
+        const quint64 n = bin.count;
+        entries.push_back({{uchar((bin.r + n / 2) / n), uchar((bin.g + n / 2) / n), uchar((bin.b + n / 2) / n), 255},
+                           bin.count});
+    }
+    return entries;
+}
+
+// Reduces to at most 256 colours with dithering. Speed 5 is the fastest
+// setting that keeps libimagequant's noise-sensitive dithering.
+bool quantise(const QImage &rgb32, Quantised &q, QString &error)
+{
+    const QImage rgba = rgb32.convertToFormat(QImage::Format_RGBA8888);
+    const int w = rgba.width();
+    const int h = rgba.height();
+    std::vector<void *> rows(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        rows[size_t(y)] = const_cast<uchar *>(rgba.constScanLine(y));
+
+    quantiseOnThisThreadOnly();
+    LiqPtr<liq_attr> attr(liq_attr_create());
+    if (!attr) {
+        error = QStringLiteral("GIF: libimagequant kunde inte starta");
+        return false;
+    }
+    liq_set_max_colors(attr.get(), 256);
+    liq_set_speed(attr.get(), 5);
+    LiqPtr<liq_histogram> histogram(liq_histogram_create(attr.get()));
+    const std::vector<liq_histogram_entry> colours = coarseHistogram(rgba);
+    liq_result *raw = nullptr;
+    if (!histogram
+        || liq_histogram_add_colors(histogram.get(), attr.get(), colours.data(), int(colours.size()), 0) != LIQ_OK
+        || liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK || !raw) {
+        error = QStringLiteral("GIF: färgreduceringen misslyckades");
+        return false;
+    }
+    LiqPtr<liq_result> result(raw);
+    LiqPtr<liq_image> image(liq_image_create_rgba_rows(attr.get(), rows.data(), w, h, 0));
+    if (!image) {
+        error = QStringLiteral("GIF: bilden kunde inte läsas av libimagequant");
+        return false;
+    }
+    liq_set_dithering_level(result.get(), 1.0f);
+    q.pixels.resize(size_t(w) * size_t(h));
+    if (const liq_error e = liq_write_remapped_image(result.get(), image.get(), q.pixels.data(), q.pixels.size());
+        e != LIQ_OK) {
+        error = QStringLiteral("GIF: färgreduceringen misslyckades (%1)").arg(int(e));
+        return false;
+    }
+    const liq_palette *palette = liq_get_palette(result.get());
+    if (!palette || palette->count == 0 || palette->count > 256) {
+        error = QStringLiteral("GIF: ingen palett");
+        return false;
+    }
+    q.colours.resize(palette->count);
+    for (unsigned i = 0; i < palette->count; ++i)
+        q.colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
+    return true;
+}
+
+bool writeGif(int w, int h, Quantised &q, QByteArray &out, QString &error)
+{
+    // A GIF colour table holds a power of two entries; the unused ones stay black.
+    int tableSize = 2;
+    while (tableSize < int(q.colours.size()))
+        tableSize *= 2;
+    q.colours.resize(size_t(tableSize), GifColorType{0, 0, 0});
+    ColorMapObject *map = GifMakeMapObject(tableSize, q.colours.data());
+    if (!map) {
+        error = QStringLiteral("GIF: slut på minne");
+        return false;
+    }
+
+    int code = 0;
+    GifFileType *gif = EGifOpen(&out, appendToByteArray, &code);
+    if (!gif) {
+        GifFreeMapObject(map);
+        error = gifError(code);
+        return false;
+    }
+    bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map) == GIF_OK
+        && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
+    GifFreeMapObject(map);   // the screen descriptor keeps its own copy
+    for (int y = 0; ok && y < h; ++y)
+        ok = EGifPutLine(gif, q.pixels.data() + size_t(y) * size_t(w), w) == GIF_OK;
+    if (!ok)
+        code = gif->Error;
+    // EGifCloseFile writes the trailer and frees `gif` whatever happens.
+    int closeCode = 0;
+    if (EGifCloseFile(gif, &closeCode) != GIF_OK && ok) {
+        ok = false;
+        code = closeCode;
+    }
+    if (!ok)
+        error = gifError(code);
+    return ok;
+}
+}
+
+QByteArray encodeBmp(const QImage &image, Failure *why)
+{
+    if (image.isNull())
+        return fail(why, QStringLiteral("BMP: tom bild"));
+    const QImage rgb = asRgb32(image);
+    if (rgb.isNull())
+        return fail(why, QStringLiteral("BMP: slut på minne"));
+    const qint64 w = rgb.width();
+    const qint64 h = rgb.height();
+    const qint64 stride = (w * 3 + 3) & ~qint64(3);   // rows padded to 4 bytes
+    const qint64 pixelBytes = stride * h;
+    constexpr int headerBytes = 14 + 40;
+    if (pixelBytes + headerBytes > 0x7fffffff)
+        return fail(why, QStringLiteral("BMP: bilden är för stor"));
+
+    QByteArray out(int(headerBytes + pixelBytes), '\0');
+    char *p = out.data();
+    // BITMAPFILEHEADER
+    p[0] = 'B';
+    p[1] = 'M';
+    putLe32(p + 2, quint32(out.size()));
+    putLe32(p + 10, headerBytes);
+    // BITMAPINFOHEADER: 24 bits, uncompressed, bottom-up, 96 dpi.
+    char *info = p + 14;
+    putLe32(info, 40);
+    putLe32(info + 4, quint32(w));
+    putLe32(info + 8, quint32(h));
+    putLe16(info + 12, 1);
+    putLe16(info + 14, 24);
+    putLe32(info + 16, 0);
+    putLe32(info + 20, quint32(pixelBytes));
+    putLe32(info + 24, 3780);
+    putLe32(info + 28, 3780);
+
+    for (qint64 y = 0; y < h; ++y) {
+        const QRgb *src = reinterpret_cast<const QRgb *>(rgb.constScanLine(int(y)));
+        uchar *dst = reinterpret_cast<uchar *>(p + headerBytes + (h - 1 - y) * stride);
+        for (qint64 x = 0; x < w; ++x) {
+            *dst++ = uchar(qBlue(src[x]));
+            *dst++ = uchar(qGreen(src[x]));
+            *dst++ = uchar(qRed(src[x]));
+        }
     }
     return out;
 }
+
+QByteArray encodeJpeg(const QImage &image, int quality, Failure *why)
+{
+    if (image.isNull())
+        return fail(why, QStringLiteral("JPEG: tom bild"));
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(qBound(1, quality, 100));
+    writer.setOptimizedWrite(true);
+    if (!writer.write(asRgb32(image)))
+        return fail(why, QStringLiteral("JPEG: ") + writer.errorString());
+    return out;
 }
 
-QByteArray encodeBmp(const QImage &image, Failure *why) { return viaQt(image, "bmp", -1, why); }
-QByteArray encodeJpeg(const QImage &image, int quality, Failure *why) { return viaQt(image, "jpeg", quality, why); }
-QByteArray encodeGif(const QImage &, Failure *why)
+QByteArray encodeGif(const QImage &image, Failure *why)
 {
-    if (why)
-        *why = failure(FailureCode::EncoderFailed, QStringLiteral("GIF saknas"));
-    return {};
+    if (image.isNull())
+        return fail(why, QStringLiteral("GIF: tom bild"));
+    if (image.width() > 0xffff || image.height() > 0xffff)
+        return fail(why, QStringLiteral("GIF: bilden är för stor"));
+    const QImage rgb = asRgb32(image);
+    if (rgb.isNull())
+        return fail(why, QStringLiteral("GIF: slut på minne"));
+    QString error;
+    Quantised q;
+    QByteArray out;
+    if (!quantise(rgb, q, error) || !writeGif(rgb.width(), rgb.height(), q, out, error))
+        return fail(why, error);
+    return out;
 }
