@@ -1,8 +1,9 @@
 #include "fileops.h"
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
-#include <cstdio>
+#include <cstdio>   // renameat2
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,12 +31,22 @@ Failure writeAll(int fd, const QByteArray &data)
     return {};
 }
 
-// A fresh temporary file beside `path`; its name is returned in `tmp`.
+// A fresh temporary file beside `path`, created with the mode any new file
+// gets (0666 less the umask); its name is returned in `tmp`.
 int openTemporary(const QString &path, QByteArray &tmp)
 {
-    const QFileInfo info(path);
-    tmp = native(info.absolutePath() + QStringLiteral("/.tumbilder-XXXXXX"));
-    return ::mkstemp(tmp.data());
+    const QByteArray dir = native(QFileInfo(path).absolutePath()) + "/.tumbilder-";
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmp = dir;
+        for (int i = 0; i < 10; ++i)
+            tmp += digits[QRandomGenerator::global()->bounded(int(sizeof digits - 1))];
+        const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 Failure writeTemporary(const QString &path, const QByteArray &data, QByteArray &tmp)
@@ -48,15 +59,74 @@ Failure writeTemporary(const QString &path, const QByteArray &data, QByteArray &
         f = systemFailure(errno);
     if (::close(fd) != 0 && !f.failed())
         f = systemFailure(errno);
-    if (f.failed()) {
+    if (f.failed())
         ::unlink(tmp.constData());
-        return f;
-    }
-    // mkstemp makes the file private; give it the mode a new file normally gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(tmp.constData(), 0666 & ~mask);
     return f;
+}
+
+// Gives the finished temporary file its name unless something is there
+// already. Returns 0 or errno; the temporary file is gone either way.
+int placeWithoutReplacing(const QByteArray &tmp, const QByteArray &target)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        const int err = errno;
+        ::unlink(tmp.constData());
+        return err;
+    }
+#endif
+    // link() fails with EEXIST instead of replacing.
+    if (::link(tmp.constData(), target.constData()) == 0) {
+        ::unlink(tmp.constData());
+        return 0;
+    }
+    const int err = errno;
+    ::unlink(tmp.constData());
+    if (err != EPERM && err != ENOTSUP && err != EOPNOTSUPP && err != ENOSYS)
+        return err;
+    return -1;   // a file system without either (FAT through an old driver, some network shares)
+}
+
+// Last resort for such file systems: create the name exclusively and write
+// into it directly, removing it again if the write fails.
+Failure writeExclusively(const QByteArray &target, const QByteArray &data)
+{
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return systemFailure(errno);
+    Failure f = writeAll(fd, data);
+    if (::close(fd) != 0 && !f.failed())
+        f = systemFailure(errno);
+    if (f.failed())
+        ::unlink(target.constData());
+    return f;
+}
+
+// The whole content of a file, with errno on failure.
+Failure readWhole(const QString &path, QByteArray &data)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return systemFailure(errno);
+    data.clear();
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int err = errno;
+            ::close(fd);
+            return systemFailure(err);
+        }
+        data.append(buffer, n);
+    }
+    ::close(fd);
+    return {};
 }
 }
 
@@ -73,13 +143,11 @@ Failure writeNewFile(const QString &path, const QByteArray &data)
     QByteArray tmp;
     if (Failure f = writeTemporary(path, data, tmp); f.failed())
         return f;
-    // link() fails with EEXIST instead of replacing: the name stays the user's.
-    if (::link(tmp.constData(), native(path).constData()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.constData());
+    const int err = placeWithoutReplacing(tmp, native(path));
+    if (err > 0)
         return systemFailure(err);
-    }
-    ::unlink(tmp.constData());
+    if (err < 0)
+        return writeExclusively(native(path), data);
     return {};
 }
 
@@ -105,12 +173,9 @@ Failure copyReplacing(const QString &from, const QString &to)
         return systemFailure(errno);
     if (::stat(native(to).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
         return {};
-    QFile in(from);
-    if (!in.open(QIODevice::ReadOnly))
-        return systemFailure(errno ? errno : EACCES);
-    const QByteArray data = in.readAll();
-    if (in.error() != QFileDevice::NoError)
-        return systemFailure(errno ? errno : EIO);
+    QByteArray data;
+    if (Failure f = readWhole(from, data); f.failed())
+        return f;
     return writeReplacing(to, data);
 }
 
