@@ -1,3 +1,4 @@
+#include "windows/layout.h"
 #include "form1.h"
 #include "canvasview.h"
 #include "picturelist.h"
@@ -28,19 +29,7 @@ static void initResources()
 }
 
 namespace {
-// Positions and sizes come in twips; 15 twips are one pixel.
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
-template <typename W>
-W *place(W *w, const char *name, const QRect &geometry)
-{
-    w->setObjectName(QString::fromUtf8(name));
-    w->setGeometry(geometry);
-    return w;
-}
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, const QRect &g)
 {
@@ -64,6 +53,18 @@ Form1::Form1(QWidget *parent)
     m_canvas = Canvas(3615, 3615, Canvas::fromColor(palette().color(QPalette::Button)));
     buildControls();
     setTabOrder();
+    // One face for the whole window, narrow enough for every caption; the
+    // text boxes cover the right part of "Lägg till", and the quality box
+    // the end of its label.
+    fitCaptions({{Label6, 48 - 8}, {Label7, 48 - 8}, {Label8}, {Label9}, {optlas[0]}, {optlas[1]}, {optlas[2]},
+                 {optlas[3], 72 - 8}, {Label10, 184 - 56}, {Label1}, {Label2}, {chkweb}});
+    const QFont face = Label6->font();
+    for (QWidget *w : findChildren<QWidget *>())
+        if (w != Command1)
+            w->setFont(face);
+    QFont bold = face;
+    bold.setBold(true);
+    Command1->setFont(bold);
     Form_Load();
 }
 

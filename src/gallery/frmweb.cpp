@@ -1,3 +1,4 @@
+#include "windows/layout.h"
 #include "frmweb.h"
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,19 +21,7 @@
 #include <QTreeView>
 
 namespace {
-// Positions and sizes come in twips; 15 twips are one pixel.
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
-template <typename W>
-W *place(W *w, const char *name, const QRect &geometry)
-{
-    w->setObjectName(QString::fromUtf8(name));
-    w->setGeometry(geometry);
-    return w;
-}
 
 // A drive is usable when it is mounted, ready and its root is a folder we
 // can list (a bind-mounted file is not a drive).
@@ -42,31 +31,6 @@ bool usableDrive(const QString &root)
     return info.isDir() && info.isReadable() && QStorageInfo(root).isReady();
 }
 
-// The layout was drawn for a narrower face than we may get: captions that
-// would be cut off are set a little tighter, and only if that is not enough
-// in a smaller size, until they fit their boxes. Captions that stand together
-// get the same font.
-void fitCaptions(std::initializer_list<QLabel *> labels)
-{
-    QFont font = (*labels.begin())->font();
-    auto fits = [&] {
-        const QFontMetrics metrics(font);
-        for (const QLabel *label : labels) {
-            const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
-            const QRect need = metrics.boundingRect(QRect(0, 0, label->width(), 10000), flags, label->text());
-            if (need.width() > label->width() || need.height() > label->height())
-                return false;
-        }
-        return true;
-    };
-    for (int spacing = 98; spacing >= 90 && !fits(); spacing -= 2)
-        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-    const int start = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-    for (int size = start; size > 8 && !fits(); --size)
-        font.setPixelSize(size - 1);
-    for (QLabel *label : labels)
-        label->setFont(font);
-}
 }
 
 // The folder list shows one drive: its root is the single top item, so the

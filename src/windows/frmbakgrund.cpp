@@ -1,3 +1,4 @@
+#include "windows/layout.h"
 #include "frmbakgrund.h"
 #include "platform/canvas.h"
 #include <QFontInfo>
@@ -8,11 +9,6 @@
 #include <QScreen>
 
 namespace {
-// Positions and sizes come in twips; 15 twips are one pixel.
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 struct Swatch {
     int index;
@@ -36,31 +32,6 @@ constexpr Swatch Swatches[] = {
     {36, 2280, 3000, 0xC000C0}, {35, 3000, 3000, 0x800080}, {34, 3720, 3000, 0x400040},
 };
 
-// The layout was drawn for a narrower face than we may get: captions that
-// would be cut off are set a little tighter, and only if that is not enough
-// in a smaller size, until they fit their boxes. Captions that stand together
-// get the same font.
-void fitCaptions(std::initializer_list<QLabel *> labels)
-{
-    QFont font = (*labels.begin())->font();
-    auto fits = [&] {
-        const QFontMetrics metrics(font);
-        for (const QLabel *label : labels) {
-            const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
-            const QRect need = metrics.boundingRect(QRect(0, 0, label->width(), 10000), flags, label->text());
-            if (need.width() > label->width() || need.height() > label->height())
-                return false;
-        }
-        return true;
-    };
-    for (int spacing = 98; spacing >= 90 && !fits(); spacing -= 2)
-        font.setLetterSpacing(QFont::PercentageSpacing, spacing);
-    const int start = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-    for (int size = start; size > 8 && !fits(); --size)
-        font.setPixelSize(size - 1);
-    for (QLabel *label : labels)
-        label->setFont(font);
-}
 }
 
 frmbakgrund::frmbakgrund(QWidget *mainWindow)

@@ -1,3 +1,4 @@
+#include "windows/layout.h"
 #include "frmhelp.h"
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,11 +9,6 @@
 #include <QScreen>
 
 namespace {
-// Positions and sizes come in twips; 15 twips are one pixel.
-QRect tw(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 const QString CrLf = QStringLiteral("\r\n");
 }

@@ -1,0 +1,34 @@
+#pragma once
+#include <QRect>
+#include <QString>
+#include <initializer_list>
+
+class QWidget;
+
+// Window layouts are given in twips; 15 twips are one pixel.
+inline QRect tw(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// Names a control and puts it where the layout says.
+template <typename W>
+W *place(W *w, const char *name, const QRect &geometry)
+{
+    w->setObjectName(QString::fromUtf8(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+// A caption and the width of it that can be seen (-1: the widget's own
+// width; less where a neighbour covers part of it).
+struct Caption {
+    Caption(QWidget *w, int visible = -1) : widget(w), visibleWidth(visible) {}
+    QWidget *widget;
+    int visibleWidth;
+};
+
+// The layouts were drawn for a narrower face than we may get: captions that
+// would be cut off are set a little tighter and, only if that is not enough,
+// in a smaller size, until all of them fit. They then share that font.
+void fitCaptions(std::initializer_list<Caption> captions);
