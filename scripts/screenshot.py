@@ -4,19 +4,7 @@ server, with python3-xlib and the standard library only.
 Usage: screenshot.py TITLE OUT.png [TIMEOUT_SECONDS]"""
 import struct, sys, time, zlib
 from Xlib import X, display
-
-def find(node, title):
-    try:
-        name = node.get_wm_name()
-    except Exception:
-        name = None
-    if name == title and node.get_attributes().map_state == X.IsViewable:
-        return node
-    for child in node.query_tree().children:
-        hit = find(child, title)
-        if hit:
-            return hit
-    return None
+from xwindows import wait_for
 
 def png(w, h, rows):
     def chunk(t, d):
@@ -26,13 +14,9 @@ def png(w, h, rows):
             + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
 title, out = sys.argv[1], sys.argv[2]
-deadline = time.time() + (float(sys.argv[3]) if len(sys.argv) > 3 else 20)
+seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 20
 d = display.Display()
-win = None
-while win is None and time.time() < deadline:
-    win = find(d.screen().root, title)
-    if win is None:
-        time.sleep(0.2)
+win = wait_for(d, title, seconds)
 if win is None:
     sys.exit(f'no window "{title}"')
 time.sleep(0.5)

@@ -1,29 +1,14 @@
 #!/usr/bin/python3
 """Waits for a top-level window by title, checks its client size, then asks
 it to close with WM_DELETE_WINDOW. Usage: close_window.py TITLE WIDTH HEIGHT"""
-import sys, time
+import os, sys
 from Xlib import X, display, protocol
-
-def find(node, title):
-    try:
-        if node.get_wm_name() == title and node.get_attributes().map_state == X.IsViewable:
-            return node
-    except Exception:
-        pass
-    for child in node.query_tree().children:
-        hit = find(child, title)
-        if hit:
-            return hit
-    return None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from xwindows import wait_for
 
 title, width, height = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 d = display.Display()
-deadline = time.time() + 30
-win = None
-while win is None and time.time() < deadline:
-    win = find(d.screen().root, title)
-    if win is None:
-        time.sleep(0.1)
+win = wait_for(d, title, 30)
 if win is None:
     sys.exit(f'no window "{title}" appeared')
 g = win.get_geometry()
