@@ -3,6 +3,7 @@
 #include "gallery/frmweb.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
+#include "files.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+
+using namespace TestFiles;
 
 namespace {
 QImage pattern(int w, int h, int seed)
@@ -31,25 +34,6 @@ void writeJpeg(const QString &path, int w, int h, int seed)
     QVERIFY2(writer.write(pattern(w, h, seed)), qPrintable(path));
 }
 
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-// Every file below `dir` with its content hash.
-QMap<QString, QByteArray> snapshot(const QString &dir)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(dir).relativeFilePath(path), fileHash(path));
-    }
-    return files;
-}
 }
 
 class TestBatch : public QObject {

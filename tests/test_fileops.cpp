@@ -4,32 +4,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include "files.h"
 #include <QtTest>
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace TestFiles;
+
 namespace {
-QStringList listing(const QString &dir)
-{
-    QStringList names = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    names.sort();
-    return names;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool put(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
-
 // Something standing at `path` before a write: nothing, a file, a folder, a
 // link to a file elsewhere or a dangling link into `elsewhere`.
 void makeThing(const QString &kind, const QString &path, const QString &elsewhere)

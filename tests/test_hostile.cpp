@@ -6,6 +6,7 @@
 #include "scriptedseam.h"
 #include "testpictures.h"
 #include "windows/form2.h"
+#include "files.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QCryptographicHash>
@@ -17,20 +18,9 @@
 
 using namespace TestPictures;
 
-namespace {
-QMap<QString, QByteArray> snapshot(const QString &dir)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        files.insert(QDir(dir).relativeFilePath(path), QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1));
-    }
-    return files;
-}
+using namespace TestFiles;
 
+namespace {
 // Removes every file of a folder by its raw name, also names that are not
 // valid UTF-8 and so cannot be spelt as a QString.
 void removeRawNames(const QString &dir)

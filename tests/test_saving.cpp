@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
+#include "files.h"
 #include <QtTest>
 #include <cerrno>
+
+using namespace TestFiles;
 
 namespace {
 const QImage &thumbnail()
@@ -16,20 +19,6 @@ const QImage &thumbnail()
 }
 
 QString withSeparator(const QString &dir) { return dir + QDir::separator(); }
-
-// Everything in a folder, dot-files and links included.
-QStringList listing(const QString &dir)
-{
-    QStringList names = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    names.sort();
-    return names;
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray sourceBytes(const QString &name)
 {

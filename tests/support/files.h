@@ -1,0 +1,19 @@
+#pragma once
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// Looking at folders before and after: what is there, what it holds.
+namespace TestFiles {
+
+// Every name in a folder, dot-files and links included, sorted.
+QStringList listing(const QString &dir);
+// A file's bytes (empty when it cannot be read).
+QByteArray contents(const QString &path);
+// Writes a file, replacing it; true on success.
+bool put(const QString &path, const QByteArray &data);
+// Every file below `dir` (relative path) with a hash of its content, so a
+// test can tell that nothing that existed before was touched.
+QMap<QString, QByteArray> snapshot(const QString &dir);
+}
