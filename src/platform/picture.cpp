@@ -1,4 +1,5 @@
 #include "picture.h"
+#include "jpegscans.h"
 #include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
@@ -72,8 +73,11 @@ struct JpegPicture {
 };
 
 // Decodes at 1/denom (1, 2, 4 or 8) straight into an RGB32 image. Everything
-// that must survive a longjmp lives in `out`, outside this frame.
-bool decodeJpeg(const uchar *data, qint64 size, int denom, JpegPicture &out)
+// that must survive a longjmp lives in `out`, outside this frame. Block
+// smoothing guesses coefficients a progressive file has not delivered; it
+// changes nothing in a complete file and must stay off for the copy made by
+// jpegScansForEighth, which leaves out coefficients a 1/8 decode ignores.
+bool decodeJpeg(const uchar *data, qint64 size, int denom, JpegPicture &out, bool smoothing = true)
 {
     jpeg_decompress_struct info;
     JpegErrors errors;
@@ -98,6 +102,7 @@ bool decodeJpeg(const uchar *data, qint64 size, int denom, JpegPicture &out)
     const J_COLOR_SPACE rgb32 = JCS_EXT_ARGB;
 #endif
     info.out_color_space = cmyk ? JCS_CMYK : rgb32;
+    info.do_block_smoothing = smoothing ? TRUE : FALSE;
     info.scale_num = 1;
     info.scale_denom = unsigned(denom);
     jpeg_calc_output_dimensions(&info);
@@ -286,14 +291,21 @@ QImage PictureReader::readJpeg(int denom)
 {
     auto *file = static_cast<QFile *>(m_reader->device());
     JpegPicture picture;
+    auto decode = [&](const uchar *data, qint64 size) {
+        // At 1/8 a progressive file skips the scans that scale does not use.
+        const QByteArray eighth = denom == 8 ? jpegScansForEighth(data, size) : QByteArray();
+        if (eighth.isEmpty())
+            return decodeJpeg(data, size, denom, picture);
+        return decodeJpeg(reinterpret_cast<const uchar *>(eighth.constData()), eighth.size(), denom, picture, false);
+    };
     bool ok = false;
     if (uchar *mapped = file->map(0, file->size())) {
-        ok = decodeJpeg(mapped, file->size(), denom, picture);
+        ok = decode(mapped, file->size());
         file->unmap(mapped);
     } else {
         // Not mappable (a pipe, some network file systems): read it instead.
         const QByteArray bytes = file->seek(0) ? file->readAll() : QByteArray();
-        ok = decodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size(), denom, picture);
+        ok = decode(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     }
     if (picture.outOfMemory)
         m_failure = systemFailure(ENOMEM);
