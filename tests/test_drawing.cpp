@@ -73,6 +73,7 @@ private slots:
     void previewNeedsSelection();
     void previewIgnoresSizeMode();
     void reportWindow();
+    void canvasTooLargeToScale();
 
 private:
     QTemporaryDir dir;
@@ -269,6 +270,29 @@ void TestDrawing::reportWindow()
         QTRY_VERIFY(window.isNull());
         QVERIFY(form.reportText().isEmpty());
     }
+}
+
+void TestDrawing::canvasTooLargeToScale()
+{
+    // 60000 x 1 pixels in lock-height mode: the canvas would be 14 million
+    // pixels wide, more than any picture can be. The user is told, the
+    // canvas keeps what it showed, and nothing is reported as drawn.
+    const QString path = writePicture(dir.filePath("strimla.bmp"), 60000, 1, "bmp");
+    ScriptedSeam seam;
+    Form1 form;
+    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
+    form.List1_OLEDragDrop({path});
+    form.cmd_kor_Click();
+    form.selectedIndex = 0;
+    const QImage before = form.canvas().persistentImage();
+    QVERIFY(!form.cmd_ritabild_Click());
+    QCOMPARE(seam.messages.size(), 1);
+    QCOMPARE(seam.messages[0].title, QStringLiteral("Felmeddelande"));
+    QCOMPARE(seam.messages[0].icon, Seam::Icon::Warning);
+    QVERIFY(seam.messages[0].text.startsWith(QStringLiteral("Ett fel uppstod då bilden skulle skalas om: ")));
+    QVERIFY(seam.messages[0].text.endsWith(QStringLiteral("\rFelkod: 12")));
+    QCOMPARE(form.canvas().persistentImage(), before);
+    QVERIFY(form.reportText().isEmpty());
 }
 
 QTEST_MAIN(TestDrawing)

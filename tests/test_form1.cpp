@@ -1,6 +1,7 @@
 // The main window as a user meets it: controls, start values, small rules,
 // the percentage box, the picture list and its drops.
 #include "app/form1.h"
+#include "app/language.h"
 #include "scriptedseam.h"
 #include <QtTest>
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,6 +36,7 @@ private slots:
     void drops();
     void dropOfNonLocalData();
     void clearAndRebuild();
+    void swedishStandardButtons();
 
 private:
     template <typename T = QWidget>
@@ -392,6 +395,14 @@ void TestForm1::clearAndRebuild()
     QCOMPARE(form->listwebfiler.size(), 3);   // gallery entries stay
     form->cmd_tomlista_Click();               // on an empty list: nothing happens
     QVERIFY(listItems().isEmpty());
+}
+
+void TestForm1::swedishStandardButtons()
+{
+    QVERIFY(installSwedishQtTexts(QCoreApplication::instance()));
+    QMessageBox box(QMessageBox::Warning, "Tumbilder", "x", QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Avbryt"));
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Ja"));
 }
 
 QTEST_MAIN(TestForm1)

@@ -45,6 +45,13 @@ void Canvas::resizeImage()
     const QSize size = innerPixels();
     if (m_image.size() == size)
         return;
+    // A size mode can ask for a canvas no memory holds (a 60000 x 1 picture
+    // with the height locked): then there is no persistent image at all,
+    // which the drawing reports, rather than a process the system kills.
+    if (qint64(size.width()) * size.height() > MaxPixels) {
+        m_image = QImage();
+        return;
+    }
     QImage next(size, QImage::Format_RGB32);
     next.fill(toColor(m_background));
     if (!m_image.isNull() && !size.isEmpty()) {

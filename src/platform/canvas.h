@@ -45,6 +45,9 @@ public:
     // canvas's inner size (made off the GUI thread), with no loaded picture.
     void setPersistentImage(const QImage &image);
 
+    // The largest inner area a canvas can have, in pixels (1 GB of image).
+    static constexpr qint64 MaxPixels = 16384LL * 16384LL;
+
     static QColor toColor(ColourValue v);
     static ColourValue fromColor(const QColor &c);
 
