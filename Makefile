@@ -5,10 +5,15 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build setup install clean test-sanitize fuzz
+.PHONY: run test build setup setup-test setup-fuzz install clean test-sanitize fuzz
 
+# What building needs; the tests add an X server, a browser and their tools.
 setup:
-	@scripts/setup.sh
+	@scripts/setup.sh build
+setup-test:
+	@scripts/setup.sh test
+setup-fuzz:
+	@scripts/setup.sh fuzz
 
 $(BUILD)/CMakeCache.txt: | setup
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -19,7 +24,7 @@ build: setup $(BUILD)/CMakeCache.txt
 run: build
 	$(BUILD)/tumbilder
 
-test: build
+test: setup-test build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure --timeout 600
 
 install: build
@@ -29,7 +34,7 @@ clean:
 	rm -rf $(BUILD)
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
-test-sanitize: setup
+test-sanitize: setup-test
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTUMBILDER_SANITIZE=ON
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && QT_QPA_PLATFORM=offscreen \
@@ -39,7 +44,7 @@ test-sanitize: setup
 	  ctest -j $(JOBS) --output-on-failure --timeout 900 -E 'smoke_xvfb|gallery_browser'
 
 # Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer.
-fuzz: setup
+fuzz: setup-fuzz
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTUMBILDER_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_picture fuzz_splittext fuzz_quality fuzz_page
 	@for t in fuzz_picture fuzz_splittext fuzz_quality fuzz_page; do \

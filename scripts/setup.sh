@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need, and nothing twice:
-# Debian packages that are missing, then the browser-test packages from npm.
+# Installs what the project needs, and nothing twice: the Debian packages
+# that are missing, then the browser-test packages from npm.
+# Usage: setup.sh [build|test|fuzz]   (default: test, which includes build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode=${1:-test}
 
 want=(
   cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
-  libimagequant-dev libgif-dev libjpeg62-turbo-dev libstb-dev
-  xvfb xauth python3 python3-xlib desktop-file-utils
-  chromium nodejs npm fonts-dejavu-core
+  libimagequant-dev libgif-dev libjpeg62-turbo-dev libstb-dev fonts-dejavu-core
 )
-# node and npm may come from elsewhere than Debian; then leave them be.
-command -v node >/dev/null 2>&1 && want=("${want[@]/nodejs}")
-command -v npm  >/dev/null 2>&1 && want=("${want[@]/npm}")
+if [ "$mode" != build ]; then
+  want+=(xvfb xauth python3 python3-xlib desktop-file-utils chromium)
+  # node and npm may come from elsewhere than Debian; then leave them be.
+  command -v node >/dev/null 2>&1 || want+=(nodejs)
+  command -v npm >/dev/null 2>&1 || want+=(npm)
+fi
+[ "$mode" = fuzz ] && want+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${want[@]}"; do
-  [ -n "$p" ] || continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
@@ -30,7 +33,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The gallery page is checked in a real browser driven by playwright-core.
-if [ -f tests/e2e/package-lock.json ]; then
+if [ "$mode" != build ] && [ -f tests/e2e/package-lock.json ]; then
   if [ ! -d tests/e2e/node_modules ] || [ tests/e2e/package-lock.json -nt tests/e2e/node_modules ]; then
     (cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error)
   fi
