@@ -380,6 +380,9 @@ void TestBatch::cancelStopsAfterPictureInHand()
         auto *cancel = progress->findChild<QPushButton *>();
         QCOMPARE(cancel->text(), QStringLiteral("Avbryt"));
         QVERIFY(progress->labelText().startsWith(QStringLiteral("Skapar tumbilder...")));
+        // Up from the start and modal, so the main window takes no clicks meanwhile.
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->windowModality(), Qt::WindowModal);
         cancel->click();
     });
     const QStringList reports = run(2);

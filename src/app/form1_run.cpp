@@ -120,7 +120,12 @@ void Form1::Command1_Click()
     QProgressDialog progress(QStringLiteral("Skapar tumbilder..."), QStringLiteral("Avbryt"), 0, int(jobs.size()), this);
     progress.setWindowTitle(QStringLiteral("Tumbilder"));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    // Shown at once: while it is up the main window takes no clicks, so
+    // "Kör!" or "Töm lista" cannot act in the middle of a run.
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.show();
     connect(&progress, &QProgressDialog::canceled, &runner, &BatchRunner::cancel);
     connect(&runner, &BatchRunner::progress, &progress, [&progress](int done, int total) {
         progress.setValue(done);
