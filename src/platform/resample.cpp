@@ -1,5 +1,197 @@
 #include "resample.h"
-#include <stb/stb_image_resize.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// A separable convolution in fixed point: each output pixel is a weighted sum
+// of the source pixels under the kernel, horizontally into an 8-bit
+// intermediate picture, then vertically. The work is proportional to the
+// source's pixels, in integers, in loops the compiler can vectorise.
+namespace {
+constexpr int WeightBits = 14;
+constexpr int One = 1 << WeightBits;
+
+// Lanczos with three lobes, the usual filter for reducing photographs: it
+// keeps more detail than the cubics (Catmull-Rom, Mitchell) with little
+// ringing, and measured against a full-size Lanczos reduction it loses the
+// least to the DCT-scaled decode in front of it.
+constexpr double Support = 3;
+
+double lanczos3(double x)
+{
+    x = std::fabs(x);
+    if (x < 1e-9)
+        return 1;
+    if (x >= Support)
+        return 0;
+    const double px = M_PI * x;
+    return Support * std::sin(px) * std::sin(px / Support) / (px * px);
+}
+
+// For every output position along one axis: the first source position under
+// the kernel and the weights of the sources from there on.
+struct Taps {
+    std::vector<int> first;
+    std::vector<int> count;
+    std::vector<int16_t> weights; // `width` per output position
+    int width = 0;
+#ifdef __SSE2__
+    // The weights again, two at a time as 16-bit pairs repeated four times
+    // (`width` / 2 + 1 pairs per output position), ready for _mm_madd_epi16.
+    std::vector<int32_t> pairs;
+    int pairWidth = 0;
+#endif
+};
+
+#ifdef __SSE2__
+// One output pixel from `n` source pixels: two sources a step, their four
+// channels interleaved as 16-bit pairs, so one multiply-add weighs both.
+inline void horizontalPixel(const uchar *p, const int32_t *pairs, int n, uchar *out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    auto weights = [pairs](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(pairs + 4 * k)); };
+    // Four sources a step into two sums, so the additions need not wait for each other.
+    __m128i acc = _mm_set1_epi32(One / 2), acc2 = zero;
+    int i = 0;
+    for (; i + 3 < n; i += 4, p += 16) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i lo = _mm_unpacklo_epi8(four, zero), hi = _mm_unpackhi_epi8(four, zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(lo, _mm_srli_si128(lo, 8)), weights(i / 2)));
+        acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, _mm_srli_si128(hi, 8)), weights(i / 2 + 1)));
+    }
+    acc = _mm_add_epi32(acc, acc2);
+    if (i + 1 < n) {
+        const __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(pair, _mm_srli_si128(pair, 8)), weights(i / 2)));
+        i += 2;
+        p += 8;
+    }
+    if (i < n) {
+        // The last source alone: its pair's second weight is zero.
+        int32_t pixel;
+        std::memcpy(&pixel, p, 4);
+        const __m128i one = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(pixel), zero), zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(one, weights(i / 2)));
+    }
+    acc = _mm_srai_epi32(acc, WeightBits);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(acc, acc), zero);
+    const int32_t result = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &result, 4);
+}
+#endif
+
+Taps makeTaps(int in, int out)
+{
+    const double scale = double(in) / out;
+    // Shrinking widens the kernel so every source pixel counts.
+    const double stretch = std::max(1.0, scale);
+    const double support = Support * stretch;
+    Taps t;
+    t.width = int(std::ceil(support)) * 2 + 1;
+    t.first.resize(size_t(out));
+    t.count.resize(size_t(out));
+    t.weights.assign(size_t(out) * size_t(t.width), 0);
+    std::vector<double> w(size_t(t.width));
+    for (int o = 0; o < out; ++o) {
+        const double centre = (o + 0.5) * scale;
+        // Sources outside the picture are left out and the rest renormalised.
+        const int lo = std::max(0, int(std::floor(centre - support + 0.5)));
+        const int hi = std::min(in, int(std::floor(centre + support + 0.5)));
+        int n = std::min(hi - lo, t.width);
+        double sum = 0;
+        for (int i = 0; i < n; ++i) {
+            w[size_t(i)] = lanczos3((lo + i + 0.5 - centre) / stretch);
+            sum += w[size_t(i)];
+        }
+        int16_t *dst = &t.weights[size_t(o) * size_t(t.width)];
+        int total = 0, largest = 0;
+        for (int i = 0; i < n; ++i) {
+            dst[i] = int16_t(std::lround(w[size_t(i)] / sum * One));
+            total += dst[i];
+            if (std::abs(dst[i]) > std::abs(dst[largest]))
+                largest = i;
+        }
+        // Rounding must not change the sum: a flat area stays exactly flat.
+        dst[largest] = int16_t(dst[largest] + One - total);
+        t.first[size_t(o)] = lo;
+        t.count[size_t(o)] = n;
+    }
+#ifdef __SSE2__
+    t.pairWidth = t.width / 2 + 1;
+    t.pairs.assign(size_t(out) * size_t(t.pairWidth) * 4, 0);
+    for (int o = 0; o < out; ++o) {
+        const int16_t *w = &t.weights[size_t(o) * size_t(t.width)];
+        int32_t *dst = &t.pairs[size_t(o) * size_t(t.pairWidth) * 4];
+        for (int i = 0; i < t.count[size_t(o)]; i += 2) {
+            const uint16_t second = i + 1 < t.count[size_t(o)] ? uint16_t(w[i + 1]) : 0;
+            const int32_t pair = int32_t(uint32_t(uint16_t(w[i])) | uint32_t(second) << 16);
+            std::fill(dst + 2 * i, dst + 2 * i + 4, pair);
+        }
+    }
+#endif
+    return t;
+}
+
+inline uchar clampByte(int32_t v)
+{
+    v >>= WeightBits;
+    return uchar(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// Every row of `src` resampled horizontally into `dst` (4 bytes a pixel).
+void horizontal(const QImage &src, QImage &dst, const Taps &t)
+{
+    const int outW = dst.width();
+    for (int y = 0; y < src.height(); ++y) {
+        const uchar *in = src.constScanLine(y);
+        uchar *out = dst.scanLine(y);
+        for (int x = 0; x < outW; ++x) {
+            const uchar *p = in + size_t(t.first[size_t(x)]) * 4;
+            const int n = t.count[size_t(x)];
+#ifdef __SSE2__
+            horizontalPixel(p, &t.pairs[size_t(x) * size_t(t.pairWidth) * 4], n, out + 4 * x);
+#else
+            const int16_t *w = &t.weights[size_t(x) * size_t(t.width)];
+            int32_t a0 = One / 2, a1 = One / 2, a2 = One / 2, a3 = One / 2;
+            for (int i = 0; i < n; ++i, p += 4) {
+                a0 += p[0] * w[i];
+                a1 += p[1] * w[i];
+                a2 += p[2] * w[i];
+                a3 += p[3] * w[i];
+            }
+            out[4 * x] = clampByte(a0);
+            out[4 * x + 1] = clampByte(a1);
+            out[4 * x + 2] = clampByte(a2);
+            out[4 * x + 3] = clampByte(a3);
+#endif
+        }
+    }
+}
+
+void vertical(const QImage &src, QImage &dst, const Taps &t)
+{
+    const size_t bytes = size_t(dst.width()) * 4;
+    std::vector<int32_t> acc(bytes);
+    for (int y = 0; y < dst.height(); ++y) {
+        std::fill(acc.begin(), acc.end(), One / 2);
+        const int16_t *w = &t.weights[size_t(y) * size_t(t.width)];
+        for (int i = 0, n = t.count[size_t(y)]; i < n; ++i) {
+            const uchar *in = src.constScanLine(t.first[size_t(y)] + i);
+            const int32_t wi = w[i];
+            for (size_t b = 0; b < bytes; ++b)
+                acc[b] += in[b] * wi;
+        }
+        uchar *out = dst.scanLine(y);
+        for (size_t b = 0; b < bytes; ++b)
+            out[b] = clampByte(acc[b]);
+    }
+}
+}
 
 QImage resampleTo(const QImage &source, QSize size)
 {
@@ -9,18 +201,21 @@ QImage resampleTo(const QImage &source, QSize size)
     const QImage src = source.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (src.size() == size)
         return src;
-    QImage out(size, src.format());
-    if (out.isNull())
-        return {};
-    // Both layouts are 4 bytes a pixel with alpha (or the unused byte) last
-    // on little-endian machines; premultiplied data needs no extra alpha care.
-    const int ok = stbir_resize_uint8_generic(
-        src.constBits(), src.width(), src.height(), int(src.bytesPerLine()),
-        out.bits(), out.width(), out.height(), int(out.bytesPerLine()),
-        4, alpha ? 3 : STBIR_ALPHA_CHANNEL_NONE, alpha ? STBIR_FLAG_ALPHA_PREMULTIPLIED : 0,
-        STBIR_EDGE_CLAMP, STBIR_FILTER_CATMULLROM, STBIR_COLORSPACE_LINEAR, nullptr);
-    if (!ok)
-        return {};
+    // Premultiplied pixels filter channel by channel like opaque ones.
+    QImage across = src;
+    if (size.width() != src.width()) {
+        across = QImage(size.width(), src.height(), src.format());
+        if (across.isNull())
+            return {};
+        horizontal(src, across, makeTaps(src.width(), size.width()));
+    }
+    QImage out = across;
+    if (size.height() != src.height()) {
+        out = QImage(size, src.format());
+        if (out.isNull())
+            return {};
+        vertical(across, out, makeTaps(src.height(), size.height()));
+    }
     // The kernel's negative lobes may push a channel past its alpha; clamp so
     // premultiplied data stays valid, and keep RGB32's unused byte opaque.
     for (int y = 0; y < out.height(); ++y) {
