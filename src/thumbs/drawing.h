@@ -29,5 +29,9 @@ struct DrawResult {
 DrawResult drawThumbnail(const DrawSettings &settings, const QString &path);
 
 // How many times larger than the target the decoder is asked to stay, so
-// the resampling filter has real detail to work from.
-constexpr int DecodeMargin = 3;
+// the resampling filter has real detail to work from. Twice is enough: the
+// DCT scaling averages whole blocks, and a Lanczos reduction of at least 2x
+// after it stays within a few dB of one from the full-size picture
+// (bench/quality.sh), while a larger margin often means the next bigger
+// scale, which for a progressive file can cost ten times the decoding.
+constexpr int DecodeMargin = 2;
