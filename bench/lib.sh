@@ -1,0 +1,70 @@
+# Shared by the bench scripts: tools, the Release build of thumbbench, the corpus.
+# Sourced, not run.
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO=$(cd "$BENCH_DIR/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$REPO/build-bench}
+THUMBBENCH=$BUILD_DIR/bench/thumbbench
+DEFAULT_CORPUS=/usr/share/backgrounds/mate
+# ImageMagick by full path: /usr/local/bin may hold something else called convert.
+IM_CONVERT=/usr/bin/convert
+IM_COMPARE=/usr/bin/compare
+
+die() { echo "bench: $*" >&2; exit 1; }
+
+# Installs the Debian packages that are missing (as root, or through sudo).
+ensure_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "bench: installing ${missing[*]}" >&2
+    local sudo=
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq >&2 || die "apt-get update failed"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >&2 \
+        || die "cannot install ${missing[*]}"
+}
+
+# Builds thumbbench in Release in its own build folder when it is not there yet.
+ensure_thumbbench() {
+    if [ ! -x "$THUMBBENCH" ] || [ -n "${REBUILD:-}" ]; then
+        export CCACHE_BASEDIR=$REPO
+        if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+            cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >&2 || die "cmake failed"
+        fi
+        cmake --build "$BUILD_DIR" --target thumbbench -j"$(nproc)" >&2 || die "build failed"
+    fi
+    grep -q 'CMAKE_BUILD_TYPE:STRING=Release' "$BUILD_DIR/CMakeCache.txt" \
+        || echo "bench: warning: $BUILD_DIR is not a Release build" >&2
+}
+
+# The JPEG photographs of a corpus, linked into one flat folder under names
+# that do not clash, so every tool reads the same files and GraphicsMagick's
+# output folder holds no subfolders. Sets PHOTOS (array) and STAGE.
+stage_corpus() {
+    local corpus=$1 work=$2
+    [ -d "$corpus" ] || die "no corpus folder $corpus"
+    STAGE=$work/photos
+    mkdir -p "$STAGE"
+    local n=0 f name
+    while IFS= read -r -d '' f; do
+        name=$(basename "$f")
+        [ -e "$STAGE/$name" ] && name="$n-$name"
+        ln -s "$(readlink -f "$f")" "$STAGE/$name"
+        n=$((n + 1))
+    done < <(find "$corpus" -iname '*.jpg' -type f -print0 | sort -z)
+    [ "$n" -gt 0 ] || die "no JPEG photos (*.jpg) in $corpus"
+    PHOTOS=()
+    while IFS= read -r -d '' f; do PHOTOS+=("$f"); done < <(find "$STAGE" -mindepth 1 -print0 | sort -z)
+}
+
+ensure_corpus() {
+    local corpus=$1
+    if [ "$corpus" = "$DEFAULT_CORPUS" ]; then
+        ensure_packages mate-backgrounds
+    fi
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Memory over a long run: thumbbench on 1,000 pictures against the first 50
+# of the same list (the corpus photos repeated under names of their own, so
+# every picture is decoded and written). Peak RSS should not grow with the
+# length of the list: the engine keeps only a bounded number of pictures in
+# flight. Prints both runs and the ratio (target: at most 1.10).
+#
+# usage: bench/many.sh [CORPUS_DIR]   (env: COUNT=1000, SHORT=50, THREADS)
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+CORPUS=${1:-$DEFAULT_CORPUS}
+COUNT=${COUNT:-1000}
+SHORT=${SHORT:-50}
+ensure_packages time
+ensure_corpus "$CORPUS"
+ensure_thumbbench
+
+WORK=$(mktemp -d /tmp/tumbilder-many.XXXXXX)
+[ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
+stage_corpus "$CORPUS" "$WORK"
+mkdir -p "$WORK/list"
+LIST=()
+for ((i = 0; i < COUNT; ++i)); do
+    photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
+    name=$(printf '%04d-%s' "$i" "$(basename "$photo")")
+    ln -s "$(readlink "$photo")" "$WORK/list/$name"
+    LIST+=("$name")
+done
+
+threads=()
+[ -n "${THREADS:-}" ] && threads=(--threads "$THREADS")
+
+# Runs thumbbench on the first $1 pictures; prints "wall cpu rss_kb written".
+measure() {
+    local n=$1 out=$WORK/out-$1
+    rm -rf "$out"
+    mkdir -p "$out"
+    (cd "$WORK/list" && /usr/bin/time -v -o "$WORK/time.txt" "$THUMBBENCH" "${threads[@]}" --out "$out" \
+        "${LIST[@]:0:$n}" >"$WORK/summary.txt")
+    awk -F': ' -v written="$(find "$out" -type f | wc -l)" '
+        /Elapsed \(wall clock\)/ { k = split($2, t, ":"); wall = 0; for (i = 1; i <= k; ++i) wall = wall * 60 + t[i] }
+        /User time/ { user = $2 }
+        /System time/ { sys = $2 }
+        /Maximum resident set size/ { rss = $2 }
+        END { printf "%.2f %.2f %d %d\n", wall, user + sys, rss, written }' "$WORK/time.txt"
+}
+
+echo "Corpus: $CORPUS, ${#PHOTOS[@]} JPEG photos repeated; threads: ${THREADS:-default}"
+read -r w1 c1 r1 n1 < <(measure "$SHORT")
+printf '%5d pictures: %6.2f s wall, %6.2f s CPU, peak RSS %6.1f MB, %d written\n' "$SHORT" "$w1" "$c1" "$(echo "$r1" | awk '{ print $1 / 1024 }')" "$n1"
+read -r w2 c2 r2 n2 < <(measure "$COUNT")
+printf '%5d pictures: %6.2f s wall, %6.2f s CPU, peak RSS %6.1f MB, %d written\n' "$COUNT" "$w2" "$c2" "$(echo "$r2" | awk '{ print $1 / 1024 }')" "$n2"
+[ "$n1" -eq "$SHORT" ] && [ "$n2" -eq "$COUNT" ] || die "not every thumbnail was written"
+awk -v a="$r2" -v b="$r1" -v c="$COUNT" -v s="$SHORT" \
+    'BEGIN { r = a / b; printf "peak RSS %d / %d pictures: %.3f (%s)\n", c, s, r, r <= 1.10 ? "within 10 %" : "MORE than 10 %" }'
