@@ -85,7 +85,9 @@ int main(int argc, char **argv)
     const QString out = QDir(parser.value("out")).absolutePath();
     if (!QFileInfo(out).isDir())
         return usage(QStringLiteral("no folder ") + out);
-    settings.save.pageFolder = QDir::toNativeSeparators(out) + QDir::separator();
+    settings.save.pageFolder = QDir::toNativeSeparators(out);
+    if (!settings.save.pageFolder.endsWith(QDir::separator()))
+        settings.save.pageFolder += QDir::separator();
 
     bool okThreads = false;
     const int threads = parser.value("threads").toInt(&okThreads);
@@ -95,7 +97,10 @@ int main(int argc, char **argv)
     QList<PictureJob> jobs;
     for (const QString &arg : parser.positionalArguments()) {
         const QFileInfo info(arg);
-        jobs.append({QDir::toNativeSeparators(info.absolutePath()) + QDir::separator(), info.fileName()});
+        QString folder = QDir::toNativeSeparators(info.absolutePath());
+        if (!folder.endsWith(QDir::separator()))
+            folder += QDir::separator();
+        jobs.append({folder, info.fileName()});
     }
     if (jobs.isEmpty())
         return usage(QStringLiteral("no pictures given"));
