@@ -9,7 +9,7 @@ mode=${1:-test}
 want=(
   cmake g++ make pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
-  libimagequant-dev libgif-dev libjpeg62-turbo-dev libstb-dev fonts-dejavu-core
+  libimagequant-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
 )
 if [ "$mode" != build ]; then
   want+=(xvfb xauth python3 python3-xlib desktop-file-utils chromium)

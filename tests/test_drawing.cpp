@@ -79,6 +79,7 @@ private:
     QTemporaryDir dir;
     QString big;     // 1600 x 1200
     QString small;   // 100 x 80
+    QString wide, panorama, tall;
 };
 
 void TestDrawing::initTestCase()
@@ -86,6 +87,9 @@ void TestDrawing::initTestCase()
     QVERIFY(dir.isValid());
     big = writePicture(dir.filePath("stor bild.jpg"), 1600, 1200);
     small = writePicture(dir.filePath("liten.bmp"), 100, 80, "bmp");
+    wide = writePicture(dir.filePath("bred.jpg"), 1920, 1080);
+    panorama = writePicture(dir.filePath("panorama.jpg"), 1800, 600);
+    tall = writePicture(dir.filePath("hög.jpg"), 600, 1800);
 }
 
 void TestDrawing::sizeModes_data()
@@ -93,11 +97,16 @@ void TestDrawing::sizeModes_data()
     QTest::addColumn<SizeMode>("mode");
     QTest::addColumn<QString>("percent");
     QTest::addColumn<QSize>("inner");
+    QTest::addColumn<QString>("picture");
     // Canvas 3615 x 3615; 1600 x 1200 pixels.
-    QTest::newRow("lock height: about 4820 wide") << SizeMode::LockHeight << "" << QSize(317, 237);
-    QTest::newRow("lock width") << SizeMode::LockWidth << "" << QSize(237, 177);
-    QTest::newRow("lock both") << SizeMode::LockBoth << "" << QSize(237, 177);
-    QTest::newRow("percent 50: 800 x 600 outer") << SizeMode::Percent << "50" << QSize(796, 596);
+    QTest::newRow("lock height: about 4820 wide") << SizeMode::LockHeight << "" << QSize(317, 237) << big;
+    QTest::newRow("lock width") << SizeMode::LockWidth << "" << QSize(237, 177) << big;
+    QTest::newRow("lock both") << SizeMode::LockBoth << "" << QSize(237, 177) << big;
+    QTest::newRow("percent 50: 800 x 600 outer") << SizeMode::Percent << "50" << QSize(796, 596) << big;
+    // Wide pictures: the border would otherwise leave strips of background beside them.
+    QTest::newRow("lock both, 16:9") << SizeMode::LockBoth << "" << QSize(237, 132) << wide;
+    QTest::newRow("lock height, 3:1") << SizeMode::LockHeight << "" << QSize(719, 237) << panorama;
+    QTest::newRow("lock width, 1:3") << SizeMode::LockWidth << "" << QSize(237, 719) << tall;
 }
 
 void TestDrawing::sizeModes()
@@ -105,15 +114,16 @@ void TestDrawing::sizeModes()
     QFETCH(SizeMode, mode);
     QFETCH(QString, percent);
     QFETCH(QSize, inner);
+    QFETCH(QString, picture);
     const ColourValue magenta = 0xFF00FF;
     DrawSettings s;
     s.size = {mode, "3615", "3615", percent};
     s.canvas = {3615, 3615};
     s.background = magenta;
-    const DrawResult r = drawThumbnail(s, big);
+    const DrawResult r = drawThumbnail(s, picture);
     QCOMPARE(r.status, DrawResult::Drawn);
     QCOMPARE(r.image.size(), inner);
-    if (mode == SizeMode::LockHeight)
+    if (mode == SizeMode::LockHeight && picture == big)
         QVERIFY(std::fabs(r.canvas.width - 4820.f) < 1);
     // The picture fills the whole inner area: no background is left over.
     QCOMPARE(countColour(r.image, qRgb(255, 0, 255)), 0);

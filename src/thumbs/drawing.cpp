@@ -2,6 +2,19 @@
 #include "platform/canvas.h"
 #include "platform/picture.h"
 #include <cerrno>
+#include <cmath>
+
+namespace {
+// Whether the canvas's outer size has the picture's proportions (to 1 %),
+// as every size mode gives it when its steps succeeded.
+bool proportional(CanvasSize canvas, QSize picture)
+{
+    if (canvas.height <= 0 || picture.height() <= 0)
+        return false;
+    const double want = double(picture.width()) / picture.height();
+    return std::fabs(double(canvas.width) / canvas.height / want - 1.0) < 0.01;
+}
+}
 
 DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
 {
@@ -30,7 +43,15 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
         result.failure = systemFailure(ENOMEM);
         return result;
     }
-    const auto target = fitTarget(natural, {canvas.innerWidth(), canvas.innerHeight()});
+    auto target = fitTarget(natural, {canvas.innerWidth(), canvas.innerHeight()});
+    // The size modes give the canvas the picture's proportions on its outer
+    // size, while the thumbnail is the area inside the border. Fitting the
+    // picture there with its exact proportions would leave a strip of
+    // background of up to 2 (a - 1) pixels on both sides of a picture whose
+    // sides are a : 1; the whole picture fills the area instead, a few
+    // pixels narrower than exact, with no edge lost and no strip.
+    if (target && settings.applySizeMode && proportional(result.canvas, natural))
+        target = QRectF(0, 0, canvas.innerWidth(), canvas.innerHeight());
     QSize decodeAtLeast;
     if (target)
         decodeAtLeast = QSize(qMax(1, int(target->width() / TwipsPerPixel) * DecodeMargin),
