@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     int written = 0, reported = 0;
     Failure error;
     BatchRunner runner(settings, jobs, threads);
-    runner.run([&](int i, const DrawResult &drawn) {
+    runner.run([&](int i, const Prepared &drawn) {
         const Committed c = commitPicture(settings.save, jobs[i], drawn);
         if (!c.written.isEmpty())
             ++written;

@@ -134,7 +134,7 @@ void Form1::Command1_Click()
 
     Failure error;
     CanvasSize last{m_canvas.width(), m_canvas.height()};
-    runner.run([&](int i, const DrawResult &drawn) {
+    runner.run([&](int i, const Prepared &drawn) {
         List1->setCurrentRow(i);
         selectedIndex = i;
         if (drawn.status == DrawResult::Drawn)

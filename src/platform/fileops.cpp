@@ -49,13 +49,16 @@ int openTemporary(const QString &path, QByteArray &tmp)
     return -1;
 }
 
-Failure writeTemporary(const QString &path, const QByteArray &data, QByteArray &tmp)
+// `durable`: the data reaches the disk before the file gets its name. That
+// matters where an existing file is replaced (after a power cut the old one
+// must still be there); a new thumbnail is cheap to make again.
+Failure writeTemporary(const QString &path, const QByteArray &data, QByteArray &tmp, bool durable)
 {
     const int fd = openTemporary(path, tmp);
     if (fd < 0)
         return systemFailure(errno);
     Failure f = writeAll(fd, data);
-    if (!f.failed() && ::fsync(fd) != 0 && errno != EINVAL)
+    if (!f.failed() && durable && ::fsync(fd) != 0 && errno != EINVAL)
         f = systemFailure(errno);
     if (::close(fd) != 0 && !f.failed())
         f = systemFailure(errno);
@@ -141,7 +144,7 @@ Failure writeNewFile(const QString &path, const QByteArray &data)
     if (badName(path))
         return failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
     QByteArray tmp;
-    if (Failure f = writeTemporary(path, data, tmp); f.failed())
+    if (Failure f = writeTemporary(path, data, tmp, false); f.failed())
         return f;
     const int err = placeWithoutReplacing(tmp, native(path));
     if (err > 0)
@@ -156,7 +159,7 @@ Failure writeReplacing(const QString &path, const QByteArray &data)
     if (badName(path))
         return failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
     QByteArray tmp;
-    if (Failure f = writeTemporary(path, data, tmp); f.failed())
+    if (Failure f = writeTemporary(path, data, tmp, true); f.failed())
         return f;
     if (::rename(tmp.constData(), native(path).constData()) != 0) {
         const int err = errno;

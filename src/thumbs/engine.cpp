@@ -39,7 +39,16 @@ QString drawReportLine(const DrawResult &drawn, const QString &path)
     return {};
 }
 
-Committed commitPicture(const SaveSettings &save, const PictureJob &job, const DrawResult &drawn)
+Prepared preparePicture(const RunSettings &settings, const QString &path)
+{
+    Prepared p;
+    static_cast<DrawResult &>(p) = drawThumbnail(settings.draw, path);
+    if (p.status == DrawResult::Drawn)
+        p.encoded = encodeThumbnail(settings.save, p.image);
+    return p;
+}
+
+Committed commitPicture(const SaveSettings &save, const PictureJob &job, const Prepared &drawn)
 {
     Committed c;
     if (drawn.status != DrawResult::Drawn) {
@@ -48,7 +57,7 @@ Committed commitPicture(const SaveSettings &save, const PictureJob &job, const D
     }
     const ThumbName name = thumbName(save, job.folder, job.file);
     c.entry = name.entry;
-    const SaveResult saved = saveThumbnail(save, name, drawn.image);
+    const SaveResult saved = saveEncoded(save, name, drawn.encoded);
     c.reportLine = saved.reportLine;
     c.written = saved.written;
     c.failure = saved.failure;
@@ -71,7 +80,7 @@ void BatchRunner::run(const CommitFn &commit)
     const int total = int(m_jobs.size());
     if (m_threads <= 0) {
         for (int i = 0; i < total && !m_cancelled; ++i) {
-            if (!commit(i, drawThumbnail(m_settings.draw, m_jobs[i].path())))
+            if (!commit(i, preparePicture(m_settings, m_jobs[i].path())))
                 return;
             emit progress(i + 1, total);
         }
@@ -82,27 +91,27 @@ void BatchRunner::run(const CommitFn &commit)
     pool.setMaxThreadCount(m_threads);
     // Two pictures a worker keep every core busy while the GUI thread commits.
     const int window = m_threads * 2;
-    std::deque<QFuture<DrawResult>> inFlight;
+    std::deque<QFuture<Prepared>> inFlight;
     int submitted = 0;
     auto fill = [&] {
         while (submitted < total && int(inFlight.size()) < window && !m_cancelled) {
-            inFlight.push_back(QtConcurrent::run(&pool, drawThumbnail, m_settings.draw, m_jobs[submitted].path()));
+            inFlight.push_back(QtConcurrent::run(&pool, preparePicture, m_settings, m_jobs[submitted].path()));
             ++submitted;
         }
     };
     fill();
     for (int i = 0; i < total && !m_cancelled && !inFlight.empty(); ++i) {
-        QFuture<DrawResult> next = inFlight.front();
+        QFuture<Prepared> next = inFlight.front();
         if (!next.isFinished()) {
             QEventLoop loop;
-            QFutureWatcher<DrawResult> watcher;
-            connect(&watcher, &QFutureWatcher<DrawResult>::finished, &loop, &QEventLoop::quit);
+            QFutureWatcher<Prepared> watcher;
+            connect(&watcher, &QFutureWatcher<Prepared>::finished, &loop, &QEventLoop::quit);
             watcher.setFuture(next);
             if (!next.isFinished())
                 loop.exec();
         }
         inFlight.pop_front();
-        const DrawResult drawn = next.result();
+        const Prepared drawn = next.result();
         fill();
         if (!commit(i, drawn)) {
             break;

@@ -1,6 +1,7 @@
 #pragma once
 #include "drawing.h"
 #include "naming.h"
+#include "saving.h"
 #include "platform/failure.h"
 #include <QList>
 #include <QObject>
@@ -30,12 +31,22 @@ struct Committed {
     Failure failure;                   // an error that stops the run
 };
 
+// What prepare hands to commit: the drawn picture and, when it was drawn,
+// its thumbnail file already encoded (the slow part for GIF stays off the
+// GUI thread).
+struct Prepared : DrawResult {
+    EncodedThumbnail encoded;
+};
+
+// Draws and encodes one picture. Touches no shared state: any thread.
+Prepared preparePicture(const RunSettings &settings, const QString &path);
+
 // The report line of a picture that could not be drawn ("" when it was).
 QString drawReportLine(const DrawResult &drawn, const QString &path);
 
 // Records, names and writes one drawn picture; a picture that could not be
 // drawn gets its report line and nothing else.
-Committed commitPicture(const SaveSettings &save, const PictureJob &job, const DrawResult &drawn);
+Committed commitPicture(const SaveSettings &save, const PictureJob &job, const Prepared &prepared);
 
 // Runs prepare for many pictures at once on worker threads and hands the
 // results to `commit` one by one, in list order, on the calling thread.
@@ -48,7 +59,7 @@ public:
 
     // Returns false from `commit` to stop at once (an error). The event loop
     // keeps running while the workers draw, so windows stay alive.
-    using CommitFn = std::function<bool(int index, const DrawResult &drawn)>;
+    using CommitFn = std::function<bool(int index, const Prepared &prepared)>;
     void run(const CommitFn &commit);
 
     // Stops after the picture in hand; safe from any handler during run().

@@ -14,7 +14,24 @@ bool holdsForbidden(const QString &s)
 }
 }
 
-SaveResult saveThumbnail(const SaveSettings &s, const ThumbName &name, const QImage &image)
+EncodedThumbnail encodeThumbnail(const SaveSettings &s, const QImage &image)
+{
+    EncodedThumbnail e;
+    switch (s.format) {
+    case OutputFormat::Bmp:
+        e.file = encodeBmp(image, &e.failure);
+        break;
+    case OutputFormat::Jpg:
+        e.file = encodeJpeg(image, qBound(1, s.quality, 100), &e.failure);
+        break;
+    case OutputFormat::Gif:
+        e.file = encodeGif(image, &e.failure);
+        break;
+    }
+    return e;
+}
+
+SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const EncodedThumbnail &encoded)
 {
     SaveResult r;
     if (holdsForbidden(s.prefix) || holdsForbidden(s.suffix)) {
@@ -31,21 +48,11 @@ SaveResult saveThumbnail(const SaveSettings &s, const ThumbName &name, const QIm
         r.reportLine = existsLine(target);
         return r;
     }
-    QByteArray data;
-    switch (s.format) {
-    case OutputFormat::Bmp:
-        data = encodeBmp(image, &r.failure);
-        break;
-    case OutputFormat::Jpg:
-        data = encodeJpeg(image, qBound(1, s.quality, 100), &r.failure);
-        break;
-    case OutputFormat::Gif:
-        data = encodeGif(image, &r.failure);
-        break;
-    }
-    if (r.failure.failed())
+    if (encoded.failure.failed()) {
+        r.failure = encoded.failure;
         return r;
-    r.failure = writeNewFile(target, data);
+    }
+    r.failure = writeNewFile(target, encoded.file);
     if (r.failure.number == EEXIST) {
         // The name appeared between the test and the write: report, never replace.
         r.failure = {};
@@ -55,4 +62,9 @@ SaveResult saveThumbnail(const SaveSettings &s, const ThumbName &name, const QIm
     if (!r.failure.failed())
         r.written = target;
     return r;
+}
+
+SaveResult saveThumbnail(const SaveSettings &s, const ThumbName &name, const QImage &image)
+{
+    return saveEncoded(s, name, encodeThumbnail(s, image));
 }

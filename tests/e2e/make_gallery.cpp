@@ -114,7 +114,7 @@ int main(int argc, char **argv)
     QList<GalleryEntry> entries;
     for (const QString &name : names) {
         const PictureJob job{foto, name};
-        const DrawResult drawn = drawThumbnail(run.draw, job.path());
+        const Prepared drawn = preparePicture(run, job.path());
         run.draw.canvas = drawn.canvas;
         const Committed c = commitPicture(run.save, job, drawn);
         if (c.failure.failed() || !c.reportLine.isEmpty() || !c.entry || c.written.isEmpty())
