@@ -79,7 +79,7 @@ private:
     QTemporaryDir dir;
     QString big;     // 1600 x 1200
     QString small;   // 100 x 80
-    QString wide, panorama, tall;
+    QString wide, panorama, tall, tiny;
 };
 
 void TestDrawing::initTestCase()
@@ -90,6 +90,7 @@ void TestDrawing::initTestCase()
     wide = writePicture(dir.filePath("bred.jpg"), 1920, 1080);
     panorama = writePicture(dir.filePath("panorama.jpg"), 1800, 600);
     tall = writePicture(dir.filePath("hög.jpg"), 600, 1800);
+    tiny = writePicture(dir.filePath("pytte.bmp"), 24, 16, "bmp");
 }
 
 void TestDrawing::sizeModes_data()
@@ -107,6 +108,8 @@ void TestDrawing::sizeModes_data()
     QTest::newRow("lock both, 16:9") << SizeMode::LockBoth << "" << QSize(237, 132) << wide;
     QTest::newRow("lock height, 3:1") << SizeMode::LockHeight << "" << QSize(719, 237) << panorama;
     QTest::newRow("lock width, 1:3") << SizeMode::LockWidth << "" << QSize(237, 719) << tall;
+    // 10 % of 24 x 16 pixels is less than the border: still one pixel each way.
+    QTest::newRow("percent of a tiny picture") << SizeMode::Percent << "10" << QSize(1, 1) << tiny;
 }
 
 void TestDrawing::sizeModes()

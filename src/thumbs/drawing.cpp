@@ -32,9 +32,16 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
         return result;
     }
     const QSize natural = reader.naturalSize();
-    if (settings.applySizeMode)
+    if (settings.applySizeMode) {
         result.canvas = sizeCanvas(settings.size, settings.canvas, natural.width() * TwipsPerPixel,
                                    natural.height() * TwipsPerPixel);
+        // A picture sized down to nothing (a few pixels at a small
+        // percentage) still gets a thumbnail of at least one pixel each way,
+        // not an empty image that no format can hold.
+        constexpr float smallest = (2 * CanvasBorderPixels + 1) * TwipsPerPixel;
+        result.canvas.width = qMax(result.canvas.width, smallest);
+        result.canvas.height = qMax(result.canvas.height, smallest);
+    }
 
     Canvas canvas(result.canvas.width, result.canvas.height, settings.background);
     const QSize inner = canvas.innerPixels();
