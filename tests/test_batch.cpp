@@ -3,6 +3,7 @@
 #include "gallery/frmweb.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
+#include "windows/frmbakgrund.h"
 #include "files.h"
 #include <QtTest>
 #include <QCheckBox>
@@ -54,6 +55,7 @@ private slots:
     void galleryPage();
     void parallelMatchesOneThread();
     void cancelStopsAfterPictureInHand();
+    void chosenColourInSavedThumbnail();
 
 private:
     QStringList run(int threads = 2);   // returns the reports shown
@@ -389,6 +391,29 @@ void TestBatch::cancelStopsAfterPictureInHand()
     QCOMPARE(reports, QStringList{"\r\nAvbrutet."});
     for (int i = 0; i < 8; ++i)
         QCOMPARE(QFile::exists(src + QString("p%1_s.jpg").arg(i)), i <= 2);
+}
+
+void TestBatch::chosenColourInSavedThumbnail()
+{
+    // A picture smaller than the thumbnail stays at natural size in the
+    // top-left corner; the rest of the saved thumbnail is the chosen colour.
+    writeJpeg(src + "liten.jpg", 50, 40, 1);
+    seam->onModal = [this](QDialog *d) {
+        if (auto *colours = qobject_cast<frmbakgrund *>(d))
+            colours->lbl_Click(3);   // #FF8000
+        else if (auto *report = qobject_cast<Form2 *>(d))
+            report->accept();
+    };
+    form->Picture1_Click();
+    QCOMPARE(form->canvas().backColour(), ColourValue(33023));
+    form->findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
+    form->List1_OLEDragDrop({src + "liten.jpg"});
+    run();
+    const QImage thumb(src + "liten_s.bmp");
+    QCOMPARE(thumb.size(), QSize(237, 189));   // 3615 x 2892 twips outer
+    QCOMPARE(thumb.pixel(200, 150), qRgb(0xFF, 0x80, 0x00));
+    QCOMPARE(thumb.pixel(49, 100), qRgb(0xFF, 0x80, 0x00));
+    QVERIFY(thumb.pixel(10, 10) != qRgb(0xFF, 0x80, 0x00));
 }
 
 QTEST_MAIN(TestBatch)
