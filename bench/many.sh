@@ -60,3 +60,9 @@ for ((r = 1; r <= ROUNDS; ++r)); do
 done
 awk -v a="${peak[$COUNT]}" -v b="${peak[$SHORT]}" -v c="$COUNT" -v s="$SHORT" \
     'BEGIN { r = a / b; printf "highest peak RSS: %d pictures %.1f MB, %d pictures %.1f MB, ratio %.3f (%s)\n", c, a / 1024, s, b / 1024, r, r <= 1.10 ? "within 10 %" : "MORE than 10 %" }'
+
+# How long the progress window can stand still, and how soon "Avbryt" stops
+# the long run: cancelled half-way, as the button does.
+out=$WORK/out-cancel
+rm -rf "$out" && mkdir -p "$out"
+(cd "$WORK/list" && "$THUMBBENCH" "${threads[@]}" --out "$out" --cancel-after $((COUNT / 2)) "${LIST[@]}") | tail -n 1

@@ -40,6 +40,7 @@ int main(int argc, char **argv)
         {"threads", "Worker threads (0 = prepare on the main thread).", "N",
          QString::number(BatchRunner::defaultThreads())},
         {"out", "Folder the thumbnails are written into.", "DIR", "."},
+        {"cancel-after", "Cancel the run after N pictures, as \"Avbryt\" does.", "N", "-1"},
     });
     parser.addPositionalArgument("FILE", "Pictures to make thumbnails of.", "FILE...");
     parser.process(app);
@@ -105,12 +106,23 @@ int main(int argc, char **argv)
     if (jobs.isEmpty())
         return usage(QStringLiteral("no pictures given"));
 
+    const int cancelAfter = parser.value("cancel-after").toInt();
     QElapsedTimer clock;
     clock.start();
     int written = 0, reported = 0;
     Failure error;
+    // The program's progress window moves once a picture is committed, so the
+    // longest gap between commits is the longest the window stands still.
+    qint64 lastCommit = 0, longestGap = 0, cancelledAt = -1;
     BatchRunner runner(settings, jobs, threads);
     runner.run([&](int i, const Prepared &drawn) {
+        const qint64 now = clock.nsecsElapsed();
+        longestGap = qMax(longestGap, now - lastCommit);
+        lastCommit = now;
+        if (i + 1 == cancelAfter) {
+            runner.cancel();
+            cancelledAt = now;
+        }
         const Committed c = commitPicture(settings.save, jobs[i], drawn);
         if (!c.written.isEmpty())
             ++written;
@@ -124,6 +136,10 @@ int main(int argc, char **argv)
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::printf("pictures %lld, written %d, reported %d, seconds %.3f\n", static_cast<long long>(jobs.size()),
                 written, reported, seconds);
+    std::printf("longest wait between pictures %.3f s", double(longestGap) / 1e9);
+    if (cancelledAt >= 0)
+        std::printf(", from cancel to stop %.3f s", double(clock.nsecsElapsed() - cancelledAt) / 1e9);
+    std::printf("\n");
     if (error.failed()) {
         std::fprintf(stderr, "thumbbench: run stopped: %s (%d)\n", qPrintable(error.description), error.number);
         return 1;
