@@ -1,6 +1,6 @@
 #!/bin/sh
-# Writes two galleries (9 pictures in 4 columns with JPG thumbnails, in 2
-# columns with BMP thumbnails) and checks them in headless Chromium.
+# Writes three galleries (9 pictures in 4 columns with JPG thumbnails, in 2
+# with BMP and in 3 with GIF thumbnails) and checks them in headless Chromium.
 # Missing tools fail the test: scripts/setup.sh installs them.
 # usage: gallery_browser.sh MAKE_GALLERY
 set -eu
@@ -21,4 +21,6 @@ trap 'rm -rf "$work"' EXIT
 
 "$make_gallery" "$work/fyra kolumner" 4 jpg
 "$make_gallery" "$work/två kolumner" 2 bmp
-node "$here/check.mjs" "$work/fyra kolumner/manifest.json" "$work/två kolumner/manifest.json"
+"$make_gallery" "$work/tre kolumner" 3 gif
+node "$here/check.mjs" "$work/fyra kolumner/manifest.json" "$work/två kolumner/manifest.json" \
+    "$work/tre kolumner/manifest.json"
