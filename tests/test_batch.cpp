@@ -79,6 +79,9 @@ void TestBatch::init()
     // The user reads the report and presses OK.
     seam->onModal = [this](QDialog *d) {
         if (auto *report = qobject_cast<Form2 *>(d)) {
+            // The progress window is gone before the report shows.
+            auto *progress = form->findChild<QProgressDialog *>();
+            QVERIFY(!progress || !progress->isVisible());
             shownReports << report->reportText();
             report->accept();
         } else if (auto *settings = qobject_cast<frmweb *>(d)) {
@@ -389,6 +392,7 @@ void TestBatch::cancelStopsAfterPictureInHand()
     });
     const QStringList reports = run(2);
     QCOMPARE(reports, QStringList{"\r\nAvbrutet."});
+    QVERIFY(!form->findChild<QProgressDialog *>());
     for (int i = 0; i < 8; ++i)
         QCOMPARE(QFile::exists(src + QString("p%1_s.jpg").arg(i)), i <= 2);
 }

@@ -289,11 +289,16 @@ void Form1::cmdprocent_Click()
     cmdprocent->setToolTip(m_procentTag + QLatin1Char('%'));
 }
 
-void Form1::appendReport(const QString &line)
+Form2 *Form1::report()
 {
     if (!m_form2)
         m_form2 = new Form2(this);
-    m_form2->appendLine(line);
+    return m_form2;
+}
+
+void Form1::appendReport(const QString &line)
+{
+    report()->appendLine(line);
 }
 
 QString Form1::reportText() const

@@ -53,6 +53,8 @@ public:
     void appendReport(const QString &line);
     QString reportText() const;
     Form2 *reportWindow() const { return m_form2; }
+    // The report window, made (hidden) if it is not there yet.
+    Form2 *report();
     // The gallery settings window, created with its initial values on first use.
     frmweb *webSettings();
 

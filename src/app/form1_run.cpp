@@ -150,7 +150,7 @@ void Form1::Command1_Click()
         emit pictureCommitted(i);
         return !error.failed();
     });
-    progress.reset();
+    progress.hide();
     QApplication::restoreOverrideCursor();
 
     if (error.failed()) {
@@ -163,16 +163,14 @@ void Form1::Command1_Click()
     }
     if (runner.cancelled())
         appendReport(QStringLiteral("Avbrutet."));
-    if (reportText().isEmpty()) {
-        appendReport(QString());
-        m_form2->setReportText(QStringLiteral("Tumbilder skapade utan problem!"));
-    }
+    if (reportText().isEmpty())
+        report()->setReportText(QStringLiteral("Tumbilder skapade utan problem!"));
     m_canvas.setWidth(float(HScroll1->value()));
     m_canvas.setHeight(float(VScroll1->value()));
     Picture1->sync();
     if (web)
         skapa_htmlfil();
-    Seam::current().showModal(m_form2);
+    Seam::current().showModal(report());
     // Closed by the user: the report goes with it now, not at some later
     // turn of the event loop, so the next run starts empty.
     if (m_form2 && !m_form2->isVisible())
