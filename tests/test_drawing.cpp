@@ -175,6 +175,12 @@ void TestDrawing::decodesOnce()
         QVERIFY(form.cmd_ritabild_Click());
         QCOMPARE(PictureReader::decodeCount() - before, quint64(1));
     }
+    // Percent mode makes the canvas 800 x 600 pixels; the view stays within its frame.
+    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[3]->click();
+    form.selectedIndex = 0;
+    QVERIFY(form.cmd_ritabild_Click());
+    QCOMPARE(form.canvas().width(), 12000.f);
+    QCOMPARE(form.findChild<QWidget *>(QStringLiteral("Picture1"))->size(), QSize(241, 241));
 }
 
 void TestDrawing::missingAndUnreadable_data()

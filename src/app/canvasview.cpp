@@ -11,7 +11,11 @@ CanvasView::CanvasView(Canvas *canvas, QWidget *parent) : QFrame(parent), m_canv
 
 void CanvasView::sync()
 {
-    resize(twipsToPixels(m_canvas->width()), twipsToPixels(m_canvas->height()));
+    // A picture's own size (percent mode, a run stopped by an error) can make
+    // the canvas larger than the window; the view then shows its top-left
+    // part within the frame's largest size instead of covering the list.
+    const QSize largest(twipsToPixels(3615), twipsToPixels(3615));
+    resize(QSize(twipsToPixels(m_canvas->width()), twipsToPixels(m_canvas->height())).boundedTo(largest));
     update();
 }
 
