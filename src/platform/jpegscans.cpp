@@ -1,4 +1,5 @@
 #include "jpegscans.h"
+#include "jpegerrors.h"
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -15,17 +16,6 @@ struct Component {
     bool dcOnly;   // its 1/8 decode reads the DC coefficient alone
 };
 
-struct HeaderErrors : jpeg_error_mgr {
-    std::jmp_buf jump;
-};
-
-extern "C" void headerFail(j_common_ptr info)
-{
-    std::longjmp(static_cast<HeaderErrors *>(info->err)->jump, 1);
-}
-
-extern "C" void headerMessage(j_common_ptr, int) {}
-
 // The components of a progressive frame and whether each is decoded from its
 // DC coefficient alone at 1/8. The decoder decides that (it may scale a
 // subsampled component up through a larger IDCT instead of upsampling it),
@@ -34,10 +24,8 @@ extern "C" void headerMessage(j_common_ptr, int) {}
 bool eighthComponents(const uchar *data, qint64 size, std::vector<Component> &components)
 {
     jpeg_decompress_struct info;
-    HeaderErrors errors;
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = headerFail;
-    errors.emit_message = headerMessage;
+    JpegErrors errors;
+    info.err = jpegErrors(errors);
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         components.clear();

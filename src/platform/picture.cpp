@@ -1,4 +1,5 @@
 #include "picture.h"
+#include "jpegerrors.h"
 #include "jpegscans.h"
 #include <QColorSpace>
 #include <QFile>
@@ -34,16 +35,6 @@ int ceilDiv(int a, int b) { return (a + b - 1) / b; }
 // then smooth-scales the result, which is slower and softer than the plain
 // 1/2, 1/4 or 1/8 DCT scaling we want. It also hides damage: a truncated file
 // comes back as a picture with a grey lower part.
-struct JpegErrors : jpeg_error_mgr {
-    std::jmp_buf jump;
-    bool damaged = false;
-};
-
-extern "C" void jpegFail(j_common_ptr info)
-{
-    std::longjmp(static_cast<JpegErrors *>(info->err)->jump, 1);
-}
-
 // Warnings that mean pixels are missing or made up: the entropy-coded data
 // ended early (the decoder ran into the marker libjpeg puts at the end of
 // the data) or is corrupt. Extraneous bytes between markers are common in
@@ -81,9 +72,7 @@ bool decodeJpeg(const uchar *data, qint64 size, int denom, JpegPicture &out, boo
 {
     jpeg_decompress_struct info;
     JpegErrors errors;
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = jpegFail;
-    errors.emit_message = jpegMessage;
+    info.err = jpegErrors(errors, jpegMessage);
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         out.image = QImage();
