@@ -1,10 +1,11 @@
 // "Kör!" driven like a user: drop, settings, run, report, gallery page.
 #include "app/form1.h"
-#include "gallery/frmweb.h"
+#include "windows/frmweb.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
 #include "windows/frmbakgrund.h"
 #include "files.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QComboBox>
@@ -420,5 +421,5 @@ void TestBatch::chosenColourInSavedThumbnail()
     QVERIFY(thumb.pixel(10, 10) != qRgb(0xFF, 0x80, 0x00));
 }
 
-QTEST_MAIN(TestBatch)
+TUMBILDER_TEST_MAIN(TestBatch)
 #include "test_batch.moc"

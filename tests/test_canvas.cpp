@@ -2,6 +2,7 @@
 #include "platform/encoders.h"
 #include "platform/picture.h"
 #include "platform/resample.h"
+#include "testmain.h"
 #include "testpictures.h"
 #include <QColor>
 #include <QTemporaryDir>
@@ -353,5 +354,5 @@ void TestCanvas::resampleKeepsColoursAndAlphaValid()
     }
 }
 
-QTEST_MAIN(TestCanvas)
+TUMBILDER_TEST_MAIN(TestCanvas)
 #include "test_canvas.moc"

@@ -5,6 +5,7 @@
 #include "platform/resample.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QImageWriter>
 #include <QListWidget>
@@ -314,5 +315,5 @@ void TestDrawing::canvasTooLargeToScale()
     QVERIFY(form.reportText().isEmpty());
 }
 
-QTEST_MAIN(TestDrawing)
+TUMBILDER_TEST_MAIN(TestDrawing)
 #include "test_drawing.moc"

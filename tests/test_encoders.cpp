@@ -5,6 +5,7 @@
 #include <QImageWriter>
 #include <QRandomGenerator>
 #include <QtEndian>
+#include "testmain.h"
 #include <QtTest>
 
 namespace {
@@ -340,5 +341,5 @@ void TestEncoders::failures()
     QVERIFY(!why.description.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestEncoders)
+TUMBILDER_TEST_GUILESS_MAIN(TestEncoders)
 #include "test_encoders.moc"

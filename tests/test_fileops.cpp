@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include "files.h"
+#include "testmain.h"
 #include <QtTest>
 #include <cerrno>
 #include <optional>
@@ -243,5 +244,5 @@ void TestFileOps::removeFile()
     QCOMPARE(::nameTaken(path), fails);
 }
 
-QTEST_GUILESS_MAIN(TestFileOps)
+TUMBILDER_TEST_GUILESS_MAIN(TestFileOps)
 #include "test_fileops.moc"

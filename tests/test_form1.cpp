@@ -1,8 +1,10 @@
 // The main window as a user meets it: controls, start values, small rules,
 // the percentage box, the picture list and its drops.
 #include "app/form1.h"
+#include "platform/version.h"
 #include "app/language.h"
 #include "scriptedseam.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -66,7 +68,7 @@ void TestForm1::window()
     QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(!form->windowIcon().isNull());
     QVERIFY(!child<QLabel>("Image1")->pixmap().isNull());
-    QCOMPARE(Form1::VersionText, QStringLiteral("1.30"));
+    QCOMPARE(versionText(), QStringLiteral("1.30"));
     QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
     QCOMPARE(form->outputFormat(), OutputFormat::Jpg);
     QVERIFY(form->cmdprocentTag().isEmpty());
@@ -405,5 +407,5 @@ void TestForm1::swedishStandardButtons()
     QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Ja"));
 }
 
-QTEST_MAIN(TestForm1)
+TUMBILDER_TEST_MAIN(TestForm1)
 #include "test_form1.moc"

@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "scriptedseam.h"
 #include "windows/frmbakgrund.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QLabel>
 
@@ -209,5 +210,5 @@ void TestFrmbakgrund::closeBoxChangesNothing()
     QCOMPARE(main->canvas().persistentImage(), drawn);
 }
 
-QTEST_MAIN(TestFrmbakgrund)
+TUMBILDER_TEST_MAIN(TestFrmbakgrund)
 #include "test_frmbakgrund.moc"

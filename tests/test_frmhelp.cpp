@@ -1,8 +1,10 @@
 // The help window: its controls, both topic texts character for character,
 // switching topics with the keys, and a fresh start at every opening.
 #include "app/form1.h"
+#include "platform/version.h"
 #include "scriptedseam.h"
 #include "windows/frmhelp.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QLabel>
 #include <QListWidget>
@@ -95,7 +97,7 @@ private:
 
 void TestFrmhelp::window()
 {
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     QCOMPARE(help.objectName(), QStringLiteral("frmhelp"));
     QCOMPARE(help.windowTitle(), QStringLiteral("Hjälp"));
     QCOMPARE(help.size(), QSize(330, 324));
@@ -141,7 +143,7 @@ void TestFrmhelp::controls()
 {
     QFETCH(QString, text);
     QFETCH(QRect, geometry);
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     QWidget *w = help.findChild<QWidget *>(QString::fromUtf8(QTest::currentDataTag()));
     QVERIFY(w);
     QCOMPARE(w->parentWidget(), &help);
@@ -161,11 +163,11 @@ void TestFrmhelp::texts()
 {
     QFETCH(int, topic);
     QFETCH(QString, expected);
-    QCOMPARE(Form1::VersionText, QStringLiteral("1.30"));
-    const QString built = topic == 0 ? frmhelp::instructionsText() : frmhelp::aboutText(Form1::VersionText);
+    QCOMPARE(versionText(), QStringLiteral("1.30"));
+    const QString built = topic == 0 ? frmhelp::instructionsText() : frmhelp::aboutText(versionText());
     QCOMPARE(built, expected);
 
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     child<QListWidget>(&help, "List1")->setCurrentRow(topic);
     QCOMPARE(child<QPlainTextEdit>(&help, "Text1")->toPlainText(), shown(expected));
 }
@@ -215,7 +217,7 @@ void TestFrmhelp::reopeningStartsAtFirstTopic()
 
 void TestFrmhelp::typedTextIsReplaced()
 {
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     auto *list = child<QListWidget>(&help, "List1");
     auto *text = child<QPlainTextEdit>(&help, "Text1");
     QTest::keyClicks(text, QStringLiteral("egen text"));
@@ -227,7 +229,7 @@ void TestFrmhelp::typedTextIsReplaced()
 
 void TestFrmhelp::noSelectionClearsText()
 {
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     child<QListWidget>(&help, "List1")->clearSelection();
     QCOMPARE(child<QPlainTextEdit>(&help, "Text1")->toPlainText(), QString());
 }
@@ -235,7 +237,7 @@ void TestFrmhelp::noSelectionClearsText()
 // "OK" is the cancel button: Escape presses it, Enter presses nothing.
 void TestFrmhelp::keys()
 {
-    frmhelp help(main.get(), Form1::VersionText);
+    frmhelp help(main.get(), versionText());
     auto *list = child<QListWidget>(&help, "List1");
     auto *ok = child<QPushButton>(&help, "Command1");
     QSignalSpy pressed(ok, &QPushButton::clicked);
@@ -250,5 +252,5 @@ void TestFrmhelp::keys()
     QVERIFY(!help.isVisible());
 }
 
-QTEST_MAIN(TestFrmhelp)
+TUMBILDER_TEST_MAIN(TestFrmhelp)
 #include "test_frmhelp.moc"

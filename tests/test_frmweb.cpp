@@ -1,8 +1,9 @@
 // The gallery settings window: its controls, closing with "&Stäng" and the
 // folder mark, the folder chooser, and what the close box and keys do.
 #include "app/form1.h"
-#include "gallery/frmweb.h"
+#include "windows/frmweb.h"
 #include "scriptedseam.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QComboBox>
@@ -364,5 +365,5 @@ void TestFrmweb::keysPressNothing()
     QCOMPARE(w->folder(), QStringLiteral("abc"));
 }
 
-QTEST_MAIN(TestFrmweb)
+TUMBILDER_TEST_MAIN(TestFrmweb)
 #include "test_frmweb.moc"

@@ -1,7 +1,8 @@
 // Pure rules: canvas sizing, the fit, SplitText and the quality box.
-#include "app/splittext.h"
+#include "thumbs/splittext.h"
 #include "thumbs/geometry.h"
 #include "thumbs/quality.h"
+#include "testmain.h"
 #include <QtTest>
 
 Q_DECLARE_METATYPE(SizeMode)
@@ -196,5 +197,5 @@ void TestGeometry::int16Conversion()
     QCOMPARE(textToInt16(text).value_or(-99999), value);
 }
 
-QTEST_GUILESS_MAIN(TestGeometry)
+TUMBILDER_TEST_GUILESS_MAIN(TestGeometry)
 #include "test_geometry.moc"

@@ -7,6 +7,7 @@
 #include "testpictures.h"
 #include "windows/form2.h"
 #include "files.h"
+#include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
 #include <QCryptographicHash>
@@ -259,5 +260,5 @@ void TestHostile::faults()
     }
 }
 
-QTEST_MAIN(TestHostile)
+TUMBILDER_TEST_MAIN(TestHostile)
 #include "test_hostile.moc"

@@ -3,6 +3,7 @@
 // that are not clean progressive JPEGs are left to the full decode.
 #include "platform/jpegscans.h"
 #include "platform/picture.h"
+#include "testmain.h"
 #include "testpictures.h"
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,5 +167,5 @@ void TestJpegScans::leavesOtherFilesAlone()
     QVERIFY(filtered(bytes).isEmpty());
 }
 
-QTEST_MAIN(TestJpegScans)
+TUMBILDER_TEST_MAIN(TestJpegScans)
 #include "test_jpegscans.moc"

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
+#include "testmain.h"
 #include <QtTest>
 #include <cerrno>
 #include <csignal>
@@ -388,5 +389,5 @@ void TestPage::writeGallery_failure()
     QVERIFY(leftovers(webb).isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestPage)
+TUMBILDER_TEST_GUILESS_MAIN(TestPage)
 #include "test_page.moc"

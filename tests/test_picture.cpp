@@ -1,4 +1,5 @@
 #include "platform/picture.h"
+#include "testmain.h"
 #include "testpictures.h"
 #include <QColorSpace>
 #include <QColorTransform>
@@ -333,5 +334,5 @@ void TestPicture::reportsUnreadableFiles()
     QVERIFY(!reader.failure().description.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestPicture)
+TUMBILDER_TEST_GUILESS_MAIN(TestPicture)
 #include "test_picture.moc"

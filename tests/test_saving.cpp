@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include "files.h"
+#include "testmain.h"
 #include <QtTest>
 #include <cerrno>
 
@@ -370,5 +371,5 @@ void TestSaving::fullDiskLeavesNothing()
     checkPicture(retry.written, format);
 }
 
-QTEST_GUILESS_MAIN(TestSaving)
+TUMBILDER_TEST_GUILESS_MAIN(TestSaving)
 #include "test_saving.moc"

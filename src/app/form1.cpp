@@ -3,10 +3,10 @@
 #include "canvasview.h"
 #include "picturelist.h"
 #include "seam.h"
-#include "splittext.h"
+#include "thumbs/splittext.h"
 #include "thumbs/quality.h"
 #include "windows/form2.h"
-#include "gallery/frmweb.h"
+#include "windows/frmweb.h"
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,8 +19,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
-
-QString Form1::VersionText;
 
 static void initResources()
 {
@@ -186,8 +184,6 @@ void Form1::Form_Load()
 {
     const QIcon icon(QPixmap(QStringLiteral(":/tumbilder-32.png")));
     setWindowIcon(icon);
-    VersionText = QString::number(TUMBILDER_VERSION_MAJOR) + QLatin1Char('.')
-                  + QString::number(TUMBILDER_VERSION_MINOR) + QString::number(TUMBILDER_VERSION_REVISION);
     // The visible client area; the working controls are plain data, not a hidden strip.
     setFixedSize(488, 422);
     optjpg->setChecked(true);
@@ -329,8 +325,7 @@ void Form1::showDrawn(const DrawResult &drawn)
 void Form1::scaleFailed(const Failure &f)
 {
     Seam::current().message(this,
-                            QStringLiteral("Ett fel uppstod då bilden skulle skalas om: ") + f.description
-                                + QLatin1Char('\r') + QStringLiteral("Felkod: ") + QString::number(f.number),
+                            failureMessage(QStringLiteral("Ett fel uppstod då bilden skulle skalas om: "), f),
                             QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
 }
 

@@ -2,7 +2,7 @@
 #include "platform/canvas.h"
 #include "thumbs/drawing.h"
 #include "thumbs/naming.h"
-#include "gallery/frmweb.h"
+#include "windows/frmweb.h"
 #include "windows/form2.h"
 #include <QPointer>
 #include <QString>
@@ -27,9 +27,6 @@ class Form1 : public QWidget {
 public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
-
-    // Program-wide version text, built at load ("1.30").
-    static QString VersionText;
 
     // Working storage kept as plain data (never seen by the user).
     QStringList listsokvag;     // listsökväg: folders, each ending with the separator

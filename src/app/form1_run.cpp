@@ -1,9 +1,10 @@
 // The batch run of the main window and the windows it opens.
 #include "form1.h"
 #include "canvasview.h"
-#include "gallery/frmweb.h"
+#include "windows/frmweb.h"
 #include "gallery/page.h"
 #include "seam.h"
+#include "platform/version.h"
 #include "thumbs/engine.h"
 #include "thumbs/quality.h"
 #include "thumbs/saving.h"
@@ -38,7 +39,7 @@ void Form1::cmdweb_Click()
 
 void Form1::cmdhelp_Click()
 {
-    frmhelp help(this, VersionText);
+    frmhelp help(this, versionText());
     Seam::current().showModal(&help);
 }
 
@@ -83,8 +84,7 @@ namespace {
 void runError(QWidget *parent, const Failure &f)
 {
     Seam::current().message(parent,
-                             QStringLiteral("Ett fel uppstod: ") + f.description + QLatin1Char('\r')
-                                 + QStringLiteral("Felkod: ") + QString::number(f.number),
+                             failureMessage(QStringLiteral("Ett fel uppstod: "), f),
                              QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
 }
 }
@@ -187,8 +187,7 @@ void Form1::skapa_htmlfil()
     const Failure f = writeGallery(page, entries);
     if (f.failed()) {
         Seam::current().message(this,
-                                QStringLiteral("Ett fel uppstod när websidan skulle skapas: ") + f.description
-                                    + QLatin1Char('\r') + QStringLiteral("Felkod: ") + QString::number(f.number),
+                                failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }

@@ -1,10 +1,12 @@
 #include "app/form1.h"
 #include "app/language.h"
+#include "platform/process.h"
 #include "thumbs/engine.h"
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    initPictureProcess();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tumbilder"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tumbilder"));

@@ -17,6 +17,11 @@ constexpr int EncoderFailed = 483;    // the GIF, JPEG or BMP encoder gave up
 constexpr int BadFileName = 52;       // a name no file can have (separator or NUL in it)
 }
 
+// The text of a message box about a failure: the context sentence (ending
+// with a colon and a blank), the description, a carriage return alone, then
+// "Felkod: " and the number.
+QString failureMessage(const QString &context, const Failure &f);
+
 // errno with the system's own description.
 Failure systemFailure(int errnum);
 Failure failure(int number, const QString &description);

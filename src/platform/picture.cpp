@@ -21,13 +21,6 @@ std::atomic<quint64> g_decodes{0};
 
 Failure notAPicture() { return failure(FailureCode::NotAPicture, QStringLiteral("Ogiltig bild")); }
 
-struct AllocationLimit {
-    // Qt refuses pictures over 128 MB decoded by default; a 12000 x 9000 photo
-    // needs 432 MB. Our own pixel bound (MaxPixels) guards against bombs.
-    AllocationLimit() { QImageReader::setAllocationLimit(1100); }
-};
-const AllocationLimit g_limit;
-
 int ceilDiv(int a, int b) { return (a + b - 1) / b; }
 
 // JPEG is decoded with libjpeg itself rather than through QImageReader: Qt's

@@ -7,23 +7,6 @@
 #include <QtConcurrent>
 #include <deque>
 #include <memory>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
-namespace {
-// Decoding a large photo takes buffers of tens of megabytes. Once such a
-// buffer is freed, glibc raises its mmap threshold, so the next ones come from
-// the worker threads' heaps, which keep the memory: over a long run the peak
-// grows. A fixed threshold hands large buffers straight back to the system.
-void returnLargeBuffersToSystem()
-{
-#ifdef __GLIBC__
-    static const bool fixed = mallopt(M_MMAP_THRESHOLD, 128 * 1024) == 1;
-    Q_UNUSED(fixed);
-#endif
-}
-}
 
 QString drawReportLine(const DrawResult &drawn, const QString &path)
 {
@@ -76,7 +59,6 @@ int BatchRunner::defaultThreads()
 
 void BatchRunner::run(const CommitFn &commit)
 {
-    returnLargeBuffersToSystem();
     const int total = int(m_jobs.size());
     if (m_threads <= 0) {
         for (int i = 0; i < total && !m_cancelled; ++i) {

@@ -1,5 +1,5 @@
 #include "naming.h"
-#include "app/splittext.h"
+#include "splittext.h"
 
 QString formatExtension(OutputFormat format)
 {

@@ -5,6 +5,7 @@
 //
 // usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif
 #include "gallery/page.h"
+#include "platform/process.h"
 #include "thumbs/engine.h"
 #include <QDir>
 #include <QFile>
@@ -70,6 +71,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    initPictureProcess();
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 4)

@@ -1,5 +1,6 @@
 // Any bytes as a picture file: probing, decoding, fitting and resampling
 // must fail cleanly or succeed, never crash or hang.
+#include "platform/process.h"
 #include "thumbs/drawing.h"
 #include <QFile>
 #include <QGuiApplication>
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static char *argv[] = {arg0, nullptr};
     static QGuiApplication *app = [] {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        initPictureProcess();
         return new QGuiApplication(argc, argv);
     }();
     (void)app;

@@ -1,6 +1,6 @@
 // SplitText's pieces, joined again, give back the text (less one trailing
 // delimiter), and there is always at least one piece.
-#include "app/splittext.h"
+#include "thumbs/splittext.h"
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
