@@ -38,7 +38,7 @@ int main(int argc, char **argv)
         {"format", "Output format: jpg, gif or bmp.", "format", "jpg"},
         {"quality", "JPEG quality 1..100.", "Q", "65"},
         {"threads", "Worker threads (0 = prepare on the main thread).", "N",
-         QString::number(BatchRunner::defaultThreads())},
+         QString::number(RunControl::defaultThreads())},
         {"out", "Folder the thumbnails are written into.", "DIR", "."},
         {"cancel-after", "Cancel the run after N pictures, as \"Avbryt\" does.", "N", "-1"},
     });
@@ -95,44 +95,43 @@ int main(int argc, char **argv)
     if (!okThreads || threads < 0)
         return usage(QStringLiteral("--threads wants a whole number"));
 
-    QList<PictureJob> jobs;
-    for (const QString &arg : parser.positionalArguments()) {
-        const QFileInfo info(arg);
-        QString folder = QDir::toNativeSeparators(info.absolutePath());
-        if (!folder.endsWith(QDir::separator()))
-            folder += QDir::separator();
-        jobs.append({folder, info.fileName()});
-    }
+    QStringList paths;
+    for (const QString &arg : parser.positionalArguments())
+        paths << QDir::toNativeSeparators(QFileInfo(arg).absoluteFilePath());
+    const QList<PictureJob> jobs = pictureJobs(paths);
     if (jobs.isEmpty())
         return usage(QStringLiteral("no pictures given"));
 
     const int cancelAfter = parser.value("cancel-after").toInt();
     QElapsedTimer clock;
     clock.start();
-    int written = 0, reported = 0;
-    Failure error;
-    // The program's progress window moves once a picture is committed, so the
-    // longest gap between commits is the longest the window stands still.
-    qint64 lastCommit = 0, longestGap = 0, cancelledAt = -1;
-    BatchRunner runner(settings, jobs, threads);
-    runner.run([&](int i, const Prepared &drawn) {
-        const qint64 now = clock.nsecsElapsed();
-        longestGap = qMax(longestGap, now - lastCommit);
-        lastCommit = now;
-        if (i + 1 == cancelAfter) {
-            runner.cancel();
-            cancelledAt = now;
+    RunControl control(threads);
+    // The program's progress window moves once a picture is saved, so the
+    // longest gap between them is the longest the window stands still.
+    struct Timing : RunObserver {
+        QElapsedTimer &clock;
+        RunControl &control;
+        int cancelAfter;
+        qint64 lastCommit = 0, longestGap = 0, cancelledAt = -1;
+        Timing(QElapsedTimer &c, RunControl &r, int n) : clock(c), control(r), cancelAfter(n) {}
+        void committed(int i, int) override
+        {
+            const qint64 now = clock.nsecsElapsed();
+            longestGap = qMax(longestGap, now - lastCommit);
+            lastCommit = now;
+            if (i + 1 == cancelAfter) {
+                control.cancel();
+                cancelledAt = now;
+            }
         }
-        const Committed c = commitPicture(settings.save, jobs[i], drawn);
-        if (!c.written.isEmpty())
-            ++written;
-        if (!c.reportLine.isEmpty()) {
-            ++reported;
-            std::fprintf(stderr, "%s\n", qPrintable(c.reportLine));
-        }
-        error = c.failure;
-        return !error.failed();
-    });
+    } timing(clock, control, cancelAfter);
+    const RunOutcome outcome = runPictures(settings, jobs, control, &timing);
+    for (const QString &line : outcome.reportLines)
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    const int written = outcome.written;
+    const int reported = int(outcome.reportLines.size());
+    const Failure error = outcome.error;
+    const qint64 longestGap = timing.longestGap, cancelledAt = timing.cancelledAt;
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::printf("pictures %lld, written %d, reported %d, seconds %.3f\n", static_cast<long long>(jobs.size()),
                 written, reported, seconds);

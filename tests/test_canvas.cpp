@@ -276,9 +276,9 @@ void TestCanvas::persistentImageSurvivesBmpRoundTrip()
     QTemporaryDir dir;
     Canvas canvas(3015, 2415, 0x3060C0);
     canvas.paintStretched(photo(QSize(300, 200), 5), QRectF(300, 150, 2400, 1650));
-    Failure why;
-    const QByteArray bmp = encodeBmp(canvas.persistentImage(), &why);
-    QVERIFY2(!bmp.isEmpty(), qPrintable(why.description));
+    const Encoded e = encodeBmp(canvas.persistentImage());
+    QVERIFY2(!e.failure.failed(), qPrintable(e.failure.description));
+    const QByteArray &bmp = e.file;
     const QString path = writeFile(dir.path(), "tumme.bmp", bmp);
     PictureReader reader(path);
     QCOMPARE(reader.naturalSize(), QSize(197, 157));

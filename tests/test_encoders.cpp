@@ -11,17 +11,22 @@
 namespace {
 enum class Encoder { Bmp, Jpeg, Gif };
 
-QByteArray encode(Encoder e, const QImage &image, int quality = 65, Failure *why = nullptr)
+Encoded encoded(Encoder e, const QImage &image, int quality = 65)
 {
     switch (e) {
     case Encoder::Bmp:
-        return encodeBmp(image, why);
+        return encodeBmp(image);
     case Encoder::Jpeg:
-        return encodeJpeg(image, quality, why);
+        return encodeJpeg(image, quality);
     case Encoder::Gif:
         break;
     }
-    return encodeGif(image, why);
+    return encodeGif(image);
+}
+
+QByteArray encode(Encoder e, const QImage &image, int quality = 65)
+{
+    return encoded(e, image, quality).file;
 }
 
 QByteArray readerFormat(Encoder e)
@@ -151,10 +156,10 @@ void TestEncoders::roundTrip()
     QFETCH(double, minPsnr);
 
     const QImage image = photograph(size, 4, 2);
-    Failure why;
-    const QByteArray bytes = encode(encoder, image, quality, &why);
-    QVERIFY2(!bytes.isEmpty(), qPrintable(why.description));
-    QCOMPARE(why.number, 0);
+    const Encoded e = encoded(encoder, image, quality);
+    const QByteArray &bytes = e.file;
+    QVERIFY2(!bytes.isEmpty(), qPrintable(e.failure.description));
+    QCOMPARE(e.failure.number, 0);
 
     QByteArray format;
     const QImage back = decode(bytes, &format);
@@ -180,7 +185,7 @@ void TestEncoders::bmpHeader()
     QImage image(size, QImage::Format_RGB32);
     image.fill(qRgb(10, 20, 30));
     image.setPixel(0, 0, qRgb(200, 100, 50));   // top-left, stored in the last row
-    const QByteArray b = encodeBmp(image);
+    const QByteArray b = encodeBmp(image).file;
 
     const int stride = (size.width() * 3 + 3) / 4 * 4;
     QVERIFY(b.startsWith("BM"));
@@ -222,7 +227,7 @@ void TestEncoders::gifQualityOnPhotographs()
     QFETCH(int, noise);
 
     const QImage image = photograph(size, seed, noise);
-    const QImage back = decode(encodeGif(image));
+    const QImage back = decode(encodeGif(image).file);
     QCOMPARE(back.size(), size);
     // A fixed web palette reaches about 25 dB here; a real quantiser well above 35.
     const double db = TestPictures::psnr(back, image);
@@ -238,7 +243,7 @@ void TestEncoders::gifKeepsFewColoursExact()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, colours[(x / 20 + y / 30 * 2) % 6]);
-    const QImage back = decode(encodeGif(image)).convertToFormat(QImage::Format_RGB32);
+    const QImage back = decode(encodeGif(image).file).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(TestPictures::maxChannelDifference(back, image), 0);
 }
 
@@ -250,7 +255,7 @@ void TestEncoders::gifDithersSmoothGradients()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb(40 + x * 180 / 237, 90 + y * 150 / 178, 230 - (x + y) * 60 / 415));
-    const QImage back = decode(encodeGif(image)).convertToFormat(QImage::Format_RGB32);
+    const QImage back = decode(encodeGif(image).file).convertToFormat(QImage::Format_RGB32);
     const auto patchMeans = [](const QImage &img) {
         return img.scaled(img.width() / 6, img.height() / 6, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     };
@@ -260,7 +265,7 @@ void TestEncoders::gifDithersSmoothGradients()
 
 void TestEncoders::gifIsOneFrameWithOnePalette()
 {
-    const QByteArray b = encodeGif(photograph({100, 80}, 6, 10));
+    const QByteArray b = encodeGif(photograph({100, 80}, 6, 10)).file;
     QVERIFY(b.startsWith("GIF87a") || b.startsWith("GIF89a"));
     QCOMPARE(le16(b, 6), 100);
     QCOMPARE(le16(b, 8), 80);
@@ -279,8 +284,8 @@ void TestEncoders::gifIsOneFrameWithOnePalette()
 void TestEncoders::jpegQualityAndOptimisedTables()
 {
     const QImage image = photograph({237, 237}, 7, 3);
-    const QByteArray q65 = encodeJpeg(image, 65);
-    const QByteArray q95 = encodeJpeg(image, 95);
+    const QByteArray q65 = encodeJpeg(image, 65).file;
+    const QByteArray q95 = encodeJpeg(image, 95).file;
     QVERIFY(q95.size() > q65.size());
     QVERIFY(TestPictures::psnr(decode(q95), image) > TestPictures::psnr(decode(q65), image) + 2);
 
@@ -335,10 +340,10 @@ void TestEncoders::failures()
         image = QImage(size, QImage::Format_RGB32);
         image.fill(Qt::gray);
     }
-    Failure why;
-    QVERIFY(encode(encoder, image, 65, &why).isEmpty());
-    QCOMPARE(why.number, FailureCode::EncoderFailed);
-    QVERIFY(!why.description.isEmpty());
+    const Encoded e = encoded(encoder, image);
+    QVERIFY(e.file.isEmpty());
+    QCOMPARE(e.failure.number, FailureCode::EncoderFailed);
+    QVERIFY(!e.failure.description.isEmpty());
 }
 
 TUMBILDER_TEST_GUILESS_MAIN(TestEncoders)

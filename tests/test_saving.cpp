@@ -1,5 +1,6 @@
 #include "filesizelimit.h"
 #include "testpictures.h"
+#include "thumbs/engine.h"
 #include "thumbs/saving.h"
 #include <QDir>
 #include <QFile>
@@ -39,9 +40,19 @@ SaveSettings settings(OutputFormat format, const QString &prefix = {}, const QSt
     return s;
 }
 
-SaveResult save(const SaveSettings &s, const QString &folder, const QString &file)
+// The saving step of a run for a picture the drawing step has drawn.
+Committed saveDrawn(const SaveSettings &s, const ThumbName &name, const QImage &image)
 {
-    return saveThumbnail(s, thumbName(s, folder, file), thumbnail());
+    Prepared drawn;
+    drawn.drawn.status = DrawResult::Drawn;
+    drawn.drawn.image = image;
+    drawn.encoded = encodeThumbnail(s, image);
+    return cmd_sparabild_Click(s, {name.entry.folder, name.entry.file}, drawn);
+}
+
+Committed save(const SaveSettings &s, const QString &folder, const QString &file)
+{
+    return saveDrawn(s, thumbName(s, folder, file), thumbnail());
 }
 
 QString existsLine(const QString &path) { return QStringLiteral("Filen finns redan: ") + path; }
@@ -123,7 +134,7 @@ void TestSaving::writesTheThumbnail()
     const SaveSettings s = settings(format, prefix, suffix);
     const ThumbName name = thumbName(s, folder, source);
     QCOMPARE(name.entry, (GalleryEntry{folder, entryFile, entryThumb}));
-    const SaveResult r = saveThumbnail(s, name, thumbnail());
+    const Committed r = saveDrawn(s, name, thumbnail());
     QVERIFY2(!r.failure.failed(), qPrintable(r.failure.description));
     QCOMPARE(r.reportLine, QString());
     QCOMPARE(r.written, folder + thumb);
@@ -156,7 +167,7 @@ void TestSaving::secondRunReportsAndKeepsTheFile()
 
     // A different picture under the same name must not replace the first.
     const SaveSettings s = settings(format);
-    const SaveResult again = saveThumbnail(s, thumbName(s, folder, "sol.jpg"), TestPictures::photo({121, 91}, 9));
+    const Committed again = saveDrawn(s, thumbName(s, folder, "sol.jpg"), TestPictures::photo({121, 91}, 9));
     QCOMPARE(again.reportLine, existsLine(folder + thumb));
     QCOMPARE(again.written, QString());
     QVERIFY(!again.failure.failed());
@@ -209,7 +220,7 @@ void TestSaving::refusesExistingNames()
         TestPictures::writeFile(tmp.path(), name, before[name]);
     }
 
-    const SaveResult r = save(settings(format, prefix, suffix), folder, source);
+    const Committed r = save(settings(format, prefix, suffix), folder, source);
     QCOMPARE(r.reportLine, existsLine(folder + reported));
     QCOMPARE(r.written, QString());
     QVERIFY(!r.failure.failed());
@@ -254,7 +265,7 @@ void TestSaving::anythingAtTheNameCounts()
         QVERIFY(QFile::link(linkTarget, target));
     const QStringList before = listing(tmp.path());
 
-    const SaveResult r = saveThumbnail(s, thumbName(s, folder, "sol.jpg"), thumbnail());
+    const Committed r = saveDrawn(s, thumbName(s, folder, "sol.jpg"), thumbnail());
     QCOMPARE(r.reportLine, existsLine(target));
     QVERIFY(!r.failure.failed());
     QCOMPARE(listing(tmp.path()), before);
@@ -284,7 +295,7 @@ void TestSaving::webChoiceWritesIntoThePageFolder()
 
     const ThumbName name = thumbName(s, folder, "sol.jpg");
     QCOMPARE(name.entry, (GalleryEntry{folder, "sol.jpg", "sol_s"}));
-    const SaveResult r = saveThumbnail(s, name, thumbnail());
+    const Committed r = saveDrawn(s, name, thumbnail());
     QCOMPARE(r.written, s.pageFolder + "sol_s.jpg");
     QCOMPARE(listing(page.path()), QStringList{"sol_s.jpg"});
     QCOMPARE(listing(pictures.path()), QStringList{"sol.jpg"});
@@ -329,7 +340,7 @@ void TestSaving::failures()
     const QStringList before = listing(tmp.path());
     const QStringList picturesBefore = listing(pictures);
 
-    const SaveResult r = save(settings(format, prefix, suffix), withSeparator(pictures), "sol.jpg");
+    const Committed r = save(settings(format, prefix, suffix), withSeparator(pictures), "sol.jpg");
     QVERIFY(r.failure.failed());
     QVERIFY(!r.failure.description.isEmpty());
     if (number > 0)
@@ -356,7 +367,7 @@ void TestSaving::fullDiskLeavesNothing()
     const QString folder = withSeparator(tmp.path());
     TestPictures::writeFile(tmp.path(), "sol.jpg", sourceBytes("sol.jpg"));
 
-    SaveResult r;
+    Committed r;
     {
         const FileSizeLimit limit(1000);   // every thumbnail here is larger
         r = save(settings(format), folder, "sol.jpg");
@@ -366,7 +377,7 @@ void TestSaving::fullDiskLeavesNothing()
     QCOMPARE(listing(tmp.path()), QStringList{"sol.jpg"});
 
     // With room again the same save succeeds.
-    const SaveResult retry = save(settings(format), folder, "sol.jpg");
+    const Committed retry = save(settings(format), folder, "sol.jpg");
     QVERIFY2(!retry.failure.failed(), qPrintable(retry.failure.description));
     checkPicture(retry.written, format);
 }

@@ -4,6 +4,7 @@
 #include "picturelist.h"
 #include "seam.h"
 #include "thumbs/splittext.h"
+#include "platform/failure.h"
 #include "thumbs/quality.h"
 #include "windows/form2.h"
 #include "windows/frmweb.h"
@@ -302,15 +303,6 @@ QString Form1::reportText() const
     return m_form2 ? m_form2->reportText() : QString();
 }
 
-DrawSettings Form1::drawSettings() const
-{
-    DrawSettings s;
-    s.size = {sizeMode(), txtlashojd, txtlasbredd, m_procentTag};
-    s.canvas = {m_canvas.width(), m_canvas.height()};
-    s.background = m_canvas.backColour();
-    return s;
-}
-
 void Form1::showDrawn(const DrawResult &drawn)
 {
     m_canvas.setWidth(drawn.canvas.width);
@@ -338,36 +330,15 @@ void Form1::cmdtestabild_Click()
                                 QStringLiteral("Tumbilder"), Seam::Icon::Warning);
         return;
     }
-    DrawSettings s = drawSettings();
+    // The run's drawing, without the size mode: the picture is fitted into
+    // the canvas as the scroll bars or the last drawing left it.
+    DrawSettings s = runSettings().draw;
     s.applySizeMode = false;
     const DrawResult drawn = drawThumbnail(s, path);
     if (drawn.status == DrawResult::Drawn)
         showDrawn(drawn);
     else if (drawn.status == DrawResult::ScaleFailed)
         scaleFailed(drawn.failure);
-}
-
-bool Form1::cmd_ritabild_Click()
-{
-    const QString folder = selectedIndex >= 0 && selectedIndex < listsokvag.size() ? listsokvag[selectedIndex] : QString();
-    const QString file = selectedIndex >= 0 && selectedIndex < listfil.size() ? listfil[selectedIndex] : QString();
-    const QString path = folder + file;
-    const DrawResult drawn = drawThumbnail(drawSettings(), path);
-    switch (drawn.status) {
-    case DrawResult::Drawn:
-        showDrawn(drawn);
-        return true;
-    case DrawResult::Missing:
-        appendReport(QStringLiteral("Fil saknas: ") + path);
-        return false;
-    case DrawResult::Unreadable:
-        appendReport(QStringLiteral("Kan inte läsa bilden: ") + path);
-        return false;
-    case DrawResult::ScaleFailed:
-        scaleFailed(drawn.failure);
-        return false;
-    }
-    return false;
 }
 
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
@@ -390,20 +361,17 @@ void Form1::cmd_tomlista_Click()
     List1->clear();
     listsokvag.clear();
     listfil.clear();
-    selectedIndex = -1;
 }
 
 void Form1::cmd_kor_Click()
 {
+    QStringList paths;
+    for (int i = 0; i < List1->count(); ++i)
+        paths << List1->item(i)->text();
     listsokvag.clear();
     listfil.clear();
-    const QString sep = QString(QDir::separator());
-    for (int i = 0; i < List1->count(); ++i) {
-        const QStringList pieces = SplitText(List1->item(i)->text(), sep);
-        QString folder;
-        for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
-            folder += pieces[k] + sep;
-        listfil << pieces.last();
-        listsokvag << folder;
+    for (const PictureJob &job : pictureJobs(paths)) {
+        listfil << job.file;
+        listsokvag << job.folder;
     }
 }

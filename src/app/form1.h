@@ -1,7 +1,6 @@
 #pragma once
 #include "platform/canvas.h"
-#include "thumbs/drawing.h"
-#include "thumbs/naming.h"
+#include "thumbs/engine.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
 #include <QPointer>
@@ -9,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QCheckBox;
 class QGroupBox;
@@ -29,12 +29,11 @@ public:
     ~Form1() override;
 
     // Working storage kept as plain data (never seen by the user).
-    QStringList listsokvag;     // listsökväg: folders, each ending with the separator
-    QStringList listfil;        // file names
-    QStringList listwebfiler;   // gallery entries of the last run, three rows each
-    int selectedIndex = -1;     // the index selected in the two derived lists
-    QString txtlasbredd;        // txtlåsbredd: lock-both width bound
-    QString txtlashojd;         // txtlåshöjd: lock-both height bound
+    QStringList listsokvag;             // listsökväg: folders, each ending with the separator
+    QStringList listfil;                // file names
+    QList<GalleryEntry> listwebfiler;   // gallery entries of the last run
+    QString txtlasbredd;                // txtlåsbredd: lock-both width bound
+    QString txtlashojd;                 // txtlåshöjd: lock-both height bound
 
     Canvas &canvas() { return m_canvas; }
     // The measuring twin's inner size in pixels.
@@ -71,23 +70,16 @@ public:
     void VScroll1_Scroll() { VScroll1_Change(); }
     void cmdprocent_Click();
     void cmdtestabild_Click();
-    // Draws the picture selected in the derived lists; true when the canvas
-    // now holds its thumbnail.
-    bool cmd_ritabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
     void cmd_tomlista_Click();
     void cmd_kor_Click();
-    // Saves the canvas's thumbnail of the selected picture; an error that
-    // stops the run is returned.
-    Failure cmd_sparabild_Click();
     void Command1_Click();
     void skapa_htmlfil();
 
-    // The snapshot a run or a drawing works from.
-    DrawSettings drawSettings() const;
-    SaveSettings saveSettings() const;
+    // The snapshot a run works from, taken from the controls once.
+    RunSettings runSettings() const;
 
-    // Worker threads for a run's drawing (0: all on the GUI thread).
+    // Worker threads for a run's drawing (0: one picture at a time).
     void setThreads(int threads) { m_threads = threads; }
 
 signals:
@@ -102,11 +94,15 @@ private:
     void setTabOrder();
     void showDrawn(const DrawResult &drawn);
     void scaleFailed(const Failure &f);
+    void finishRun(const RunOutcome &outcome, bool web);
 
     Canvas m_canvas;
     QString m_procentTag;
     QString m_webMark;
-    int m_threads = 0;
+    int m_threads = RunControl::defaultThreads();
+    // The last run's control: it waits for pictures a cancelled run left
+    // being drawn when it goes (at the next run, or with the window).
+    std::unique_ptr<RunControl> m_run;
     QPointer<Form2> m_form2;
     QPointer<frmweb> m_frmweb;
 

@@ -1,7 +1,6 @@
 #include "app/form1.h"
 #include "app/language.h"
 #include "platform/process.h"
-#include "thumbs/engine.h"
 #include <QApplication>
 
 int main(int argc, char *argv[])
@@ -14,7 +13,6 @@ int main(int argc, char *argv[])
     installSwedishQtTexts(&app);
 
     Form1 window;
-    window.setThreads(BatchRunner::defaultThreads());
     window.show();
     return app.exec();
 }

@@ -10,11 +10,14 @@
 #endif
 
 namespace {
-QByteArray fail(Failure *why, const QString &description)
+Failure encoderFailure(const QString &description)
 {
-    if (why)
-        *why = failure(FailureCode::EncoderFailed, description);
-    return {};
+    return failure(FailureCode::EncoderFailed, description);
+}
+
+Encoded fail(const QString &description)
+{
+    return {{}, encoderFailure(description)};
 }
 
 void putLe16(char *p, quint32 v)
@@ -144,7 +147,7 @@ std::vector<liq_histogram_entry> coarseHistogram(const QImage &rgba)
 
 // Reduces to at most 256 colours with dithering. Speed 5 is the fastest
 // setting that keeps libimagequant's noise-sensitive dithering.
-bool quantise(const QImage &rgb32, Quantised &q, QString &error)
+Failure quantise(const QImage &rgb32, Quantised &q)
 {
     const QImage rgba = rgb32.convertToFormat(QImage::Format_RGBA8888);
     const int w = rgba.width();
@@ -156,8 +159,7 @@ bool quantise(const QImage &rgb32, Quantised &q, QString &error)
     quantiseOnThisThreadOnly();
     LiqPtr<liq_attr> attr(liq_attr_create());
     if (!attr) {
-        error = QStringLiteral("GIF: libimagequant kunde inte starta");
-        return false;
+        return encoderFailure(QStringLiteral("GIF: libimagequant kunde inte starta"));
     }
     liq_set_max_colors(attr.get(), 256);
     liq_set_speed(attr.get(), 5);
@@ -167,34 +169,30 @@ bool quantise(const QImage &rgb32, Quantised &q, QString &error)
     if (!histogram
         || liq_histogram_add_colors(histogram.get(), attr.get(), colours.data(), int(colours.size()), 0) != LIQ_OK
         || liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK || !raw) {
-        error = QStringLiteral("GIF: färgreduceringen misslyckades");
-        return false;
+        return encoderFailure(QStringLiteral("GIF: färgreduceringen misslyckades"));
     }
     LiqPtr<liq_result> result(raw);
     LiqPtr<liq_image> image(liq_image_create_rgba_rows(attr.get(), rows.data(), w, h, 0));
     if (!image) {
-        error = QStringLiteral("GIF: bilden kunde inte läsas av libimagequant");
-        return false;
+        return encoderFailure(QStringLiteral("GIF: bilden kunde inte läsas av libimagequant"));
     }
     liq_set_dithering_level(result.get(), 1.0f);
     q.pixels.resize(size_t(w) * size_t(h));
     if (const liq_error e = liq_write_remapped_image(result.get(), image.get(), q.pixels.data(), q.pixels.size());
         e != LIQ_OK) {
-        error = QStringLiteral("GIF: färgreduceringen misslyckades (%1)").arg(int(e));
-        return false;
+        return encoderFailure(QStringLiteral("GIF: färgreduceringen misslyckades (%1)").arg(int(e)));
     }
     const liq_palette *palette = liq_get_palette(result.get());
     if (!palette || palette->count == 0 || palette->count > 256) {
-        error = QStringLiteral("GIF: ingen palett");
-        return false;
+        return encoderFailure(QStringLiteral("GIF: ingen palett"));
     }
     q.colours.resize(palette->count);
     for (unsigned i = 0; i < palette->count; ++i)
         q.colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
-    return true;
+    return {};
 }
 
-bool writeGif(int w, int h, Quantised &q, QByteArray &out, QString &error)
+Failure writeGif(int w, int h, Quantised &q, QByteArray &out)
 {
     // A GIF colour table holds a power of two entries; the unused ones stay black.
     int tableSize = 2;
@@ -203,16 +201,14 @@ bool writeGif(int w, int h, Quantised &q, QByteArray &out, QString &error)
     q.colours.resize(size_t(tableSize), GifColorType{0, 0, 0});
     ColorMapObject *map = GifMakeMapObject(tableSize, q.colours.data());
     if (!map) {
-        error = QStringLiteral("GIF: slut på minne");
-        return false;
+        return encoderFailure(QStringLiteral("GIF: slut på minne"));
     }
 
     int code = 0;
     GifFileType *gif = EGifOpen(&out, appendToByteArray, &code);
     if (!gif) {
         GifFreeMapObject(map);
-        error = gifError(code);
-        return false;
+        return encoderFailure(gifError(code));
     }
     bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map) == GIF_OK
         && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
@@ -228,25 +224,25 @@ bool writeGif(int w, int h, Quantised &q, QByteArray &out, QString &error)
         code = closeCode;
     }
     if (!ok)
-        error = gifError(code);
-    return ok;
+        return encoderFailure(gifError(code));
+    return {};
 }
 }
 
-QByteArray encodeBmp(const QImage &image, Failure *why)
+Encoded encodeBmp(const QImage &image)
 {
     if (image.isNull())
-        return fail(why, QStringLiteral("BMP: tom bild"));
+        return fail(QStringLiteral("BMP: tom bild"));
     const QImage rgb = asRgb32(image);
     if (rgb.isNull())
-        return fail(why, QStringLiteral("BMP: slut på minne"));
+        return fail(QStringLiteral("BMP: slut på minne"));
     const qint64 w = rgb.width();
     const qint64 h = rgb.height();
     const qint64 stride = (w * 3 + 3) & ~qint64(3);   // rows padded to 4 bytes
     const qint64 pixelBytes = stride * h;
     constexpr int headerBytes = 14 + 40;
     if (pixelBytes + headerBytes > 0x7fffffff)
-        return fail(why, QStringLiteral("BMP: bilden är för stor"));
+        return fail(QStringLiteral("BMP: bilden är för stor"));
 
     QByteArray out(int(headerBytes + pixelBytes), '\0');
     char *p = out.data();
@@ -276,13 +272,13 @@ QByteArray encodeBmp(const QImage &image, Failure *why)
             *dst++ = uchar(qRed(src[x]));
         }
     }
-    return out;
+    return {out, {}};
 }
 
-QByteArray encodeJpeg(const QImage &image, int quality, Failure *why)
+Encoded encodeJpeg(const QImage &image, int quality)
 {
     if (image.isNull())
-        return fail(why, QStringLiteral("JPEG: tom bild"));
+        return fail(QStringLiteral("JPEG: tom bild"));
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
@@ -290,23 +286,25 @@ QByteArray encodeJpeg(const QImage &image, int quality, Failure *why)
     writer.setQuality(qBound(1, quality, 100));
     writer.setOptimizedWrite(true);
     if (!writer.write(asRgb32(image)))
-        return fail(why, QStringLiteral("JPEG: ") + writer.errorString());
-    return out;
+        return fail(QStringLiteral("JPEG: ") + writer.errorString());
+    return {out, {}};
 }
 
-QByteArray encodeGif(const QImage &image, Failure *why)
+Encoded encodeGif(const QImage &image)
 {
     if (image.isNull())
-        return fail(why, QStringLiteral("GIF: tom bild"));
+        return fail(QStringLiteral("GIF: tom bild"));
     if (image.width() > 0xffff || image.height() > 0xffff)
-        return fail(why, QStringLiteral("GIF: bilden är för stor"));
+        return fail(QStringLiteral("GIF: bilden är för stor"));
     const QImage rgb = asRgb32(image);
     if (rgb.isNull())
-        return fail(why, QStringLiteral("GIF: slut på minne"));
-    QString error;
+        return fail(QStringLiteral("GIF: slut på minne"));
     Quantised q;
     QByteArray out;
-    if (!quantise(rgb, q, error) || !writeGif(rgb.width(), rgb.height(), q, out, error))
-        return fail(why, error);
-    return out;
+    Failure f = quantise(rgb, q);
+    if (!f.failed())
+        f = writeGif(rgb.width(), rgb.height(), q, out);
+    if (f.failed())
+        return {{}, f};
+    return {out, {}};
 }

@@ -3,12 +3,16 @@
 #include <QByteArray>
 #include <QImage>
 
-// Encoders for thumbnails, working from memory. Each returns the whole file,
-// or an empty array with `why` set (FailureCode::EncoderFailed).
+// A thumbnail's whole file, made in memory, or why the encoder gave up
+// (FailureCode::EncoderFailed).
+struct Encoded {
+    QByteArray file;
+    Failure failure;
+};
 
 // A 24-bit Windows bitmap.
-QByteArray encodeBmp(const QImage &image, Failure *why = nullptr);
+Encoded encodeBmp(const QImage &image);
 // JPEG through Qt's writer (libjpeg-turbo), quality 1..100, optimised Huffman tables.
-QByteArray encodeJpeg(const QImage &image, int quality, Failure *why = nullptr);
+Encoded encodeJpeg(const QImage &image, int quality);
 // GIF: a real palette quantiser with dithering (libimagequant) and giflib.
-QByteArray encodeGif(const QImage &image, Failure *why = nullptr);
+Encoded encodeGif(const QImage &image);

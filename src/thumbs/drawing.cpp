@@ -14,9 +14,18 @@ bool proportional(CanvasSize canvas, QSize picture)
     const double want = double(picture.width()) / picture.height();
     return std::fabs(double(canvas.width) / canvas.height / want - 1.0) < 0.01;
 }
+
+// What drawing a picture holds at its peak: the decoded picture and a
+// converted copy of it, and the canvas.
+qint64 drawingBytes(const PictureReader &reader, QSize, CanvasSize canvas)
+{
+    const QSize natural = reader.naturalSize();
+    const qint64 picture = qint64(natural.width()) * natural.height() * 4 * 2;
+    return picture + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4;
+}
 }
 
-DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
+DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget)
 {
     DrawResult result;
     result.canvas = settings.canvas;
@@ -43,14 +52,8 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
         result.canvas.height = qMax(result.canvas.height, smallest);
     }
 
-    Canvas canvas(result.canvas.width, result.canvas.height, settings.background);
-    const QSize inner = canvas.innerPixels();
-    if (canvas.persistentImage().isNull() && !inner.isEmpty()) {
-        result.status = DrawResult::ScaleFailed;
-        result.failure = systemFailure(ENOMEM);
-        return result;
-    }
-    auto target = fitTarget(natural, {canvas.innerWidth(), canvas.innerHeight()});
+    const CanvasSize inner{result.canvas.width - CanvasBorderTwips, result.canvas.height - CanvasBorderTwips};
+    auto target = fitTarget(natural, inner);
     // The size modes give the canvas the picture's proportions on its outer
     // size, while the thumbnail is the area inside the border. Fitting the
     // picture there with its exact proportions would leave a strip of
@@ -58,11 +61,26 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path)
     // sides are a : 1; the whole picture fills the area instead, a few
     // pixels narrower than exact, with no edge lost and no strip.
     if (target && settings.applySizeMode && proportional(result.canvas, natural))
-        target = QRectF(0, 0, canvas.innerWidth(), canvas.innerHeight());
+        target = QRectF(0, 0, inner.width, inner.height);
     QSize decodeAtLeast;
     if (target)
         decodeAtLeast = QSize(qMax(1, int(target->width() / TwipsPerPixel) * DecodeMargin),
                               qMax(1, int(target->height() / TwipsPerPixel) * DecodeMargin));
+
+    MemoryBudget::Claim claim;
+    if (budget) {
+        claim = budget->claim(drawingBytes(reader, decodeAtLeast, result.canvas));
+        if (!claim) {
+            result.status = DrawResult::Unreadable;
+            return result;
+        }
+    }
+    Canvas canvas(result.canvas.width, result.canvas.height, settings.background);
+    if (canvas.persistentImage().isNull() && !canvas.innerPixels().isEmpty()) {
+        result.status = DrawResult::ScaleFailed;
+        result.failure = systemFailure(ENOMEM);
+        return result;
+    }
     const QImage picture = reader.decode(decodeAtLeast);
     if (picture.isNull()) {
         result.status = DrawResult::Unreadable;

@@ -1,4 +1,5 @@
 #pragma once
+#include "budget.h"
 #include "geometry.h"
 #include "platform/failure.h"
 #include "platform/units.h"
@@ -25,8 +26,9 @@ struct DrawResult {
 
 // Measures, sizes, decodes once (small where the fit allows) and fits the
 // picture into a canvas over the background. Touches no widget and no shared
-// state, so it may run on any thread.
-DrawResult drawThumbnail(const DrawSettings &settings, const QString &path);
+// state, so it may run on any thread. With a budget, the decoding waits until
+// its memory fits; a closed budget leaves the picture Unreadable.
+DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget = nullptr);
 
 // How many times larger than the target the decoder is asked to stay, so
 // the resampling filter has real detail to work from. Twice is enough: the

@@ -1,105 +1,196 @@
 #include "engine.h"
+#include "report.h"
 #include "saving.h"
-#include <QEventLoop>
-#include <QFutureWatcher>
+#include "splittext.h"
+#include <QDir>
 #include <QThread>
 #include <QThreadPool>
-#include <QtConcurrent>
-#include <deque>
-#include <memory>
+#include <condition_variable>
+#include <map>
+#include <mutex>
 
-QString drawReportLine(const DrawResult &drawn, const QString &path)
+// What the run's thread shares with the workers drawing its pictures. The
+// workers keep it alive, so a picture still being drawn when the run has
+// stopped finishes harmlessly and its result is dropped.
+struct RunControl::State {
+    explicit State(qint64 budgetBytes) : budget(budgetBytes) {}
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int, Prepared> ready;   // drawn, not yet saved
+    bool cancelled = false;          // by the user: stop after the picture in hand
+    bool stopped = false;            // the run is over: draw nothing more
+    MemoryBudget budget;
+};
+
+QList<PictureJob> pictureJobs(const QStringList &paths)
 {
-    switch (drawn.status) {
-    case DrawResult::Missing:
-        return QStringLiteral("Fil saknas: ") + path;
-    case DrawResult::Unreadable:
-        return QStringLiteral("Kan inte läsa bilden: ") + path;
-    case DrawResult::Drawn:
-    case DrawResult::ScaleFailed:
-        break;
+    const QString sep = QString(QDir::separator());
+    QList<PictureJob> jobs;
+    jobs.reserve(paths.size());
+    for (const QString &path : paths) {
+        const QStringList pieces = SplitText(path, sep);
+        QString folder;
+        for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
+            folder += pieces[k] + sep;
+        jobs.append({folder, pieces.last()});
     }
-    return {};
+    return jobs;
 }
 
-Prepared preparePicture(const RunSettings &settings, const QString &path)
+Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget)
 {
     Prepared p;
-    static_cast<DrawResult &>(p) = drawThumbnail(settings.draw, path);
-    if (p.status == DrawResult::Drawn)
-        p.encoded = encodeThumbnail(settings.save, p.image);
+    p.drawn = drawThumbnail(settings.draw, job.path(), budget);
+    if (p.drawn.status == DrawResult::Drawn)
+        p.encoded = encodeThumbnail(settings.save, p.drawn.image);
     return p;
 }
 
-Committed commitPicture(const SaveSettings &save, const PictureJob &job, const Prepared &drawn)
+Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared)
 {
     Committed c;
-    if (drawn.status != DrawResult::Drawn) {
-        c.reportLine = drawReportLine(drawn, job.path());
+    switch (prepared.drawn.status) {
+    case DrawResult::Drawn:
+        break;
+    case DrawResult::Missing:
+        c.reportLine = ReportLine::missing(job.path());
+        return c;
+    case DrawResult::Unreadable:
+        c.reportLine = ReportLine::unreadable(job.path());
+        return c;
+    case DrawResult::ScaleFailed:
         return c;
     }
-    const ThumbName name = thumbName(save, job.folder, job.file);
+    const ThumbName name = thumbName(settings, job.folder, job.file);
     c.entry = name.entry;
-    const SaveResult saved = saveEncoded(save, name, drawn.encoded);
+    const SaveResult saved = saveEncoded(settings, name, prepared.encoded);
     c.reportLine = saved.reportLine;
     c.written = saved.written;
     c.failure = saved.failure;
     return c;
 }
 
-BatchRunner::BatchRunner(RunSettings settings, QList<PictureJob> jobs, int threads)
-    : m_settings(std::move(settings)), m_jobs(std::move(jobs)), m_threads(threads)
+RunControl::RunControl(int threads, qint64 memoryBudget)
+    : m_threads(qMax(0, threads)), m_state(std::make_shared<State>(memoryBudget))
 {
+    if (m_threads > 0) {
+        m_pool = std::make_unique<QThreadPool>();
+        m_pool->setMaxThreadCount(m_threads);
+    }
 }
 
-int BatchRunner::defaultThreads()
+RunControl::~RunControl()
+{
+    stopWorkers();
+    // Waits for pictures still being drawn: their results are dropped.
+    m_pool.reset();
+}
+
+int RunControl::defaultThreads()
 {
     return qMax(1, QThread::idealThreadCount());
 }
 
-void BatchRunner::run(const CommitFn &commit)
+void RunControl::cancel()
 {
-    const int total = int(m_jobs.size());
-    if (m_threads <= 0) {
-        for (int i = 0; i < total && !m_cancelled; ++i) {
-            if (!commit(i, preparePicture(m_settings, m_jobs[i].path())))
-                return;
-            emit progress(i + 1, total);
-        }
-        return;
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->cancelled = true;
     }
+    m_state->changed.notify_all();
+    stopWorkers();
+}
 
-    QThreadPool pool;
-    pool.setMaxThreadCount(m_threads);
-    // Two pictures a worker keep every core busy while the GUI thread commits.
-    const int window = m_threads * 2;
-    std::deque<QFuture<Prepared>> inFlight;
+bool RunControl::cancelled() const
+{
+    const std::lock_guard lock(m_state->mutex);
+    return m_state->cancelled;
+}
+
+void RunControl::stopWorkers()
+{
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->stopped = true;
+        m_state->ready.clear();
+    }
+    m_state->budget.close();
+    if (m_pool)
+        m_pool->clear();
+}
+
+void RunControl::draw(const RunSettings &settings, const PictureJob &job, int index)
+{
+    m_pool->start([state = m_state, settings, job, index] {
+        {
+            const std::lock_guard lock(state->mutex);
+            if (state->stopped)
+                return;
+        }
+        Prepared prepared = cmd_ritabild_Click(settings, job, &state->budget);
+        {
+            const std::lock_guard lock(state->mutex);
+            if (state->stopped)
+                return;
+            state->ready.emplace(index, std::move(prepared));
+        }
+        state->changed.notify_all();
+    });
+}
+
+std::optional<Prepared> RunControl::waitFor(int index)
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->changed.wait(lock, [&] { return m_state->cancelled || m_state->ready.count(index) > 0; });
+    if (m_state->cancelled)
+        return std::nullopt;
+    return std::move(m_state->ready.extract(index).mapped());
+}
+
+RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &jobs, RunControl &control,
+                       RunObserver *observer)
+{
+    RunOutcome out;
+    const int total = int(jobs.size());
+    // Two pictures a worker keep every core busy while this thread saves.
+    const int ahead = control.m_threads * 2;
     int submitted = 0;
-    auto fill = [&] {
-        while (submitted < total && int(inFlight.size()) < window && !m_cancelled) {
-            inFlight.push_back(QtConcurrent::run(&pool, preparePicture, m_settings, m_jobs[submitted].path()));
-            ++submitted;
-        }
-    };
-    fill();
-    for (int i = 0; i < total && !m_cancelled && !inFlight.empty(); ++i) {
-        QFuture<Prepared> next = inFlight.front();
-        if (!next.isFinished()) {
-            QEventLoop loop;
-            QFutureWatcher<Prepared> watcher;
-            connect(&watcher, &QFutureWatcher<Prepared>::finished, &loop, &QEventLoop::quit);
-            watcher.setFuture(next);
-            if (!next.isFinished())
-                loop.exec();
-        }
-        inFlight.pop_front();
-        const Prepared drawn = next.result();
-        fill();
-        if (!commit(i, drawn)) {
+    for (int i = 0; i < total; ++i) {
+        if (control.cancelled()) {
+            out.cancelled = true;
             break;
         }
-        emit progress(i + 1, total);
+        Prepared prepared;
+        if (control.m_threads > 0) {
+            for (; submitted < total && submitted < i + ahead; ++submitted)
+                control.draw(settings, jobs[submitted], submitted);
+            std::optional<Prepared> drawn = control.waitFor(i);
+            if (!drawn) {
+                out.cancelled = true;
+                break;
+            }
+            prepared = std::move(*drawn);
+        } else {
+            prepared = cmd_ritabild_Click(settings, jobs[i], &control.m_state->budget);
+        }
+        if (prepared.drawn.status == DrawResult::ScaleFailed && observer)
+            observer->scaleFailed(i, prepared.drawn.failure);
+        const Committed c = cmd_sparabild_Click(settings.save, jobs[i], prepared);
+        if (prepared.drawn.status == DrawResult::Drawn)
+            out.last = std::move(prepared.drawn);
+        if (!c.reportLine.isEmpty())
+            out.reportLines << c.reportLine;
+        if (c.entry)
+            out.gallery << *c.entry;
+        if (!c.written.isEmpty())
+            ++out.written;
+        out.lastIndex = i;
+        out.error = c.failure;
+        if (observer)
+            observer->committed(i, total);
+        if (out.error.failed())
+            break;
     }
-    // Pictures still being drawn are finished and dropped; nothing was written for them.
-    pool.waitForDone();
+    control.stopWorkers();
+    return out;
 }

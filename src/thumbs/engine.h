@@ -1,27 +1,39 @@
 #pragma once
 #include "drawing.h"
 #include "naming.h"
-#include "saving.h"
+#include "platform/encoders.h"
 #include "platform/failure.h"
 #include <QList>
-#include <QObject>
+#include <QThreadPool>
 #include <QStringList>
-#include <atomic>
-#include <functional>
+#include <memory>
 #include <optional>
 
-// A run works from a snapshot of the settings, in two phases: prepare (draw
-// one picture into its thumbnail image; pure, any thread) and commit (gallery
-// entry, existence tests, writing, report lines; in list order).
+// A run works from a snapshot of the settings, taken once before the first
+// picture, in two steps per picture: drawing (cmd_ritabild_Click, any thread)
+// and saving (cmd_sparabild_Click, in list order).
 struct RunSettings {
     DrawSettings draw;
     SaveSettings save;
 };
 
+// One picture of a run: its folder, ending with the separator, and its file
+// name, as the hidden lists listsökväg and listfil hold them.
 struct PictureJob {
-    QString folder;   // ends with the separator
+    QString folder;
     QString file;
     QString path() const { return folder + file; }
+    bool operator==(const PictureJob &) const = default;
+};
+
+// cmd_kör_Click's work: every path split at the separator with SplitText;
+// the folder is every piece but the last, each followed by the separator.
+QList<PictureJob> pictureJobs(const QStringList &paths);
+
+// What the drawing step hands to the saving step.
+struct Prepared {
+    DrawResult drawn;
+    Encoded encoded;   // the thumbnail's file, made when the picture was drawn
 };
 
 struct Committed {
@@ -31,49 +43,72 @@ struct Committed {
     Failure failure;                   // an error that stops the run
 };
 
-// What prepare hands to commit: the drawn picture and, when it was drawn,
-// its thumbnail file already encoded (the slow part for GIF stays off the
-// GUI thread).
-struct Prepared : DrawResult {
-    EncodedThumbnail encoded;
+// The hidden button "rita bild": draws one picture by the run's settings into
+// its thumbnail and encodes it. Touches no shared state: any thread.
+Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget = nullptr);
+
+// The hidden button "spara bild": records the gallery entry, names the
+// thumbnail and writes it, never over anything. A picture that could not be
+// drawn gets its report line ("Fil saknas: ", "Kan inte läsa bilden: ") and
+// nothing else.
+Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared);
+
+// Follows a run as it goes. Called on the run's thread, which waits for each
+// call to return.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // The picture `index` of `total` was saved, reported or stopped the run.
+    virtual void committed(int index, int total) { Q_UNUSED(index) Q_UNUSED(total) }
+    // The picture `index` could not be scaled into the canvas.
+    virtual void scaleFailed(int index, const Failure &failure) { Q_UNUSED(index) Q_UNUSED(failure) }
 };
 
-// Draws and encodes one picture. Touches no shared state: any thread.
-Prepared preparePicture(const RunSettings &settings, const QString &path);
+// What a run leaves for the window, or the command line, to show.
+struct RunOutcome {
+    QStringList reportLines;            // in list order
+    QList<GalleryEntry> gallery;        // one per picture drawn, in list order
+    std::optional<DrawResult> last;     // the last picture drawn
+    int lastIndex = -1;                 // the last picture handled
+    int written = 0;                    // thumbnails written
+    Failure error;                      // what stopped the run
+    bool cancelled = false;             // stopped by cancel()
+};
 
-// The report line of a picture that could not be drawn ("" when it was).
-QString drawReportLine(const DrawResult &drawn, const QString &path);
-
-// Records, names and writes one drawn picture; a picture that could not be
-// drawn gets its report line and nothing else.
-Committed commitPicture(const SaveSettings &save, const PictureJob &job, const Prepared &prepared);
-
-// Runs prepare for many pictures at once on worker threads and hands the
-// results to `commit` one by one, in list order, on the calling thread.
-// Only a bounded number of pictures is in flight, so memory stays flat.
-class BatchRunner : public QObject {
-    Q_OBJECT
+// How a run runs, and the way to stop it from any thread. Pictures still
+// being drawn when a run stops are finished in the background and dropped;
+// the control waits for them when it goes.
+class RunControl {
 public:
-    // threads == 0 prepares on the calling thread, one picture at a time.
-    BatchRunner(RunSettings settings, QList<PictureJob> jobs, int threads);
+    // threads == 0 draws on the run's own thread, one picture at a time.
+    explicit RunControl(int threads = defaultThreads(), qint64 memoryBudget = MemoryBudget::defaultBytes());
+    ~RunControl();
+    RunControl(const RunControl &) = delete;
+    RunControl &operator=(const RunControl &) = delete;
 
-    // Returns false from `commit` to stop at once (an error). The event loop
-    // keeps running while the workers draw, so windows stay alive.
-    using CommitFn = std::function<bool(int index, const Prepared &prepared)>;
-    void run(const CommitFn &commit);
-
-    // Stops after the picture in hand; safe from any handler during run().
-    void cancel() { m_cancelled = true; }
-    bool cancelled() const { return m_cancelled; }
+    // Stops after the picture being saved; a picture being drawn is not waited for.
+    void cancel();
+    bool cancelled() const;
 
     static int defaultThreads();
 
-signals:
-    void progress(int done, int total);
+    struct State;
 
 private:
-    RunSettings m_settings;
-    QList<PictureJob> m_jobs;
+    friend RunOutcome runPictures(const RunSettings &, const QList<PictureJob> &, RunControl &, RunObserver *);
+    // Hands one picture to a worker; its result waits for waitFor().
+    void draw(const RunSettings &settings, const PictureJob &job, int index);
+    // The picture drawn, or nothing once the run is cancelled.
+    std::optional<Prepared> waitFor(int index);
+    void stopWorkers();
+
     int m_threads;
-    std::atomic<bool> m_cancelled{false};
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<QThreadPool> m_pool;
 };
+
+// Draws many pictures at once and saves them one by one in list order, on
+// the calling thread, until the list ends, an error stops the run, or it is
+// cancelled. Memory held by pictures being decoded stays within the budget.
+RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &jobs, RunControl &control,
+                       RunObserver *observer = nullptr);

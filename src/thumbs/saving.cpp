@@ -1,12 +1,11 @@
 #include "saving.h"
+#include "report.h"
 #include "platform/encoders.h"
 #include "platform/fileops.h"
 #include <QDir>
 #include <cerrno>
 
 namespace {
-QString existsLine(const QString &path) { return QStringLiteral("Filen finns redan: ") + path; }
-
 // A prefix or suffix may hold a character no file name can have.
 bool holdsForbidden(const QString &s)
 {
@@ -14,24 +13,20 @@ bool holdsForbidden(const QString &s)
 }
 }
 
-EncodedThumbnail encodeThumbnail(const SaveSettings &s, const QImage &image)
+Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)
 {
-    EncodedThumbnail e;
     switch (s.format) {
     case OutputFormat::Bmp:
-        e.file = encodeBmp(image, &e.failure);
-        break;
+        return encodeBmp(image);
     case OutputFormat::Jpg:
-        e.file = encodeJpeg(image, qBound(1, s.quality, 100), &e.failure);
-        break;
+        return encodeJpeg(image, qBound(1, s.quality, 100));
     case OutputFormat::Gif:
-        e.file = encodeGif(image, &e.failure);
         break;
     }
-    return e;
+    return encodeGif(image);
 }
 
-SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const EncodedThumbnail &encoded)
+SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const Encoded &encoded)
 {
     SaveResult r;
     if (holdsForbidden(s.prefix) || holdsForbidden(s.suffix)) {
@@ -40,12 +35,12 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const Encod
     }
     const QString bmp = name.bmpName();
     if (nameTaken(bmp)) {
-        r.reportLine = existsLine(bmp);
+        r.reportLine = ReportLine::exists(bmp);
         return r;
     }
     const QString target = name.nameFor(s.format);
     if (s.format != OutputFormat::Bmp && nameTaken(target)) {
-        r.reportLine = existsLine(target);
+        r.reportLine = ReportLine::exists(target);
         return r;
     }
     if (encoded.failure.failed()) {
@@ -56,15 +51,10 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const Encod
     if (r.failure.number == EEXIST) {
         // The name appeared between the test and the write: report, never replace.
         r.failure = {};
-        r.reportLine = existsLine(target);
+        r.reportLine = ReportLine::exists(target);
         return r;
     }
     if (!r.failure.failed())
         r.written = target;
     return r;
-}
-
-SaveResult saveThumbnail(const SaveSettings &s, const ThumbName &name, const QImage &image)
-{
-    return saveEncoded(s, name, encodeThumbnail(s, image));
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "naming.h"
+#include "platform/encoders.h"
 #include "platform/failure.h"
 #include <QImage>
 
@@ -11,17 +12,10 @@ struct SaveResult {
 
 // A thumbnail's file in the chosen format, made from the picture alone, so
 // it can be encoded on a worker thread before the names are tested.
-struct EncodedThumbnail {
-    QByteArray file;
-    Failure failure;      // the encoder gave up
-};
-EncodedThumbnail encodeThumbnail(const SaveSettings &settings, const QImage &image);
+Encoded encodeThumbnail(const SaveSettings &settings, const QImage &image);
 
 // Writes an encoded thumbnail under its name, never over anything that
 // exists: the BMP name is tested first (as the intermediate BMP of GIF and
 // JPG once was), then the format's own name. An existing name becomes a
 // report line; an encoder failure counts only when the names are free.
-SaveResult saveEncoded(const SaveSettings &settings, const ThumbName &name, const EncodedThumbnail &encoded);
-
-// Encodes and writes one thumbnail, as saveEncoded does.
-SaveResult saveThumbnail(const SaveSettings &settings, const ThumbName &name, const QImage &image);
+SaveResult saveEncoded(const SaveSettings &settings, const ThumbName &name, const Encoded &encoded);

@@ -116,9 +116,9 @@ int main(int argc, char **argv)
     QList<GalleryEntry> entries;
     for (const QString &name : names) {
         const PictureJob job{foto, name};
-        const Prepared drawn = preparePicture(run, job.path());
-        run.draw.canvas = drawn.canvas;
-        const Committed c = commitPicture(run.save, job, drawn);
+        const Prepared drawn = cmd_ritabild_Click(run, job);
+        run.draw.canvas = drawn.drawn.canvas;
+        const Committed c = cmd_sparabild_Click(run.save, job, drawn);
         if (c.failure.failed() || !c.reportLine.isEmpty() || !c.entry || c.written.isEmpty())
             return fail(name + QStringLiteral(": ") + c.reportLine + c.failure.description);
         entries.append(*c.entry);

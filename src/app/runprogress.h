@@ -1,0 +1,22 @@
+#pragma once
+#include "thumbs/engine.h"
+#include <functional>
+
+class QWidget;
+
+// What the window does while a run goes on; both are called on the GUI
+// thread while the run waits for them.
+struct RunCallbacks {
+    std::function<void(int index)> committed;
+    std::function<void(const Failure &failure)> scaleFailed;
+};
+
+// Runs the pictures on a thread of their own while a modal progress window
+// with "Avbryt" shows how far the run is, and returns when it is over. The
+// window stays alive meanwhile; "Avbryt" stops after the picture in hand.
+RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const QList<PictureJob> &jobs,
+                           RunControl &control, const RunCallbacks &callbacks);
+
+// The progress window's text: how far the run is, the picture in hand and,
+// once a few pictures are done, about how long is left.
+QString progressText(int done, int total, const QString &inHand, qint64 elapsedMs);
