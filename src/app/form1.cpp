@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 
 static void initResources()
@@ -41,8 +40,8 @@ Form1::Form1(QWidget *parent)
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
     initResources();
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Tumbilder"));
+    // The designed client area; the load step hides its working strip.
+    setUpWindow(this, "Form1", QStringLiteral("Tumbilder"), 7320, 7485);
     // The layout is in twips made for an 8-point face; a smaller pixel size
     // keeps every caption inside its control.
     QFont small = font();
@@ -185,11 +184,11 @@ void Form1::Form_Load()
 {
     const QIcon icon(QPixmap(QStringLiteral(":/tumbilder-32.png")));
     setWindowIcon(icon);
-    // The visible client area; the working controls are plain data, not a hidden strip.
-    setFixedSize(488, 422);
+    // The visible client area (6330 twips); the working controls are plain
+    // data, not a hidden strip.
+    setFixedHeight(6330 / 15);
     optjpg->setChecked(true);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 QSize Form1::picture2Inner() const

@@ -1,34 +1,28 @@
 #include "form2.h"
+#include "layout.h"
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 Form2::Form2(QWidget *mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(mainWindow, DialogFlags)
 {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Info"));
+    setUpWindow(this, "Form2", QStringLiteral("Info"), 5715, 3840, mainWindow);
     setAttribute(Qt::WA_DeleteOnClose);
-    if (mainWindow)
-        setWindowIcon(mainWindow->windowIcon());
-    setFixedSize(5715 / 15, 3840 / 15);
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(4800 / 15, 3360 / 15, 735 / 15, 375 / 15);
+    Command1 = place(new QPushButton(QStringLiteral("OK"), this), "Command1", tw(4800, 3360, 735, 375));
     Command1->setDefault(true);
     Command1->setAutoDefault(true);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(120 / 15, 120 / 15, 5415 / 15, 3135 / 15);
+    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 120, 5415, 3135));
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setTabChangesFocus(true);
     Text1->installEventFilter(this);
     QWidget::setTabOrder(Command1, Text1);
+    centreOnScreen(this);
 }
 
 void Form2::setReportText(const QString &text)

@@ -5,8 +5,6 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace {
 
@@ -35,32 +33,22 @@ constexpr Swatch Swatches[] = {
 }
 
 frmbakgrund::frmbakgrund(QWidget *mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(mainWindow, DialogFlags)
 {
-    setObjectName(QStringLiteral("frmbakgrund"));
-    setWindowTitle(QStringLiteral("Bakgrundsfärg"));
-    if (mainWindow) {
-        setFont(mainWindow->font());
-        setWindowIcon(mainWindow->windowIcon());
-    }
-    setFixedSize(4440 / 15, 3540 / 15);
+    setUpWindow(this, "frmbakgrund", QStringLiteral("Bakgrundsfärg"), 4440, 3540, mainWindow);
 
-    Label1 = new QLabel(QStringLiteral(
+    Label1 = place(new QLabel(QStringLiteral(
                             "Om du valt \"Lås både höjd och bredd\" för miniatyrena, kan det hända att bilden "
                             "inte täcker hela ytan av \"bakgrunden\", och den överblivna ytan kommer då med i "
                             "miniatyren. Välj dess färg, genom att klicka på valfri färg nedan:"),
-                        this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(tw(120, 120, 4215, 855));
+                        this), "Label1", tw(120, 120, 4215, 855));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fitCaptions({Label1});
 
     for (const Swatch &s : Swatches) {
-        auto *swatch = new QLabel(this);
-        swatch->setObjectName(QStringLiteral("lbl"));
+        auto *swatch = place(new QLabel(this), "lbl", tw(s.left, s.top, 615, 255));
         swatch->setProperty("index", s.index);
-        swatch->setGeometry(tw(s.left, s.top, 615, 255));
         swatch->setFrameStyle(QFrame::Box | QFrame::Plain);
         swatch->setLineWidth(1);
         QPalette palette = swatch->palette();
@@ -74,9 +62,7 @@ frmbakgrund::frmbakgrund(QWidget *mainWindow)
     // Chosen with the mouse only: nothing here takes the keyboard focus.
     setFocusPolicy(Qt::NoFocus);
 
-    const QScreen *screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void frmbakgrund::lbl_Click(int index)

@@ -5,8 +5,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace {
 
@@ -14,38 +12,24 @@ const QString CrLf = QStringLiteral("\r\n");
 }
 
 frmhelp::frmhelp(QWidget *mainWindow, const QString &versionText)
-    : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(mainWindow, DialogFlags),
       m_version(versionText)
 {
-    setObjectName(QStringLiteral("frmhelp"));
-    setWindowTitle(QStringLiteral("Hjälp"));
-    if (mainWindow) {
-        setFont(mainWindow->font());
-        setWindowIcon(mainWindow->windowIcon());
-    }
-    setFixedSize(4950 / 15, 4860 / 15);
+    setUpWindow(this, "frmhelp", QStringLiteral("Hjälp"), 4950, 4860, mainWindow);
 
-    Label1 = new QLabel(QStringLiteral("Välj ämne:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(tw(120, 120, 2175, 255));
+    Label1 = place(new QLabel(QStringLiteral("Välj ämne:"), this), "Label1", tw(120, 120, 2175, 255));
 
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setGeometry(tw(120, 360, 4695, 840));
+    List1 = place(new QListWidget(this), "List1", tw(120, 360, 4695, 840));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(tw(4080, 4440, 735, 375));
+    Command1 = place(new QPushButton(QStringLiteral("OK"), this), "Command1", tw(4080, 4440, 735, 375));
     // "OK" is the cancel button: Escape presses it, Enter does not.
     Command1->setAutoDefault(false);
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(tw(120, 1200, 4695, 3135));
+    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 1200, 4695, 3135));
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -62,9 +46,7 @@ frmhelp::frmhelp(QWidget *mainWindow, const QString &versionText)
     List1->setCurrentRow(0);
     List1->setFocus();
 
-    const QScreen *screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 QString frmhelp::instructionsText()

@@ -14,8 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QStorageInfo>
 #include <QTreeView>
@@ -63,15 +61,9 @@ private:
 };
 
 frmweb::frmweb(QWidget *mainWindow)
-    : QDialog(mainWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(mainWindow, DialogFlags)
 {
-    setObjectName(QStringLiteral("frmweb"));
-    setWindowTitle(QStringLiteral("Skapa websida"));
-    if (mainWindow) {
-        setFont(mainWindow->font());
-        setWindowIcon(mainWindow->windowIcon());
-    }
-    setFixedSize(5880 / 15, 3510 / 15);
+    setUpWindow(this, "frmweb", QStringLiteral("Skapa websida"), 5880, 3510, mainWindow);
 
     buildChooser();
     buildSettings();
@@ -84,9 +76,7 @@ frmweb::frmweb(QWidget *mainWindow)
         QWidget::setTabOrder(order[i - 1], order[i]);
     listkolumn->setFocus();
 
-    const QScreen *screen = mainWindow ? mainWindow->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen(this);
 }
 
 void frmweb::buildChooser()
@@ -208,7 +198,7 @@ void frmweb::Command2_Click()
 
 void frmweb::Command3_Click()
 {
-    Frame1->move(120 / 15, 120 / 15);
+    Frame1->move(tw(120, 120, 0, 0).topLeft());
     Frame1->show();
     Frame1->raise();
     Dir1->setFocus();

@@ -1,7 +1,9 @@
 #include "layout.h"
 #include <QAbstractButton>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QStyle>
 
 namespace {
@@ -53,4 +55,23 @@ void fitCaptions(std::initializer_list<Caption> captions)
         font.setPixelSize(size - 1);
     for (const Caption &c : captions)
         c.widget->setFont(font);
+}
+
+void setUpWindow(QWidget *window, const char *name, const QString &caption, int widthTwips, int heightTwips,
+                 const QWidget *mainWindow)
+{
+    window->setObjectName(QString::fromUtf8(name));
+    window->setWindowTitle(caption);
+    if (mainWindow) {
+        window->setFont(mainWindow->font());
+        window->setWindowIcon(mainWindow->windowIcon());
+    }
+    window->setFixedSize(widthTwips / 15, heightTwips / 15);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    // Moved explicitly, a dialog no longer centres itself on its parent.
+    if (const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
 }

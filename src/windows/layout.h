@@ -1,9 +1,23 @@
 #pragma once
 #include <QRect>
 #include <QString>
+#include <Qt>
 #include <initializer_list>
 
 class QWidget;
+
+// The secondary windows: fixed size, a title bar with a close box only.
+constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                                        | Qt::MSWindowsFixedSizeDialogHint;
+
+// Names a window and gives it its caption (the whole title), its fixed
+// client size in twips and, when there is one, the main window's font and
+// icon, so every window of the program looks the same.
+void setUpWindow(QWidget *window, const char *name, const QString &caption, int widthTwips, int heightTwips,
+                 const QWidget *mainWindow = nullptr);
+
+// Puts a window in the centre of the screen it will show on.
+void centreOnScreen(QWidget *window);
 
 // Window layouts are given in twips; 15 twips are one pixel.
 inline QRect tw(int left, int top, int width, int height)
