@@ -191,14 +191,19 @@ void TestForm1::qualityTyping_data()
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("afterLeaving");
-    QTest::newRow("digit by digit") << "42" << "42" << "42";
-    QTest::newRow("100") << "100" << "100" << "100";
-    QTest::newRow("700 becomes 100 at the third digit") << "700" << "100" << "100";
-    QTest::newRow("0 becomes 65") << "0" << "65" << "65";
-    QTest::newRow("abc becomes 65") << "abc" << "65" << "65";
+    QTest::addColumn<Qt::FocusReason>("leaving");
+    const auto tab = Qt::TabFocusReason;
+    QTest::newRow("digit by digit") << "42" << "42" << "42" << tab;
+    QTest::newRow("100") << "100" << "100" << "100" << tab;
+    QTest::newRow("700 becomes 100 at the third digit") << "700" << "100" << "100" << tab;
+    QTest::newRow("0 becomes 65") << "0" << "65" << "65" << tab;
+    QTest::newRow("abc becomes 65") << "abc" << "65" << "65" << tab;
     // A lone minus has no number yet and becomes 65, so -5 only arrives pasted.
-    QTest::newRow("minus typed") << "-5" << "100" << "100";
-    QTest::newRow("nothing typed stays empty") << "" << "" << "65";
+    QTest::newRow("minus typed") << "-5" << "100" << "100" << tab;
+    QTest::newRow("nothing typed stays empty") << "" << "" << "65" << tab;
+    // The box's own menu, or another program, takes the focus only for a while.
+    QTest::newRow("empty while its menu is open") << "" << "" << "" << Qt::PopupFocusReason;
+    QTest::newRow("empty while in another window") << "" << "" << "" << Qt::ActiveWindowFocusReason;
 }
 
 void TestForm1::qualityTyping()
@@ -206,6 +211,7 @@ void TestForm1::qualityTyping()
     QFETCH(QString, keys);
     QFETCH(QString, shown);
     QFETCH(QString, afterLeaving);
+    QFETCH(Qt::FocusReason, leaving);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     auto *box = child<QLineEdit>("txtjpg");
@@ -215,7 +221,12 @@ void TestForm1::qualityTyping()
     QCOMPARE(box->text(), QString());
     QTest::keyClicks(box, keys);
     QCOMPARE(box->text(), shown);
-    child("plusfilnamn1")->setFocus();
+    if (leaving == Qt::TabFocusReason) {
+        child("plusfilnamn1")->setFocus(leaving);
+    } else {
+        QFocusEvent out(QEvent::FocusOut, leaving);
+        QCoreApplication::sendEvent(box, &out);
+    }
     QCOMPARE(box->text(), afterLeaving);
 }
 
@@ -286,8 +297,11 @@ void TestForm1::percentDialog_data()
     QTest::newRow("100") << A{QStringLiteral("100")} << "100" << 1;
     QTest::newRow("refusals bring the box back")
         << A{QStringLiteral("0"), QStringLiteral("101"), QStringLiteral("-5"), QStringLiteral("abc"), QString(),
-             std::nullopt, QStringLiteral("40000"), QStringLiteral("0.5"), QStringLiteral("1.5")}
-        << "2" << 9;
+             QStringLiteral("40000"), QStringLiteral("0.5"), QStringLiteral("1.5")}
+        << "2" << 8;
+    // Cancel, Escape and the close box leave the percentage as it was.
+    QTest::newRow("cancel") << A{std::nullopt} << "" << 1;
+    QTest::newRow("cancel after a refusal") << A{QStringLiteral("0"), std::nullopt} << "" << 2;
 }
 
 void TestForm1::percentDialog()
@@ -306,7 +320,7 @@ void TestForm1::percentDialog()
         QCOMPARE(input.defaultText, QStringLiteral("50"));
     }
     QCOMPARE(form->cmdprocentTag(), tag);
-    QCOMPARE(child("cmdprocent")->toolTip(), tag + "%");
+    QCOMPARE(child("cmdprocent")->toolTip(), tag.isEmpty() ? QString() : tag + "%");
     QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
     QCOMPARE(form->canvas().width(), before.width);
 }
@@ -325,6 +339,9 @@ void TestForm1::percentDefault()
     form->cmdprocent_Click();
     QTest::mouseClick(opt(0), Qt::LeftButton);
     QTest::mouseClick(opt(3), Qt::LeftButton);
+    QCOMPARE(form->cmdprocentTag(), QStringLiteral("75"));
+    seam.answers = {std::nullopt};
+    form->cmdprocent_Click();
     QCOMPARE(form->cmdprocentTag(), QStringLiteral("75"));
 }
 
@@ -374,6 +391,9 @@ void TestForm1::dropOfNonLocalData()
     ScriptedSeam seam;
     drop({QUrl::fromLocalFile("/tmp/a.jpg"), QUrl("https://example.org/b.jpg"), QUrl::fromLocalFile("/tmp/c.jpg")});
     QCOMPARE(listItems(), QStringList{"/tmp/a.jpg"});
+    // Not inside the drop, but right after it.
+    QVERIFY(seam.messages.isEmpty());
+    QCoreApplication::processEvents();
     QCOMPARE(seam.messages.size(), 1);
     QCOMPARE(seam.messages[0].text, QStringLiteral("Ett fel uppstod: 13"));
     QCOMPARE(seam.messages[0].title, QStringLiteral("Tumbilder"));

@@ -22,7 +22,7 @@ const QString Instructions = crlf(
     R"(Programmet är väldigt enkelt, och det enda det kan är att göra mindre versioner av befintliga filer. En ganska nödvändig sak om du t.ex. ska lägga ut bilder på en egen hemsida. Programmet kan också skapa en websida åt dig, med dina bilder.
 
 Steg för steg:
-   1. Öppna Windows Utforskare och ''dra & släpp'' de filer du vill göra tumbilder av, till listan.
+   1. Öppna filhanteraren och ''dra & släpp'' de filer du vill göra tumbilder av, till listan.
    2. Markera en bild i listan, och klicka på ''Testa markerad bild'' för att se hur den kommer att se ut som miniatyr. Anpassa höjd och bredd genom att dra i skjutreglagen. Klicka på ''Testa markerad bild'' efter att du ändrat storleken, för att se den igen.
    3. Överst i fönstret finns två textfält. Där anger du vad du vill lägga till i filnamnet. Miniatyrbilderna kommer att sparas i samma mapp som originalfilerna, och därför bör de ha ett namn som skiljer dem åt. Välj om du vill addera text innan eller efter originalnamnet, eller både och.
    4. Nöjd? Klicka då på ''Kör!''. Programmet rullar igenom listan och sparar tumbilderna. Enkelt. Smidigt. Billigt.
@@ -71,7 +71,8 @@ private slots:
     void arrowKeysSwitchTopics();
     void reopeningStartsAtFirstTopic();
     void typedTextIsReplaced();
-    void noSelectionClearsText();
+    void topicStaysChosen_data();
+    void topicStaysChosen();
     void keys();
 
 private:
@@ -227,11 +228,35 @@ void TestFrmhelp::typedTextIsReplaced()
     QCOMPARE(text->toPlainText(), shown(Instructions));
 }
 
-void TestFrmhelp::noSelectionClearsText()
+void TestFrmhelp::topicStaysChosen_data()
 {
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("space");   // Space on the list instead of a click on the topic
+    QTest::newRow("click") << Qt::KeyboardModifiers() << false;
+    QTest::newRow("Ctrl+click") << Qt::KeyboardModifiers(Qt::ControlModifier) << false;
+    QTest::newRow("Ctrl+Space") << Qt::KeyboardModifiers(Qt::ControlModifier) << true;
+}
+
+// Choosing the chosen topic again shows its text afresh, and never leaves
+// the list with no topic.
+void TestFrmhelp::topicStaysChosen()
+{
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, space);
     frmhelp help(main.get(), versionText());
-    child<QListWidget>(&help, "List1")->clearSelection();
-    QCOMPARE(child<QPlainTextEdit>(&help, "Text1")->toPlainText(), QString());
+    help.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    auto *list = child<QListWidget>(&help, "List1");
+    auto *text = child<QPlainTextEdit>(&help, "Text1");
+    QTest::keyClicks(text, QStringLiteral("egen text"));
+    if (space) {
+        QTest::keyClick(list, Qt::Key_Space, modifiers);
+    } else {
+        const QRect topic = list->visualItemRect(list->item(0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, topic.center());
+    }
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(0)});
+    QCOMPARE(text->toPlainText(), shown(Instructions));
 }
 
 // "OK" is the cancel button: Escape presses it, Enter presses nothing.

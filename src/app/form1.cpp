@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -216,8 +217,13 @@ OutputFormat Form1::outputFormat() const
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == txtjpg && event->type() == QEvent::FocusOut)
-        txtjpg_LostFocus();
+    // The rule is for the focus moving to another control of the window, not
+    // for the box's own menu opening or the user turning to another window.
+    if (watched == txtjpg && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+            txtjpg_LostFocus();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -276,8 +282,9 @@ void Form1::cmdprocent_Click()
         const auto text = Seam::current().inputBox(
             this, QStringLiteral("Ange önskad storlek av originalstorleken, i procent (1 - 100)"),
             QStringLiteral("Procent av original"), QStringLiteral("50"));
+        // Cancel, Escape and the close box keep the percentage there is.
         if (!text)
-            continue;
+            return;
         if (const auto v = textToInt16(*text))
             answer = *v;
     }
@@ -349,9 +356,16 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
             List1->addItem(path);
     }
     if (bad >= 0) {
-        // Data that is not a local file cannot be read as a path: type mismatch.
-        Seam::current().message(this, QStringLiteral("Ett fel uppstod: 13"), QStringLiteral("Tumbilder"),
-                                Seam::Icon::None);
+        // Data that is not a local file cannot be read as a path: type
+        // mismatch. Said once the drop is over, so the program the drag came
+        // from is not left waiting for its answer while the box is open.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                Seam::current().message(this, QStringLiteral("Ett fel uppstod: 13"), QStringLiteral("Tumbilder"),
+                                        Seam::Icon::None);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -2,30 +2,13 @@
 #include "platform/fileops.h"
 
 namespace {
-// Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page leaves
-// undefined. Every other byte is the Latin-1 code point of the same value.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
 // Control characters would break the line-oriented file (CR, LF) or be
 // dropped from a URL by the browser (tab, LF).
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// The Windows-1252 byte of `c`, or -1 when the code page cannot hold it.
-int cp1252Byte(char32_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return int(c);
-    for (int i = 0; i < 32; ++i) {
-        if (Cp1252High[i] == c)
-            return 0x80 + i;
-    }
-    return -1;
-}
+// The page is plain ASCII, which reads the same whatever encoding the
+// browser assumes: from disk, or from a web host that calls it UTF-8.
+bool isPlainAscii(char32_t c) { return c < 0x80 && !isControl(c); }
 
 void appendReference(QByteArray &out, char32_t c)
 {
@@ -43,8 +26,8 @@ void appendPercent(QByteArray &out, char32_t c)
     }
 }
 
-// One character of text or attribute value: HTML-escaped, in Windows-1252,
-// and as a numeric reference when the code page cannot hold it.
+// One character of text or attribute value: HTML-escaped, and as a numeric
+// reference when it is not plain ASCII.
 void appendTextChar(QByteArray &out, char32_t c)
 {
     switch (c) {
@@ -63,11 +46,10 @@ void appendTextChar(QByteArray &out, char32_t c)
     default:
         break;
     }
-    const int byte = isControl(c) ? -1 : cp1252Byte(c);
-    if (byte < 0)
-        appendReference(out, c);
+    if (isPlainAscii(c))
+        out += char(c);
     else
-        out += char(byte);
+        appendReference(out, c);
 }
 
 QByteArray text(const QString &s)
@@ -82,12 +64,13 @@ QByteArray text(const QString &s)
 // escaping of text, the characters that would end or redirect the URL are
 // percent-encoded: % (an escape of its own), # (fragment), ? (query), space,
 // \ (a separator in file URLs), : (a name like "foto:1.jpg" would read as a
-// scheme) and control characters.
+// scheme), control characters, and everything outside ASCII as UTF-8, which
+// every browser and web server reads the same.
 QByteArray urlText(const QString &s)
 {
     QByteArray out;
     for (const char32_t c : s.toUcs4()) {
-        if (isControl(c) || c == '%' || c == '#' || c == '?' || c == ' ' || c == '\\' || c == ':')
+        if (!isPlainAscii(c) || c == '%' || c == '#' || c == '?' || c == ' ' || c == '\\' || c == ':')
             appendPercent(out, c);
         else
             appendTextChar(out, c);

@@ -15,7 +15,7 @@ struct PageSettings {
 // The page file's full path: the folder followed by "bilder.html".
 QString pagePath(const PageSettings &settings);
 
-// The page "bilder.html" as bytes: Windows-1252, CR LF after every line.
+// The page "bilder.html" as bytes: plain ASCII, CR LF after every line.
 QByteArray renderPage(const PageSettings &settings, const QList<GalleryEntry> &entries);
 
 // Copies every full-size picture into the page folder, then writes the page.

@@ -39,8 +39,16 @@ frmhelp::frmhelp(QWidget *mainWindow, const QString &versionText)
     QWidget::setTabOrder(Command1, Text1);
 
     // Any change of the selection, by mouse, arrow keys or the load step
-    // below, shows that topic at once; no selection clears the text.
-    connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
+    // below, shows that topic at once. A topic stays chosen: Ctrl+click or
+    // Ctrl+Space on it chooses it again rather than leaving none.
+    connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+        if (List1->selectedItems().isEmpty() && List1->currentItem())
+            List1->currentItem()->setSelected(true);   // comes back here
+        else
+            List1_Click();
+    });
+    // A click on the chosen topic shows its text afresh, as a click on the other one does.
+    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
     List1->addItem(QStringLiteral("Hur programmet fungerar"));
     List1->addItem(QStringLiteral("Om programmet"));
     List1->setCurrentRow(0);
@@ -56,7 +64,7 @@ QString frmhelp::instructionsText()
         "\r\n\r\n"
         "Steg för steg:"
         "\r\n"
-        "   1. Öppna Windows Utforskare och ''dra & släpp'' de filer du vill göra tumbilder av, till listan."
+        "   1. Öppna filhanteraren och ''dra & släpp'' de filer du vill göra tumbilder av, till listan."
         "\r\n"
         "   2. Markera en bild i listan, och klicka på ''Testa markerad bild'' för att se hur den kommer att se ut som miniatyr. Anpassa höjd och bredd genom att dra i skjutreglagen. Klicka på ''Testa markerad bild'' efter att du ändrat storleken, för att se den igen."
         "\r\n"
