@@ -419,6 +419,10 @@ void TestBatch::chosenColourInSavedThumbnail()
     QCOMPARE(thumb.pixel(200, 150), qRgb(0xFF, 0x80, 0x00));
     QCOMPARE(thumb.pixel(49, 100), qRgb(0xFF, 0x80, 0x00));
     QVERIFY(thumb.pixel(10, 10) != qRgb(0xFF, 0x80, 0x00));
+    // After the run the canvas shows that thumbnail, at the bars' size.
+    const QImage canvas = form->canvas().persistentImage();
+    QCOMPARE(canvas.size(), QSize(237, 237));
+    QCOMPARE(canvas.copy(0, 0, 237, 189), thumb.convertToFormat(QImage::Format_RGB32));
 }
 
 TUMBILDER_TEST_MAIN(TestBatch)

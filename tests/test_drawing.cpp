@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QLineEdit>
+#include <QScreen>
 #include <cmath>
 
 namespace {
@@ -280,6 +281,13 @@ void TestDrawing::reportWindow()
     QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
     QVERIFY(!text->isReadOnly());
     QCOMPARE(form.reportWindow()->windowTitle(), QStringLiteral("Info"));
+    // At the centre of the screen, like the other windows, in the main window's font.
+    form.move(0, 0);
+    form.reportWindow()->show();
+    const QPoint offCentre = form.reportWindow()->geometry().center() - form.screen()->availableGeometry().center();
+    QVERIFY2(offCentre.manhattanLength() <= 8, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+    QCOMPARE(form.reportWindow()->font(), form.font());
+    form.reportWindow()->hide();
 
     form.reportWindow()->close();
     QTRY_VERIFY(!form.reportWindow());

@@ -36,6 +36,7 @@ private slots:
     void percentDialog();
     void percentDefault();
     void drops();
+    void listRowsShowWholeLetters();
     void dropOfNonLocalData();
     void clearAndRebuild();
     void swedishStandardButtons();
@@ -365,6 +366,30 @@ QStringList TestForm1::listItems() const
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
     return items;
+}
+
+// The window's small face gets rows tall enough for its letters: in a
+// selected row of underscores, the underscores show.
+void TestForm1::listRowsShowWholeLetters()
+{
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto *list = child<QListWidget>("List1");
+    list->addItem(QStringLiteral("______"));
+    list->addItem(QStringLiteral("gjy"));
+    list->setCurrentRow(0);
+    const QImage shot = list->viewport()->grab().toImage();
+    const QRect row = list->visualItemRect(list->item(0));
+    const QRgb highlight = shot.pixel(row.right() - 1, row.top() + 1);
+    // The lowest line of the row with ink on it: the underscores, whole,
+    // with the row's own colour below them.
+    int lowest = -1;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x < row.left() + row.width() / 2; ++x)
+            if (shot.pixel(x, y) != highlight)
+                lowest = y;
+    QVERIFY(lowest >= 0);
+    QVERIFY2(lowest < row.bottom() - 1, qPrintable(QStringLiteral("ink at %1 of %2").arg(lowest).arg(row.bottom())));
 }
 
 void TestForm1::drops()

@@ -2,7 +2,32 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QStyledItemDelegate>
 #include <QUrl>
+
+namespace {
+// Rows as tall as the face's letters reach: the window's small face would
+// otherwise get rows that cut off the bottoms of g, j, y and underscores
+// (and the ring of Å), and a selected row would hide its underscores.
+class WholeLetterRows : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QFontMetrics metrics(option.font);
+        const QRect ink = metrics.boundingRect(QStringLiteral("ÅÄÖgjpqy_|"));
+        const int underline = metrics.ascent() + metrics.underlinePos() + metrics.lineWidth();
+        size.setHeight(qMax(size.height(), qMax(ink.height(), underline) + 3));
+        return size;
+    }
+};
+}
+
+PictureList::PictureList(QWidget *parent) : QListWidget(parent)
+{
+    setItemDelegate(new WholeLetterRows(this));
+}
 
 QStringList PictureList::mimeTypes() const
 {

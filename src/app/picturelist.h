@@ -7,7 +7,7 @@
 class PictureList : public QListWidget {
     Q_OBJECT
 public:
-    using QListWidget::QListWidget;
+    explicit PictureList(QWidget *parent = nullptr);
 
 signals:
     // `paths` are native paths; `bad` is the position of the first item that
