@@ -2,11 +2,14 @@
 // gets: the title, every thumbnail loaded, every link leading to the full-size
 // picture of its caption, and a grid of the chosen number of columns.
 //
+// Each page is opened from disk and, when GALLERY_HTTP names a web server
+// serving GALLERY_ROOT, from there too.
+//
 // usage: node check.mjs MANIFEST.json...   (GALLERY_SCREENSHOTS=DIR keeps pictures)
 import { chromium } from 'playwright-core';
 import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
-import { basename, dirname, join } from 'node:path';
+import { basename, dirname, join, relative, sep } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const manifests = process.argv.slice(2).map((p) => JSON.parse(readFileSync(p, 'utf8')));
@@ -26,10 +29,30 @@ function check(ok, what) {
   }
 }
 
+const httpBase = process.env.GALLERY_HTTP;
+const httpRoot = process.env.GALLERY_ROOT;
+
+// The file on disk a URL of the page leads to, or null.
+function localPath(url) {
+  if (url.startsWith('file:')) return fileURLToPath(url);
+  if (httpBase && url.startsWith(httpBase)) {
+    return join(httpRoot, ...url.slice(httpBase.length).split('/').map(decodeURIComponent));
+  }
+  return null;
+}
+
 function isFile(url) {
-  if (!url.startsWith('file:')) return false;
-  const path = fileURLToPath(url);
-  return existsSync(path) && statSync(path).isFile();
+  const path = localPath(url);
+  return path !== null && existsSync(path) && statSync(path).isFile();
+}
+
+function addresses(pagePath) {
+  const list = [{ via: 'disk', url: pathToFileURL(pagePath).href }];
+  if (httpBase) {
+    const rel = relative(httpRoot, pagePath).split(sep).map(encodeURIComponent).join('/');
+    list.push({ via: 'web server', url: httpBase + rel });
+  }
+  return list;
 }
 
 const profile = mkdtempSync(join(tmpdir(), 'tumbilder-chromium-'));
@@ -44,10 +67,10 @@ const context = await chromium.launchPersistentContext(profile, {
 });
 
 try {
-  for (const m of manifests) {
-    const where = basename(dirname(dirname(m.page)));
+  for (const m of manifests) for (const { via, url } of addresses(m.page)) {
+    const where = `${basename(dirname(dirname(m.page)))} (${via})`;
     const page = await context.newPage();
-    await page.goto(pathToFileURL(m.page).href, { waitUntil: 'load' });
+    await page.goto(url, { waitUntil: 'load' });
     const seen = await page.evaluate(() => {
       const images = [...document.images];
       const grid = images.length > 0 ? images[0].closest('table') : null;
@@ -75,8 +98,8 @@ try {
       const want = m.files[i];
       check(link.caption === want, `${where}: caption ${JSON.stringify(link.caption)}, want ${JSON.stringify(want)}`);
       check(isFile(link.href), `${where}: link ${link.href} leads to no file`);
-      if (link.href.startsWith('file:')) {
-        const target = fileURLToPath(link.href);
+      const target = localPath(link.href);
+      if (target !== null) {
         check(basename(target) === want && dirname(target) === dirname(m.page),
           `${where}: link ${link.href} leads to ${target}, want ${want} beside the page`);
       }

@@ -124,7 +124,7 @@ int main(int argc, char **argv)
         entries.append(*c.entry);
     }
 
-    const PageSettings page{QStringLiteral("Mina bilder – åäö & <små> \"citat\" あ"), columns, webb,
+    const PageSettings page{QStringLiteral("Mina bilder – åäö é € & <små> \"citat\" あ"), columns, webb,
                             format};
     if (const Failure f = writeGallery(page, entries); f.failed())
         return fail(QStringLiteral("writeGallery: ") + f.description);
