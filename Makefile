@@ -5,30 +5,51 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test build setup setup-test setup-fuzz install clean test-sanitize fuzz
+.PHONY: run test build compile setup setup-package setup-test setup-fuzz install uninstall package clean \
+        test-sanitize fuzz
 
-# What building needs; the tests add an X server, a browser and their tools.
+# What building needs; packaging adds dpkg-dev, the tests an X server, a
+# browser and the validators.
 setup:
 	@scripts/setup.sh build
+setup-package:
+	@scripts/setup.sh package
 setup-test:
 	@scripts/setup.sh test
 setup-fuzz:
 	@scripts/setup.sh fuzz
 
-$(BUILD)/CMakeCache.txt: | setup
+$(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
-build: setup $(BUILD)/CMakeCache.txt
+# Builds with what is there; `build` sets up first.
+compile: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
+
+build: setup
+	@$(MAKE) --no-print-directory compile
 
 run: build
 	$(BUILD)/tumbilder
 
-test: setup-test build
+test: setup-test
+	@$(MAKE) --no-print-directory compile
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -j $(JOBS) --output-on-failure --timeout 600
 
-install: build
+# Installing installs no build tools: it builds with what is there. What it
+# puts down is remembered, so `make uninstall` can take it away again.
+install: compile
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX),)
+	{ cat $(BUILD)/install_manifest.txt; echo; } >> $(BUILD)/installed-files.txt
+
+uninstall:
+	cmake -DMANIFEST=$(BUILD)/installed-files.txt -P cmake/uninstall.cmake
+	rm -f $(BUILD)/installed-files.txt
+
+# The Debian package, $(BUILD)/tumbilder_<version>_<arch>.deb.
+package: setup-package
+	@$(MAKE) --no-print-directory compile
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
@@ -41,7 +62,7 @@ test-sanitize: setup-test
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest -j $(JOBS) --output-on-failure --timeout 900 -E 'smoke_xvfb|gallery_browser'
+	  ctest -j $(JOBS) --output-on-failure --timeout 900 -E 'smoke_xvfb|gallery_browser|package_check'
 
 # Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer.
 fuzz: setup-fuzz

@@ -1,7 +1,110 @@
 #!/usr/bin/env python3
 """Draws the program's icon (a framed landscape with a small thumbnail in
-front) as PNG files, with nothing but the standard library."""
-import struct, zlib, sys
+front) as a scalable SVG and as PNG files for every size of the hicolor
+theme, with nothing but the standard library. The PNGs are committed, so
+this only runs when the artwork changes.
+
+Usage: scripts/make-icon.py [DATA_ICONS_FOLDER]   (default: data/icons)
+"""
+import os
+import struct
+import sys
+import zlib
+
+APP_ID = 'org.example.tumbilder.Tumbilder'
+SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+# The artwork on a 32 x 32 grid, painted in order. Every shape is a
+# rectangle, a circle or a polygon, so the SVG and the PNGs are the same
+# picture.
+SKY, GRASS, DARK_GRASS = (150, 200, 245), (70, 140, 70), (50, 110, 60)
+SHAPES = [
+    ('rect', (2, 3, 28, 25), (90, 60, 30)),                                   # frame
+    ('rect', (3, 4, 27, 24), SKY),
+    ('circle', (21, 9, 3), (255, 215, 60)),                                   # sun
+    ('poly', ((3, 24), (3, 22), (10, 15), (19, 24)), GRASS),                  # hills
+    ('poly', ((11.5, 24), (19, 18), (26.5, 24)), DARK_GRASS),
+    ('rect', (15.5, 16.5, 31.5, 30.5), (60, 60, 60)),                         # the thumbnail
+    ('rect', (16, 17, 31, 30), (255, 255, 255)),
+    ('rect', (17, 18, 30, 29), SKY),
+    ('poly', ((17, 29), (17, 28), (22, 24), (28.25, 29)), GRASS),
+]
+
+
+def svg():
+    def colour(c):
+        return '#%02x%02x%02x' % c
+    def num(v):
+        return ('%g' % v)
+    out = ['<?xml version="1.0" encoding="UTF-8"?>',
+           '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 32 32">']
+    for kind, geo, c in SHAPES:
+        if kind == 'rect':
+            x0, y0, x1, y1 = geo
+            out.append(f'  <rect x="{num(x0)}" y="{num(y0)}" width="{num(x1 - x0)}" height="{num(y1 - y0)}" '
+                       f'fill="{colour(c)}"/>')
+        elif kind == 'circle':
+            cx, cy, r = geo
+            out.append(f'  <circle cx="{num(cx)}" cy="{num(cy)}" r="{num(r)}" fill="{colour(c)}"/>')
+        else:
+            pts = ' '.join(f'{num(x)},{num(y)}' for x, y in geo)
+            out.append(f'  <polygon points="{pts}" fill="{colour(c)}"/>')
+    out.append('</svg>')
+    return '\n'.join(out) + '\n'
+
+
+def inside(kind, geo, x, y):
+    if kind == 'rect':
+        x0, y0, x1, y1 = geo
+        return x0 <= x < x1 and y0 <= y < y1
+    if kind == 'circle':
+        cx, cy, r = geo
+        return (x - cx) ** 2 + (y - cy) ** 2 < r * r
+    # Even-odd rule, as SVG's default nonzero gives the same for these convex shapes.
+    hit = False
+    for (xa, ya), (xb, yb) in zip(geo, geo[1:] + geo[:1]):
+        if (ya > y) != (yb > y) and x < xa + (y - ya) * (xb - xa) / (yb - ya):
+            hit = not hit
+    return hit
+
+
+def bounds(kind, geo):
+    if kind == 'rect':
+        return geo
+    if kind == 'circle':
+        cx, cy, r = geo
+        return cx - r, cy - r, cx + r, cy + r
+    xs, ys = [p[0] for p in geo], [p[1] for p in geo]
+    return min(xs), min(ys), max(xs), max(ys)
+
+
+def raster(n, ss=8):
+    """RGBA rows of an n x n picture, each pixel the average of ss x ss samples."""
+    m = n * ss
+    unit = m / 32.0
+    samples = [None] * (m * m)        # colour of each sample, None = transparent
+    for kind, geo, c in SHAPES:
+        x0, y0, x1, y1 = bounds(kind, geo)
+        for sy in range(max(0, int(y0 * unit)), min(m, int(y1 * unit) + 1)):
+            fy = (sy + 0.5) / unit
+            row = sy * m
+            for sx in range(max(0, int(x0 * unit)), min(m, int(x1 * unit) + 1)):
+                if inside(kind, geo, (sx + 0.5) / unit, fy):
+                    samples[row + sx] = c
+    pixels = []
+    for y in range(n):
+        for x in range(n):
+            r = g = b = a = 0
+            for sy in range(y * ss, (y + 1) * ss):
+                for c in samples[sy * m + x * ss: sy * m + (x + 1) * ss]:
+                    if c is not None:
+                        r += c[0]; g += c[1]; b += c[2]; a += 1
+            if a == 0:
+                pixels.append((0, 0, 0, 0))
+            else:
+                pixels.append((round(r / a), round(g / a), round(b / a), round(255 * a / (ss * ss))))
+    return pixels
+
 
 def png(w, h, pixels):
     raw = b''.join(b'\0' + bytes(c for p in pixels[y*w:(y+1)*w] for c in p) for y in range(h))
@@ -10,31 +113,21 @@ def png(w, h, pixels):
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 6, 0, 0, 0))
             + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b''))
 
-def draw(n):
-    s = n / 32.0
-    px = [(0, 0, 0, 0)] * (n * n)
-    def rect(x0, y0, x1, y1, c):
-        for y in range(int(y0*s), int(y1*s)):
-            for x in range(int(x0*s), int(x1*s)):
-                px[y*n + x] = c
-    def inside_big(x, y): return 3*s <= x < 27*s and 4*s <= y < 24*s
-    rect(2, 3, 28, 25, (90, 60, 30, 255))          # frame
-    rect(3, 4, 27, 24, (150, 200, 245, 255))       # sky
-    for y in range(n):
-        for x in range(n):
-            fx, fy = x / s, y / s
-            if not inside_big(x, y): continue
-            if (fx-21)**2 + (fy-9)**2 < 9: px[y*n+x] = (255, 215, 60, 255)            # sun
-            if fy > 24 - (9 - abs(fx - 10)) and fy >= 12: px[y*n+x] = (70, 140, 70, 255)  # hill
-            if fy > 24 - (6 - abs(fx - 19)*0.8) and fy >= 16: px[y*n+x] = (50, 110, 60, 255)
-    rect(16, 17, 31, 30, (255, 255, 255, 255))     # the thumbnail in front
-    rect(17, 18, 30, 29, (150, 200, 245, 255))
-    for y in range(n):
-        for x in range(n):
-            fx, fy = x / s, y / s
-            if 17 <= fx < 30 and 18 <= fy < 29 and fy > 29 - (5 - abs(fx - 22)*0.8): px[y*n+x] = (70, 140, 70, 255)
-    return px
 
-for n, name in ((32, 'tumbilder-32.png'), (256, 'tumbilder.png')):
-    with open(f'{sys.argv[1]}/{name}', 'wb') as f:
-        f.write(png(n, n, draw(n)))
+def main():
+    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'data', 'icons')
+    folder = os.path.join(root, 'hicolor', 'scalable', 'apps')
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, APP_ID + '.svg'), 'w') as f:
+        f.write(svg())
+    for n in SIZES:
+        folder = os.path.join(root, 'hicolor', f'{n}x{n}', 'apps')
+        os.makedirs(folder, exist_ok=True)
+        # Fewer samples for the large sizes keep the run short; 4 x 4 per
+        # pixel is already finer than anyone sees at 256 px.
+        with open(os.path.join(folder, APP_ID + '.png'), 'wb') as f:
+            f.write(png(n, n, raster(n, 8 if n <= 64 else 4)))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs, and nothing twice: the Debian packages
 # that are missing, then the browser-test packages from npm.
-# Usage: setup.sh [build|test|fuzz]   (default: test, which includes build)
+# Usage: setup.sh [build|package|test|fuzz]   (default: test, which includes
+# build and package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-test}
@@ -11,8 +12,12 @@ want=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
   libimagequant-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
 )
-if [ "$mode" != build ]; then
-  want+=(xvfb xauth python3 python3-xlib desktop-file-utils chromium)
+# The Debian package: dpkg-shlibdeps (and file, which CPack uses to find the
+# programs) compute its Depends.
+case $mode in package|test) want+=(dpkg-dev file) ;; esac
+if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
+  # Validators for the desktop entry, the metainfo and the package.
+  want+=(xvfb xauth python3 python3-xlib desktop-file-utils appstream lintian chromium)
   # node and npm may come from elsewhere than Debian; then leave them be.
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)
@@ -33,7 +38,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The gallery page is checked in a real browser driven by playwright-core.
-if [ "$mode" != build ] && [ -f tests/e2e/package-lock.json ]; then
+if { [ "$mode" = test ] || [ "$mode" = fuzz ]; } && [ -f tests/e2e/package-lock.json ]; then
   if [ ! -d tests/e2e/node_modules ] || [ tests/e2e/package-lock.json -nt tests/e2e/node_modules ]; then
     (cd tests/e2e && npm ci --no-audit --no-fund --loglevel=error)
   fi

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "platform/version.h"
 #include "app/language.h"
+#include "files.h"
 #include "scriptedseam.h"
 #include "testmain.h"
 #include <QtTest>
@@ -396,15 +397,20 @@ void TestForm1::drops()
 {
     QTemporaryDir dir;
     const QString d = dir.path() + "/";
-    QDir().mkpath(d + "x.jpg");   // a folder whose name looks like a picture
+    // A folder, even one named like a picture, brings the pictures directly
+    // inside it in reading order: not its subfolders, not other files.
+    QDir().mkpath(d + "x.jpg/under");
+    for (const char *inside : {"x.jpg/b10.jpg", "x.jpg/b2.GIF", "x.jpg/text.txt", "x.jpg/under/c.jpg"})
+        QVERIFY(TestFiles::put(d + inside, "bild"));
     const QStringList names = {"a.JPG", "b.txt", "c.jpeg", "d", "semester.2003.jpg", "x.jpg", "med mellanslag.gif",
-                               "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "#&'.jpg"};
+                               "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "trail.jpg.", "#&'.jpg"};
     QList<QUrl> urls;
     for (const QString &n : names)
         urls << QUrl::fromLocalFile(d + n);
     drop(urls);
-    const QStringList expected = {d + "a.JPG", d + "c.jpeg", d + "semester.2003.jpg", d + "x.jpg",
-                                  d + "med mellanslag.gif", d + "blåbär.BMP", d + "bild.Jpeg", d + "#&'.jpg"};
+    const QStringList expected = {d + "a.JPG", d + "c.jpeg", d + "semester.2003.jpg", d + "x.jpg/b2.GIF",
+                                  d + "x.jpg/b10.jpg", d + "med mellanslag.gif", d + "blåbär.BMP", d + "bild.Jpeg",
+                                  d + "#&'.jpg"};
     QCOMPARE(listItems(), expected);
     // The same files again: duplicates are kept, appended in order.
     drop({QUrl::fromLocalFile(d + "a.JPG")});

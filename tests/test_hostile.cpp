@@ -131,10 +131,6 @@ void TestHostile::inputs_data()
     QTest::newRow("name not valid UTF-8") << Maker([jpeg](const QString &d) {
         return writeRaw(d, QByteArray("fel\xff\xfe.jpg"), jpeg);
     }) << QString("Fil saknas: ");
-    row("folder named x.jpg", "Fil saknas: ", [](const QString &d) {
-        QDir(d).mkdir("x.jpg");
-        return d + "/x.jpg";
-    });
 }
 
 void TestHostile::inputs()

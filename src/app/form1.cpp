@@ -3,7 +3,8 @@
 #include "canvasview.h"
 #include "picturelist.h"
 #include "seam.h"
-#include "thumbs/splittext.h"
+#include "appicon.h"
+#include "thumbs/picturefiles.h"
 #include "platform/failure.h"
 #include "thumbs/quality.h"
 #include "windows/form2.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -20,12 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-
-static void initResources()
-{
-    // The icon lives in a static library, whose resources must be registered by hand.
-    Q_INIT_RESOURCE(tumbilder);
-}
 
 namespace {
 
@@ -40,7 +36,6 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
-    initResources();
     // The designed client area; the load step hides its working strip.
     setUpWindow(this, "Form1", QStringLiteral("Tumbilder"), 7320, 7485);
     // The layout is in twips made for an 8-point face; a smaller pixel size
@@ -110,7 +105,8 @@ void Form1::buildControls()
     Label9 = label(Frame3, "Label9", QStringLiteral("efter filnamnet."), tw(1920, 600, 1095, 255));
 
     Image1 = place(new QLabel(this), "Image1", tw(6720, 120, 480, 480));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/tumbilder-32.png")));
+    // The program's icon, sharp at any scaling; the window takes it at load.
+    Image1->setPixmap(appIcon().pixmap(32));
 
     HScroll1 = place(new QScrollBar(Qt::Horizontal, this), "HScroll1", tw(360, 1200, 3615, 255));
     VScroll1 = place(new QScrollBar(Qt::Vertical, this), "VScroll1", tw(120, 1440, 255, 3615));
@@ -183,8 +179,7 @@ void Form1::setTabOrder()
 
 void Form1::Form_Load()
 {
-    const QIcon icon(QPixmap(QStringLiteral(":/tumbilder-32.png")));
-    setWindowIcon(icon);
+    setWindowIcon(appIcon());
     // The visible client area (6330 twips); the working controls are plain
     // data, not a hidden strip.
     setFixedHeight(6330 / 15);
@@ -350,10 +345,11 @@ void Form1::cmdtestabild_Click()
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
     for (const QString &path : paths) {
-        const QString ext = SplitText(path, QStringLiteral(".")).last().toLower();
-        if (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg") || ext == QLatin1String("gif")
-            || ext == QLatin1String("bmp"))
-            List1->addItem(path);
+        // A folder brings the pictures directly inside it, in reading order.
+        const QStringList pictures = QFileInfo(path).isDir() ? expandInputs({path}).paths : QStringList{path};
+        for (const QString &picture : pictures)
+            if (isPictureName(picture))
+                List1->addItem(picture);
     }
     if (bad >= 0) {
         // Data that is not a local file cannot be read as a path: type

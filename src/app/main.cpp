@@ -1,18 +1,62 @@
+#include "app/appicon.h"
+#include "app/commandline.h"
 #include "app/form1.h"
 #include "app/language.h"
 #include "platform/process.h"
+#include "platform/version.h"
+#include "thumbs/picturefiles.h"
 #include <QApplication>
+#include <cstdio>
+
+namespace {
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+}
 
 int main(int argc, char *argv[])
 {
+    // The arguments are read before any window system is touched: help, the
+    // version and mistakes need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = parseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::Help:
+    case CommandLine::Action::Version:
+        print(stdout, commandLine.text);
+        return 0;
+    case CommandLine::Action::Error:
+        print(stderr, commandLine.text);
+        return CommandLineErrorExit;
+    case CommandLine::Action::Window:
+        break;
+    }
+    const ExpandedInputs inputs = expandInputs(commandLine.inputs);
+    for (const QString &path : inputs.missing)
+        print(stderr, missingInputWarning(path));
+
     initPictureProcess();
-    QApplication app(argc, argv);
+    // Qt gets the program's name only: every argument is ours, and a file
+    // named like one of Qt's own options (-style, -reverse) stays a file.
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Tumbilder"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tumbilder"));
-    QApplication::setDesktopFileName(QStringLiteral("tumbilder"));
+    QApplication::setApplicationVersion(versionText());
+    // No display name: Qt would append it to every window title.
+    QApplication::setDesktopFileName(appId());
+    QApplication::setWindowIcon(appIcon());
     installSwedishQtTexts(&app);
 
     Form1 window;
     window.show();
+    // As if the pictures had been dropped on the list in this order.
+    if (!inputs.paths.isEmpty())
+        window.List1_OLEDragDrop(inputs.paths);
     return app.exec();
 }

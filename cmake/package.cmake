@@ -1,0 +1,33 @@
+# The Debian package: `make package` (cpack -G DEB in the build folder)
+# writes tumbilder_<version>_<arch>.deb from the install rules. Depends is
+# computed by dpkg-shlibdeps from the libraries the program really links.
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tumbilder)
+set(CPACK_PACKAGE_VERSION ${TUMBILDER_VERSION_TEXT})
+set(CPACK_PACKAGE_VENDOR "Tumbilder")
+set(CPACK_PACKAGE_CONTACT "Tumbilder-utvecklarna <utvecklare@tumbilder.example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://tumbilder.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails of pictures and a gallery web page")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Tumbilder makes thumbnails of JPG, GIF and BMP pictures: drop the pictures\n"
+  "on its list, choose the size, the name and the format (BMP, GIF or JPG),\n"
+  "and run. It can also write a gallery page, bilder.html, that shows the\n"
+  "thumbnails in a grid, each linked to its full-size picture. It never\n"
+  "overwrites an existing file. The user interface is in Swedish.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Only the program and its files: the tests and benchmarks install nothing,
+# and there is no source package.
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)

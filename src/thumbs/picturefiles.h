@@ -1,0 +1,27 @@
+#pragma once
+#include <QDir>
+#include <QString>
+#include <QStringList>
+
+// Which names the picture list takes, and what a folder given to the program
+// contributes to it.
+
+// True when the path's extension (the text after its last dot, any letter
+// case) is jpg, jpeg, gif or bmp. A name ending in a dot has no extension:
+// "trail.jpg." is not a picture name, since the thumbnail and the page would
+// otherwise be named after a different file, "trail.jpg".
+bool isPictureName(const QString &path);
+
+struct ExpandedInputs {
+    // What the picture list is given, in order, as absolute native paths.
+    QStringList paths;
+    // Inputs that do not exist, as absolute native paths; they are skipped.
+    QStringList missing;
+};
+
+// Each input in order: a folder contributes the ordinary files directly in
+// it whose names pass isPictureName(), sorted as a person reads them
+// (bild2 before bild10, letter case ignored, å ä ö after z); anything else
+// that exists is passed on unchanged, for the picture list's own name test.
+// Relative inputs are taken from `base`; an empty input names nothing.
+ExpandedInputs expandInputs(const QStringList &inputs, const QString &base = QDir::currentPath());

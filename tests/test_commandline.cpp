@@ -1,0 +1,393 @@
+#include "app/appicon.h"
+#include "app/commandline.h"
+#include "platform/version.h"
+#include "testmain.h"
+#include "testpictures.h"
+#include "thumbs/picturefiles.h"
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The program started from a shell or a desktop entry: its options, the files
+// and folders it is given, and the files that tell the desktop about it.
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private slots:
+    void parse_data();
+    void parse();
+    void process_data();
+    void process();
+    void missingInputIsReported();
+    void pictureName_data();
+    void pictureName();
+    void expand_data();
+    void expand();
+    void naturalOrder_data();
+    void naturalOrder();
+    void manualListsTheOptionsOfHelp();
+    void appIcon_data();
+    void appIcon();
+    void desktopFilesCarryTheProgramsId();
+
+private:
+    QTemporaryDir m_tree;
+};
+
+using Action = CommandLine::Action;
+Q_DECLARE_METATYPE(CommandLine::Action)
+
+namespace {
+
+const QString Binary = QStringLiteral(TUMBILDER_BINARY);
+const QString Source = QStringLiteral(TUMBILDER_SOURCE_DIR);
+
+// The environment of a shell with no window system at all.
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Every option name (-x, --long) in the given lines.
+QSet<QString> optionNames(const QStringList &lines)
+{
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-zA-Z][\\w-]*"));
+    QSet<QString> names;
+    for (const QString &line : lines) {
+        for (const QRegularExpressionMatch &m : option.globalMatch(line))
+            names << m.captured();
+    }
+    return names;
+}
+
+}
+
+void TestCommandLine::parse_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("nothing: the window") << QStringList{} << Action::Window << QStringList{} << QString();
+    QTest::newRow("files and folders in order")
+        << QStringList{"b.jpg", "Bilder", "a.jpg"} << Action::Window << QStringList{"b.jpg", "Bilder", "a.jpg"} << QString();
+    QTest::newRow("after --, names like options are files")
+        << QStringList{"--", "-x.jpg", "--help"} << Action::Window << QStringList{"-x.jpg", "--help"} << QString();
+    QTest::newRow("help after a file") << QStringList{"a.jpg", "--help"} << Action::Help << QStringList{}
+                                       << QStringLiteral("Användning: tumbilder");
+    QTest::newRow("unknown option among files") << QStringList{"a.jpg", "--nope"} << Action::Error << QStringList{}
+                                                << QStringLiteral("okänd flagga: --nope");
+    QTest::newRow("Qt's own option named as typed") << QStringList{"-platform", "offscreen"} << Action::Error
+                                                    << QStringList{} << QStringLiteral("\"-platform\"");
+    QTest::newRow("a value for a flag that takes none") << QStringList{"--version=3"} << Action::Error
+                                                        << QStringList{} << QStringLiteral("--version");
+}
+
+void TestCommandLine::parse()
+{
+    QFETCH(QStringList, args);
+    QFETCH(Action, action);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, says);
+
+    const CommandLine line = parseCommandLine(QStringList{QStringLiteral("tumbilder")} + args);
+    QCOMPARE(line.action, action);
+    QCOMPARE(line.inputs, inputs);
+    QVERIFY2(line.text.contains(says), qPrintable(line.text));
+    if (action == Action::Error)
+        QVERIFY2(line.text.contains(QStringLiteral("tumbilder --help")), qPrintable(line.text));
+}
+
+// The real program, with no display: what it prints and how it ends.
+void TestCommandLine::process_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");   // a pattern for standard output
+    QTest::addColumn<QString>("err");   // a pattern for standard error
+
+    const QString version = QRegularExpression::escape(QStringLiteral("Tumbilder %1\n").arg(versionText()));
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << QString("^" + version + "$") << QString("^$");
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << QString("^" + version + "$") << QString("^$");
+    QTest::newRow("--help") << QStringList{"--help"} << 0
+                            << QStringLiteral("^Användning: tumbilder .*--version.*\n$") << QString("^$");
+    QTest::newRow("unknown option") << QStringList{"--nope", "bild.jpg"} << 2 << QString("^$")
+                                    << QStringLiteral("^tumbilder: okänd flagga: --nope\n");
+    QTest::newRow("unexpected value") << QStringList{"--help=yes"} << 2 << QString("^$")
+                                      << QStringLiteral("^tumbilder: .*--help");
+}
+
+void TestCommandLine::process()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(Binary, args);
+    QVERIFY2(program.waitForFinished(30000), "the program did not end");
+    const QString stdOut = QString::fromUtf8(program.readAllStandardOutput());
+    const QString stdErr = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const auto dotAll = QRegularExpression::DotMatchesEverythingOption;
+    QVERIFY2(QRegularExpression(out, dotAll).match(stdOut).hasMatch(), qPrintable(stdOut));
+    QVERIFY2(QRegularExpression(err, dotAll).match(stdErr).hasMatch(), qPrintable(stdErr));
+}
+
+// A name that does not exist is skipped, not silently: the program says so
+// on standard error before its window opens.
+void TestCommandLine::missingInputIsReported()
+{
+    QTemporaryDir dir;
+    const QString missing = QDir::toNativeSeparators(dir.filePath(QStringLiteral("saknas.jpg")));
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setReadChannel(QProcess::StandardError);
+    program.start(Binary, {missing});
+    QVERIFY(program.waitForStarted());
+    QString stdErr;
+    const QString expected = missingInputWarning(missing);
+    QDeadlineTimer deadline(30000);
+    while (!stdErr.contains(expected) && !deadline.hasExpired() && program.state() == QProcess::Running) {
+        program.waitForReadyRead(int(deadline.remainingTime()));
+        stdErr += QString::fromUtf8(program.readAllStandardError());
+    }
+    const bool stillRunning = program.state() == QProcess::Running;
+    program.kill();
+    program.waitForFinished();
+    QVERIFY2(stdErr.contains(expected), qPrintable(stdErr));
+    QVERIFY2(stillRunning, "the window should open all the same");
+}
+
+void TestCommandLine::pictureName_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("picture");
+
+    QTest::newRow("jpg") << "/bilder/a.jpg" << true;
+    QTest::newRow("upper case") << "/bilder/BILD.JPG" << true;
+    QTest::newRow("mixed jpeg") << "/bilder/c.Jpeg" << true;
+    QTest::newRow("gif") << "/bilder/x.gif" << true;
+    QTest::newRow("bmp") << "/bilder/x.bmp" << true;
+    QTest::newRow("several dots") << "/bilder/semester.2003.jpg" << true;
+    QTest::newRow("text") << "/bilder/b.txt" << false;
+    QTest::newRow("png") << "/bilder/b.png" << false;
+    QTest::newRow("no dot") << "/bilder/d" << false;
+    QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false;
+    QTest::newRow("ends in a dot") << "/bilder/trail.jpg." << false;
+    QTest::newRow("ends in two dots") << "/bilder/trail.jpg.." << false;
+    QTest::newRow("trailing blank") << "/bilder/a.jpg " << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestCommandLine::pictureName()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, picture);
+    QCOMPARE(isPictureName(path), picture);
+}
+
+// One tree for every row of expand():
+//   a.JPG c.jpeg b.txt d trail.jpg. bild.png
+//   Bilder/ bild10.jpg bild2.jpg bild1.JPG .dold.jpg notes.txt länk.jpg -> bild2.jpg
+//           trasig.jpg -> (nothing)  sub/inne.jpg  mapp.jpg/inne.jpg
+void TestCommandLine::expand_data()
+{
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QStringList>("listed");    // what the list takes, relative to the tree
+    QTest::addColumn<QStringList>("missing");
+
+    QVERIFY(m_tree.isValid());
+    const QString root = m_tree.path();
+    const QImage photo = TestPictures::photo(QSize(32, 24));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Bilder/sub")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Bilder/mapp.jpg")));
+    for (const char *name : {"a.JPG", "c.jpeg", "trail.jpg.", "Bilder/bild10.jpg", "Bilder/bild2.jpg",
+                             "Bilder/bild1.JPG", "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Bilder/mapp.jpg/inne.jpg"})
+        QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
+    QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("b.txt")).isEmpty());
+    QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("d")).isEmpty());
+    QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
+    QVERIFY(!TestPictures::writePng(root, QStringLiteral("bild.png"), photo).isEmpty());
+    QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
+    QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
+
+    const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild10.jpg",
+                             "Bilder/länk.jpg"};
+    QTest::newRow("files as dropped: pictures in order, others skipped")
+        << QStringList{"c.jpeg", "b.txt", "a.JPG", "d"} << QStringList{"c.jpeg", "a.JPG"} << QStringList{};
+    QTest::newRow("a folder: its pictures by name, no subfolders, no broken link")
+        << QStringList{"Bilder"} << folder << QStringList{};
+    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << folder << QStringList{};
+    QTest::newRow("folder between files keeps its place")
+        << QStringList{"a.JPG", "Bilder", "c.jpeg"} << (QStringList{"a.JPG"} + folder + QStringList{"c.jpeg"})
+        << QStringList{};
+    QTest::newRow("a folder named like a picture is entered")
+        << QStringList{"Bilder/mapp.jpg"} << QStringList{"Bilder/mapp.jpg/inne.jpg"} << QStringList{};
+    QTest::newRow("missing name skipped and reported")
+        << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << QStringList{"a.JPG"} << QStringList{"saknas.jpg", "Saknas"};
+    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << QStringList{}
+                                              << QStringList{"Bilder/trasig.jpg"};
+    QTest::newRow("name ending in a dot is no picture") << QStringList{"trail.jpg."} << QStringList{} << QStringList{};
+    QTest::newRow("a PNG under its own name") << QStringList{"bild.png"} << QStringList{} << QStringList{};
+    QTest::newRow("relative paths made clean") << QStringList{"Bilder/../a.JPG", "./c.jpeg", "Bilder/sub/inne.jpg"}
+                                               << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"} << QStringList{};
+    QTest::newRow("the same file twice, twice") << QStringList{"a.JPG", "a.JPG"} << QStringList{"a.JPG", "a.JPG"}
+                                                << QStringList{};
+    QTest::newRow("an empty name is not the working folder") << QStringList{""} << QStringList{} << QStringList{""};
+}
+
+void TestCommandLine::expand()
+{
+    QFETCH(QStringList, inputs);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, missing);
+
+    const QString root = m_tree.path();
+    auto absolute = [&](QStringList names) {
+        for (QString &name : names)
+            name = name.isEmpty() ? name : QDir::toNativeSeparators(root + QLatin1Char('/') + name);
+        return names;
+    };
+    const ExpandedInputs expanded = expandInputs(inputs, root);
+    // What the list then keeps, by the same name test a drop uses.
+    QStringList kept;
+    for (const QString &path : expanded.paths) {
+        if (isPictureName(path))
+            kept << path;
+    }
+    QCOMPARE(kept, absolute(listed));
+    QCOMPARE(expanded.missing, absolute(missing));
+
+    // Absolute inputs give the same as relative ones.
+    QStringList absoluteInputs;
+    for (const QString &input : inputs)
+        absoluteInputs << (input.isEmpty() ? input : root + QLatin1Char('/') + input);
+    const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath());
+    QCOMPARE(fromAbsolute.paths, expanded.paths);
+    QCOMPARE(fromAbsolute.missing, expanded.missing);
+}
+
+// A folder's pictures in the order a person reads their names.
+void TestCommandLine::naturalOrder_data()
+{
+    QTest::addColumn<QStringList>("names");    // as created
+    QTest::addColumn<QStringList>("order");
+
+    QTest::newRow("numbers by value") << QStringList{"bild10.jpg", "bild2.jpg", "bild1.jpg", "bild100.jpg"}
+                                      << QStringList{"bild1.jpg", "bild2.jpg", "bild10.jpg", "bild100.jpg"};
+    QTest::newRow("letter case ignored") << QStringList{"b.jpg", "C.jpg", "A.jpg", "a2.jpg"}
+                                         << QStringList{"A.jpg", "a2.jpg", "b.jpg", "C.jpg"};
+    QTest::newRow("å ä ö after z") << QStringList{"ö.jpg", "z.jpg", "å.jpg", "ä.jpg", "a.jpg", "Ål.jpg"}
+                                   << QStringList{"a.jpg", "z.jpg", "å.jpg", "Ål.jpg", "ä.jpg", "ö.jpg"};
+    QTest::newRow("leading zeros") << QStringList{"bild010.jpg", "bild9.jpg", "bild02.jpg", "bild2.jpg", "bild1.jpg"}
+                                   << QStringList{"bild1.jpg", "bild02.jpg", "bild2.jpg", "bild9.jpg", "bild010.jpg"};
+    QTest::newRow("names that differ only in case, one fixed order")
+        << QStringList{"bild.jpg", "BILD.jpg", "Bild.jpg"} << QStringList{"BILD.jpg", "Bild.jpg", "bild.jpg"};
+    QTest::newRow("numbers longer than 64 bits")
+        << QStringList{"x100000000000000000000.jpg", "x99999999999999999999.jpg"}
+        << QStringList{"x99999999999999999999.jpg", "x100000000000000000000.jpg"};
+    QTest::newRow("several numbers") << QStringList{"2003-12-1.jpg", "2003-2-10.jpg", "2003-2-9.jpg"}
+                                     << QStringList{"2003-2-9.jpg", "2003-2-10.jpg", "2003-12-1.jpg"};
+}
+
+void TestCommandLine::naturalOrder()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, order);
+
+    QTemporaryDir dir;
+    for (const QString &name : names)
+        QVERIFY(!TestPictures::writeEmptyFile(dir.path(), name).isEmpty());
+    QStringList listed;
+    for (const QString &path : expandInputs({dir.path()}).paths)
+        listed << QFileInfo(path).fileName();
+    QCOMPARE(listed, order);
+}
+
+// The manual page is written by hand: it must name exactly the options that
+// --help names.
+void TestCommandLine::manualListsTheOptionsOfHelp()
+{
+    const QString manual = readText(Source + QStringLiteral("/data/tumbilder.1.in"));
+    QVERIFY(!manual.isEmpty());
+    // The heads of the items (.TP) in the options section.
+    QStringList heads;
+    const QStringList lines = manual.split(QLatin1Char('\n'));
+    bool inOptions = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].startsWith(QLatin1String(".SH")))
+            inOptions = lines[i] == QLatin1String(".SH FLAGGOR");
+        else if (inOptions && lines[i] == QLatin1String(".TP") && i + 1 < lines.size())
+            heads << QString(lines[i + 1]).replace(QLatin1String("\\-"), QLatin1String("-"));
+    }
+    const QString help = parseCommandLine({QStringLiteral("tumbilder"), QStringLiteral("--help")}).text;
+    QStringList helpOptions;
+    for (const QString &line : help.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("  -")))
+            helpOptions << line.section(QLatin1String("  "), 1, 1);
+    }
+    QVERIFY(!optionNames(helpOptions).isEmpty());
+    QCOMPARE(optionNames(heads), optionNames(helpOptions));
+}
+
+void TestCommandLine::appIcon_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%d px", size) << size;
+}
+
+// The window icon has every size of the theme icon, drawn for that size (not
+// scaled from another), and is the same picture the desktop shows.
+void TestCommandLine::appIcon()
+{
+    QFETCH(int, size);
+    const QIcon icon = ::appIcon();
+    QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+    const QImage theme(Source + QStringLiteral("/data/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(appId()));
+    QCOMPARE(theme.size(), QSize(size, size));
+    const QImage shown = icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(shown, theme.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    if (size == 32) {
+        const QImage image1(QStringLiteral(":/tumbilder-32.png"));
+        QCOMPARE(image1.convertToFormat(QImage::Format_ARGB32_Premultiplied), shown);
+    }
+}
+
+// The program tells the desktop its entry by id; the entry, its icon and the
+// metainfo must all carry that id, or the desktop cannot match them up.
+void TestCommandLine::desktopFilesCarryTheProgramsId()
+{
+    const QString id = appId();
+    const QString entry = readText(Source + QStringLiteral("/data/%1.desktop").arg(id));
+    QVERIFY2(!entry.isEmpty(), qPrintable(id));
+    QVERIFY(entry.contains(QStringLiteral("\nIcon=%1\n").arg(id)));
+    QVERIFY(entry.contains(QStringLiteral("\nExec=tumbilder %F\n")));
+    const QString metainfo = readText(Source + QStringLiteral("/data/%1.metainfo.xml").arg(id));
+    QVERIFY(metainfo.contains(QStringLiteral("<id>%1</id>").arg(id)));
+    QVERIFY(metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(id)));
+    QVERIFY(QFile::exists(Source + QStringLiteral("/data/icons/hicolor/scalable/apps/%1.svg").arg(id)));
+}
+
+TUMBILDER_TEST_MAIN(TestCommandLine)
+#include "test_commandline.moc"
