@@ -1,5 +1,6 @@
 // "Kör!" driven like a user: drop, settings, run, report, gallery page.
 #include "app/form1.h"
+#include "app/runprogress.h"
 #include "windows/frmweb.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
@@ -57,6 +58,8 @@ private slots:
     void parallelMatchesOneThread();
     void cancelStopsAfterPictureInHand();
     void chosenColourInSavedThumbnail();
+    void progressText_data();
+    void progressText();
 
 private:
     QStringList run(int threads = 2);   // returns the reports shown
@@ -423,6 +426,30 @@ void TestBatch::chosenColourInSavedThumbnail()
     const QImage canvas = form->canvas().persistentImage();
     QCOMPARE(canvas.size(), QSize(237, 237));
     QCOMPARE(canvas.copy(0, 0, 237, 189), thumb.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestBatch::progressText_data()
+{
+    QTest::addColumn<int>("done");
+    QTest::addColumn<QString>("inHand");
+    QTest::addColumn<int>("elapsedMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("start") << 0 << "sol.jpg" << 0 << "Skapar tumbilder... 0 av 300 \u2014 sol.jpg";
+    QTest::newRow("too few to tell") << 2 << "sol.jpg" << 500 << "Skapar tumbilder... 2 av 300 \u2014 sol.jpg";
+    QTest::newRow("seconds left") << 76 << "sol.jpg" << 6100
+                                  << "Skapar tumbilder... 76 av 300 \u2014 sol.jpg \u2014 ca 18 s kvar";
+    QTest::newRow("minutes left") << 10 << "måne.gif" << 10000
+                                  << "Skapar tumbilder... 10 av 300 \u2014 måne.gif \u2014 ca 5 min kvar";
+    QTest::newRow("the last picture done") << 300 << "" << 60000 << "Skapar tumbilder... 300 av 300";
+}
+
+void TestBatch::progressText()
+{
+    QFETCH(int, done);
+    QFETCH(QString, inHand);
+    QFETCH(int, elapsedMs);
+    QFETCH(QString, text);
+    QCOMPARE(::progressText(done, 300, inHand, elapsedMs), text);
 }
 
 TUMBILDER_TEST_MAIN(TestBatch)

@@ -7,6 +7,8 @@
 #include "scriptedseam.h"
 #include "testmain.h"
 #include <QtTest>
+#include <QMenu>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,6 +40,8 @@ private slots:
     void percentDefault();
     void drops();
     void listRowsShowWholeLetters();
+    void pasteDeleteAndMenu_data();
+    void pasteDeleteAndMenu();
     void dropOfNonLocalData();
     void clearAndRebuild();
     void swedishStandardButtons();
@@ -367,6 +371,72 @@ QStringList TestForm1::listItems() const
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
     return items;
+}
+
+void TestForm1::pasteDeleteAndMenu_data()
+{
+    QTest::addColumn<QString>("clipboard");   // "urls": a URI list; otherwise the text itself
+    QTest::addColumn<QStringList>("added");   // names in the folder
+    QTest::addColumn<bool>("message");        // "Ett fel uppstod: 13" after it
+    QTest::newRow("a file manager's URI list") << "urls" << QStringList{"a.jpg", "c d.gif"} << false;
+    QTest::newRow("text: copy, URIs and a path")
+        << "copy\nfile://DIR/a.jpg\nDIR/b.txt\nDIR/c d.gif\n" << QStringList{"a.jpg", "c d.gif"} << false;
+    QTest::newRow("text with a web address") << "DIR/a.jpg\nhttps://example.org/x.jpg\nDIR/c d.gif"
+                                             << QStringList{"a.jpg"} << true;
+    QTest::newRow("text that is no file") << "hej" << QStringList{} << false;
+}
+
+// Ctrl+V pastes files as a drop of them; Delete and the list's menu remove
+// and add pictures, the file dialog starting where it was last used.
+void TestForm1::pasteDeleteAndMenu()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, added);
+    QFETCH(bool, message);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    auto *mime = new QMimeData;
+    if (clipboard == "urls")
+        mime->setUrls({QUrl::fromLocalFile(d + "/a.jpg"), QUrl::fromLocalFile(d + "/b.txt"),
+                       QUrl::fromLocalFile(d + "/c d.gif")});
+    else
+        mime->setText(QString(clipboard).replace("DIR", d));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    ScriptedSeam seam;
+    form->show();
+    auto *list = child<QListWidget>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    QStringList expected;
+    for (const QString &name : added)
+        expected << d + "/" + name;
+    QCOMPARE(listItems(), expected);
+    QCoreApplication::processEvents();
+    QCOMPARE(seam.messages.size(), message ? 1 : 0);
+
+    auto *menu = list->findChild<QMenu *>();
+    auto action = [menu](const char *name) { return menu->findChild<QAction *>(QString::fromUtf8(name)); };
+    seam.files = {{d + "/e.bmp", d + "/f.png"}, {}};
+    action("läggTill")->trigger();
+    expected << d + "/e.bmp";
+    QCOMPARE(listItems(), expected);
+    action("läggTill")->trigger();   // cancelled: nothing more
+    QCOMPARE(seam.fileDialogs.size(), 2);
+    QCOMPARE(seam.fileDialogs[0].prompt, QDir::homePath());
+    QCOMPARE(seam.fileDialogs[1].prompt, d);
+    QVERIFY(seam.fileDialogs[0].defaultText.contains("*.jpeg"));
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Delete);
+    expected.removeFirst();
+    QCOMPARE(listItems(), expected);
+    list->setCurrentRow(0);
+    action("taBort")->trigger();
+    if (!expected.isEmpty())
+        expected.removeFirst();
+    QCOMPARE(listItems(), expected);
+    list->addItem(d + "/g.jpg");
+    action("tömLista")->trigger();
+    QVERIFY(listItems().isEmpty());
 }
 
 // The window's small face gets rows tall enough for its letters: in a

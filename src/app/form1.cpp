@@ -133,6 +133,9 @@ void Form1::buildControls()
     List1->setAcceptDrops(true);
     List1->setDragDropMode(QAbstractItemView::DropOnly);
     connect(List1, &PictureList::filesDropped, this, [this](const QStringList &p, int bad) { List1_OLEDragDrop(p, bad); });
+    connect(List1, &PictureList::addRequested, this, [this] { addPictures(); });
+    connect(List1, &PictureList::removeRequested, this, [this] { removeSelectedPictures(); });
+    connect(List1, &PictureList::clearRequested, this, [this] { cmd_tomlista_Click(); });
 
     cmdtestabild = place(new QPushButton(QStringLiteral("Testa markerad bild"), this), "cmdtestabild",
                          tw(4080, 4080, 1815, 375));
@@ -370,6 +373,26 @@ void Form1::cmd_tomlista_Click()
     List1->clear();
     listsokvag.clear();
     listfil.clear();
+}
+
+void Form1::addPictures()
+{
+    const QString folder = m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder;
+    const QStringList files = Seam::current().openFileNames(
+        this, QStringLiteral("Lägg till bilder"), folder,
+        QStringLiteral("Bilder (*.jpg *.jpeg *.gif *.bmp *.JPG *.JPEG *.GIF *.BMP)"));
+    if (files.isEmpty())
+        return;
+    m_lastFolder = QFileInfo(files.first()).absolutePath();
+    QStringList paths;
+    for (const QString &file : files)
+        paths << QDir::toNativeSeparators(file);
+    List1_OLEDragDrop(paths);
+}
+
+void Form1::removeSelectedPictures()
+{
+    qDeleteAll(List1->selectedItems());
 }
 
 void Form1::cmd_kor_Click()

@@ -72,6 +72,10 @@ public:
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
     void cmd_tomlista_Click();
+    // The list's own menu and keys: more pictures from a file dialog, and
+    // the selected ones taken off the list.
+    void addPictures();
+    void removeSelectedPictures();
     void cmd_kor_Click();
     void Command1_Click();
     void skapa_htmlfil();
@@ -99,6 +103,7 @@ private:
     Canvas m_canvas;
     QString m_procentTag;
     QString m_webMark;
+    QString m_lastFolder;   // where "Lägg till bilder..." was last used
     int m_threads = RunControl::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left
     // being drawn when it goes (at the next run, or with the window).

@@ -1,6 +1,7 @@
 #include "seam.h"
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -29,6 +30,11 @@ public:
         if (!ok)
             return std::nullopt;
         return answer;
+    }
+    QStringList openFileNames(QWidget *parent, const QString &title, const QString &folder,
+                              const QString &filter) override
+    {
+        return QFileDialog::getOpenFileNames(parent, title, folder, filter);
     }
     void showModal(QDialog *dialog) override { dialog->exec(); }
     void openUrl(const QUrl &url) override { QDesktopServices::openUrl(url); }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -17,6 +18,9 @@ public:
     // The answer, or nothing for Cancel and the close box.
     virtual std::optional<QString> inputBox(QWidget *parent, const QString &prompt, const QString &title,
                                             const QString &defaultText) = 0;
+    // Files chosen in a file dialog, empty when it is cancelled.
+    virtual QStringList openFileNames(QWidget *parent, const QString &title, const QString &folder,
+                                      const QString &filter) = 0;
     // Shows the window modally and returns when it is closed or hidden.
     virtual void showModal(QDialog *dialog) = 0;
     virtual void openUrl(const QUrl &url) = 0;

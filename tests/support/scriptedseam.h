@@ -29,6 +29,11 @@ public:
             return QStringLiteral("50");   // never leave a loop hanging
         return answers.takeFirst();
     }
+    QStringList openFileNames(QWidget *, const QString &title, const QString &folder, const QString &filter) override
+    {
+        fileDialogs.append({folder, title, filter});
+        return files.isEmpty() ? QStringList() : files.takeFirst();
+    }
     void showModal(QDialog *dialog) override
     {
         shown.append(dialog ? dialog->objectName() : QString());
@@ -45,5 +50,7 @@ public:
     QList<std::optional<QString>> answers;   // nullopt is Cancel
     QStringList shown;
     QList<QUrl> opened;
+    QList<Input> fileDialogs;              // folder (as prompt), title, filter
+    QList<QStringList> files;              // answers of file dialogs; empty is Cancel
     std::function<void(QDialog *)> onModal;
 };
