@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program in a real X server, waits for its window
-# "Tumbilder", checks its size and closes it as a window manager would.
+# "Tumbilder", opens the help with Alt+H (its title must be exactly "Hjälp"),
+# checks the main window's size and closes it as a window manager would.
 set -euo pipefail
 program=$1
 here=$(dirname "$0")
@@ -17,6 +18,7 @@ unset QT_QPA_PLATFORM
 
 "$program" > "$tmp/out.log" 2>&1 &
 app_pid=$!
+/usr/bin/python3 "$here/open_help.py" Tumbilder Hjälp
 /usr/bin/python3 "$here/close_window.py" Tumbilder 488 422
 for _ in $(seq 100); do kill -0 $app_pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $app_pid 2>/dev/null; then
