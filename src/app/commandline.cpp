@@ -1,7 +1,11 @@
 #include "commandline.h"
 #include "platform/version.h"
+#include "thumbs/swatches.h"
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QRegularExpression>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -14,15 +18,82 @@ struct Options {
                             QStringLiteral("visa den här hjälpen och avsluta")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("visa programmets version och avsluta")};
+    QCommandLineOption batch{QStringLiteral("batch"),
+                             QStringLiteral("gör tumbilderna direkt, utan fönster (flaggorna nedan gäller bara då)")};
+    QCommandLineOption mode{QStringLiteral("mode"),
+                            QStringLiteral("storleksläge: both (lås båda), height (lås höjd), width (lås bredd) "
+                                           "eller percent (procent); från början both"),
+                            QStringLiteral("LÄGE")};
+    QCommandLineOption size{QStringLiteral("size"),
+                            QStringLiteral("tumbildens ruta i bildpunkter, som skjutreglagen ställer den; "
+                                           "från början 237x237"),
+                            QStringLiteral("BxH")};
+    QCommandLineOption percent{QStringLiteral("percent"),
+                               QStringLiteral("procent av originalet, 1 till 100, för --mode percent; "
+                                              "från början 50"),
+                               QStringLiteral("P")};
+    QCommandLineOption prefix{QStringLiteral("prefix"), QStringLiteral("text före filnamnet; från början ingen"),
+                              QStringLiteral("TEXT")};
+    QCommandLineOption suffix{QStringLiteral("suffix"), QStringLiteral("text efter filnamnet; från början _s"),
+                              QStringLiteral("TEXT")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("jpg, gif eller bmp; från början jpg"), QStringLiteral("FORMAT")};
+    QCommandLineOption quality{QStringLiteral("quality"),
+                               QStringLiteral("JPG-kvalitet 1 till 100; från början 65"), QStringLiteral("Q")};
+    QCommandLineOption background{QStringLiteral("background"),
+                                  QStringLiteral("bakgrundsfärg: #RRGGBB, eller färg 0 till 35 i färgfönstret "
+                                                 "(radvis); från början #EFEFEF"),
+                                  QStringLiteral("FÄRG")};
+    QCommandLineOption page{QStringLiteral("page"),
+                            QStringLiteral("skriv också websidan bilder.html i MAPP, med tumbilderna och "
+                                           "kopior av bilderna"),
+                            QStringLiteral("MAPP")};
+    QCommandLineOption title{QStringLiteral("title"),
+                             QStringLiteral("websidans titel; från början \"Mina bilder\""), QStringLiteral("TEXT")};
+    QCommandLineOption columns{QStringLiteral("columns"),
+                               QStringLiteral("antal kolumner på websidan, 1 till 8; från början 3"),
+                               QStringLiteral("N")};
+    QCommandLineOption out{QStringLiteral("out"),
+                           QStringLiteral("lägg tumbilderna i MAPP i stället för bredvid varje bild "
+                                          "(inte med --page)"),
+                           QStringLiteral("MAPP")};
+    QCommandLineOption jobs{QStringLiteral("jobs"),
+                            QStringLiteral("antal trådar som ritar; från början en per kärna"), QStringLiteral("N")};
+    QCommandLineOption quiet{QStringLiteral("quiet"),
+                             QStringLiteral("visa inte hur långt körningen har kommit")};
+    QCommandLineOption cancelAfter = hidden(QStringLiteral("cancel-after"), QStringLiteral("N"));
+    QCommandLineOption timing = hidden(QStringLiteral("timing"));
 
-    QList<QCommandLineOption> all() const { return {help, version}; }
+    QList<QCommandLineOption> all() const
+    {
+        return {help, version, batch, mode, size, percent, prefix, suffix, format, quality, background,
+                page, title, columns, out, jobs, quiet, cancelAfter, timing};
+    }
+    // The options that only a batch run takes.
+    QList<QCommandLineOption> batchOnly() const
+    {
+        return {mode, size, percent, prefix, suffix, format, quality, background, page, title, columns, out, jobs,
+                quiet, cancelAfter, timing};
+    }
+
+private:
+    static QCommandLineOption hidden(const QString &name, const QString &value = {})
+    {
+        QCommandLineOption option(name, QString(), value);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        return option;
+    }
 };
 
 QString optionTable(const QList<QCommandLineOption> &options)
 {
     QStringList heads;
     qsizetype width = 0;
-    for (const QCommandLineOption &option : options) {
+    QList<QCommandLineOption> shown;
+    for (const QCommandLineOption &option : options)
+        if (!(option.flags() & QCommandLineOption::HiddenFromHelp))
+            shown << option;
+    for (const QCommandLineOption &option : shown) {
         QStringList names;
         for (const QString &name : option.names())
             names << (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
@@ -33,14 +104,15 @@ QString optionTable(const QList<QCommandLineOption> &options)
         heads << head;
     }
     QString table;
-    for (qsizetype i = 0; i < options.size(); ++i)
-        table += heads[i].leftJustified(width + 2) + options[i].description() + QLatin1Char('\n');
+    for (qsizetype i = 0; i < shown.size(); ++i)
+        table += heads[i].leftJustified(width + 2) + shown[i].description() + QLatin1Char('\n');
     return table;
 }
 
 QString helpText(const Options &options)
 {
-    return QStringLiteral("Användning: %1 [FLAGGA]... [FIL|MAPP]...\n").arg(Program)
+    return QStringLiteral("Användning: %1 [FLAGGA]... [FIL|MAPP]...\n"
+                          "       %1 --batch [FLAGGA]... FIL|MAPP...\n").arg(Program)
            + QStringLiteral(
                "Gör tumbilder av JPG-, GIF- och BMP-bilder och en websida med dem.\n"
                "\n"
@@ -50,12 +122,17 @@ QString helpText(const Options &options)
                "som slutar på .jpg, .jpeg, .gif eller .bmp tas med. Ett namn som inte finns\n"
                "hoppas över med en varning.\n"
                "\n"
+               "Med --batch görs tumbilderna direkt, utan fönster och utan skärm, med samma\n"
+               "regler som \"Kör!\" i fönstret: ingen fil skrivs någonsin över. Rapporten\n"
+               "skrivs på standard ut; Ctrl+C stoppar efter bilden som pågår.\n"
+               "\n"
                "Flaggor:\n")
            + optionTable(options.all())
            + QStringLiteral(
                "\n"
                "Inga inställningar sparas mellan körningarna.\n"
-               "Slutstatus: 0 om allt gick bra, 2 vid fel på kommandoraden.\n"
+               "Slutstatus: 0 om allt gick bra, 1 om någon bild rapporterades, 2 vid fel\n"
+               "(på kommandoraden eller under körningen), 130 om körningen avbröts.\n"
                "Webb: https://tumbilder.example.org/\n");
 }
 
@@ -82,6 +159,118 @@ QString errorText(const QString &problem)
     return QStringLiteral("%1: %2\nSkriv \"%1 --help\" för att se vad som går att ange.\n").arg(Program, problem);
 }
 
+std::optional<int> wholeNumber(const QString &text, int least, int most)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < least || n > most)
+        return std::nullopt;
+    return n;
+}
+
+// A colour as #RRGGBB, or the place (0..35) of a swatch of the colour window.
+std::optional<ColourValue> colour(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^#([0-9A-Fa-f]{6})$"));
+    if (const QRegularExpressionMatch m = hex.match(text.trimmed()); m.hasMatch())
+        return colourValue(QRgb(m.captured(1).toUInt(nullptr, 16)));
+    if (const auto n = wholeNumber(text, 0, int(Swatches.size()) - 1))
+        return colourValue(Swatches[size_t(*n)].colour);
+    return std::nullopt;
+}
+
+// A text a file name can hold as it is: no folder separator, no NUL.
+bool nameText(const QString &text)
+{
+    return !text.contains(QLatin1Char('/')) && !text.contains(QChar(0));
+}
+
+// The batch settings the options ask for, or what is wrong with them.
+QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSettings &b)
+{
+    if (parser.isSet(o.mode)) {
+        const QString mode = parser.value(o.mode);
+        const QStringList modes{QStringLiteral("height"), QStringLiteral("width"), QStringLiteral("both"),
+                                QStringLiteral("percent")};
+        if (!modes.contains(mode))
+            return QStringLiteral("okänt storleksläge: %1 (both, height, width eller percent)").arg(mode);
+        b.mode = SizeMode(modes.indexOf(mode));
+    }
+    if (parser.isSet(o.size)) {
+        static const QRegularExpression wxh(QStringLiteral("^(\\d{1,5})[xX](\\d{1,5})$"));
+        const QRegularExpressionMatch m = wxh.match(parser.value(o.size));
+        const int w = m.hasMatch() ? m.captured(1).toInt() : 0, h = m.hasMatch() ? m.captured(2).toInt() : 0;
+        // The canvas holds at most 16384 pixels a side, its border included.
+        if (w < 1 || h < 1 || w > 16380 || h > 16380)
+            return QStringLiteral("--size vill ha BREDDxHÖJD i bildpunkter, 1 till 16380, till exempel 237x237");
+        b.box = QSize(w, h);
+    }
+    if (parser.isSet(o.percent)) {
+        const auto p = wholeNumber(parser.value(o.percent), 1, 100);
+        if (!p)
+            return QStringLiteral("--percent vill ha ett heltal från 1 till 100");
+        b.percent = *p;
+    }
+    b.prefix = parser.isSet(o.prefix) ? parser.value(o.prefix) : b.prefix;
+    b.suffix = parser.isSet(o.suffix) ? parser.value(o.suffix) : b.suffix;
+    if (!nameText(b.prefix) || !nameText(b.suffix))
+        return QStringLiteral("--prefix och --suffix kan inte innehålla / (det skiljer mappar åt i en sökväg)");
+    if (parser.isSet(o.format)) {
+        const QString format = parser.value(o.format).toLower();
+        if (format == QLatin1String("jpg"))
+            b.format = OutputFormat::Jpg;
+        else if (format == QLatin1String("gif"))
+            b.format = OutputFormat::Gif;
+        else if (format == QLatin1String("bmp"))
+            b.format = OutputFormat::Bmp;
+        else
+            return QStringLiteral("okänt format: %1 (jpg, gif eller bmp)").arg(parser.value(o.format));
+    }
+    if (parser.isSet(o.quality)) {
+        const auto q = wholeNumber(parser.value(o.quality), 1, 100);
+        if (!q)
+            return QStringLiteral("--quality vill ha ett heltal från 1 till 100");
+        b.quality = *q;
+    }
+    if (parser.isSet(o.background)) {
+        const auto c = colour(parser.value(o.background));
+        if (!c)
+            return QStringLiteral("--background vill ha #RRGGBB eller ett färgnummer från 0 till 35");
+        b.background = *c;
+    }
+    b.page = parser.value(o.page);
+    b.out = parser.value(o.out);
+    if (parser.isSet(o.page) && b.page.isEmpty())
+        return QStringLiteral("--page vill ha en mapp");
+    if (parser.isSet(o.out) && b.out.isEmpty())
+        return QStringLiteral("--out vill ha en mapp");
+    if (!b.page.isEmpty() && !b.out.isEmpty())
+        return QStringLiteral("--out och --page går inte att använda tillsammans: med --page hamnar "
+                              "tumbilderna i websidans mapp");
+    b.title = parser.isSet(o.title) ? parser.value(o.title) : b.title;
+    if (parser.isSet(o.columns)) {
+        const auto c = wholeNumber(parser.value(o.columns), 1, 8);
+        if (!c)
+            return QStringLiteral("--columns vill ha ett heltal från 1 till 8");
+        b.columns = *c;
+    }
+    if (parser.isSet(o.jobs)) {
+        const auto j = wholeNumber(parser.value(o.jobs), 1, 1024);
+        if (!j)
+            return QStringLiteral("--jobs vill ha ett heltal från 1 och uppåt");
+        b.jobs = *j;
+    }
+    b.quiet = parser.isSet(o.quiet);
+    if (parser.isSet(o.cancelAfter)) {
+        const auto n = wholeNumber(parser.value(o.cancelAfter), 1, std::numeric_limits<int>::max());
+        if (!n)
+            return QStringLiteral("--cancel-after vill ha ett heltal från 1 och uppåt");
+        b.cancelAfter = *n;
+    }
+    b.timing = parser.isSet(o.timing);
+    return {};
+}
+
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -106,13 +295,35 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(options.help)) {
         result.action = CommandLine::Action::Help;
         result.text = helpText(options);
-    } else if (parser.isSet(options.version)) {
+        return result;
+    }
+    if (parser.isSet(options.version)) {
         result.action = CommandLine::Action::Version;
         result.text = QStringLiteral("Tumbilder %1\n").arg(versionText());
+        return result;
+    }
+    result.inputs = parser.positionalArguments();
+    QString problem;
+    if (parser.isSet(options.batch)) {
+        result.action = CommandLine::Action::Batch;
+        problem = readBatch(parser, options, result.batch);
+        if (problem.isEmpty() && result.inputs.isEmpty())
+            problem = QStringLiteral("inga bilder angivna");
     } else {
-        result.inputs = parser.positionalArguments();
+        for (const QCommandLineOption &option : options.batchOnly())
+            if (parser.isSet(option))
+                problem = QStringLiteral("--%1 gäller bara med --batch").arg(option.names().constLast());
+    }
+    if (!problem.isEmpty()) {
+        result.action = CommandLine::Action::Error;
+        result.text = errorText(problem);
     }
     return result;
+}
+
+QString commandLineError(const QString &problem)
+{
+    return errorText(problem);
 }
 
 QString missingInputWarning(const QString &path)

@@ -1,4 +1,5 @@
 #include "app/appicon.h"
+#include "app/batch.h"
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/language.h"
@@ -34,6 +35,14 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Error:
         print(stderr, commandLine.text);
         return CommandLineErrorExit;
+    case CommandLine::Action::Batch: {
+        // No window and no display: the engine paints on images alone.
+        initPictureProcess();
+        int qtArgc = 1;
+        QCoreApplication app(qtArgc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Tumbilder"));
+        return runBatch(commandLine.batch, commandLine.inputs);
+    }
     case CommandLine::Action::Window:
         break;
     }

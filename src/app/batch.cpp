@@ -1,0 +1,242 @@
+#include "batch.h"
+#include "gallery/page.h"
+#include "runprogress.h"
+#include "thumbs/engine.h"
+#include "thumbs/picturefiles.h"
+#include "thumbs/report.h"
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+// A folder the user named, as the run wants it: absolute, native, ending
+// with the separator; empty when it is not an existing folder.
+QString existingFolder(const QString &typed)
+{
+    const QFileInfo info(typed);
+    if (!info.isDir())
+        return {};
+    QString folder = QDir::toNativeSeparators(info.absoluteFilePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+// The canvas whose inner area is `pixels`, with the 2-pixel border on each
+// side, in twips, as the scroll bars give it.
+float outerTwips(int pixels)
+{
+    return float((pixels + 2 * CanvasBorderPixels) * TwipsPerPixel);
+}
+
+RunSettings runSettings(const BatchSettings &b, const QString &target)
+{
+    RunSettings s;
+    s.draw.canvas = {outerTwips(b.box.width()), outerTwips(b.box.height())};
+    // The lock-both bounds as the window keeps them: the canvas's size as text.
+    s.draw.size = {b.mode, singleToText(s.draw.canvas.height), singleToText(s.draw.canvas.width),
+                   QString::number(b.percent)};
+    s.draw.background = b.background;
+    s.save.prefix = b.prefix;
+    s.save.suffix = b.suffix;
+    s.save.format = b.format;
+    s.save.quality = b.quality;
+    s.save.web = !target.isEmpty();
+    s.save.pageFolder = target;
+    return s;
+}
+
+// Ctrl+C and SIGTERM stop the run as "Avbryt" does. The handler only
+// writes a byte into a pipe; a thread reading it does the rest.
+class Interrupts {
+public:
+    explicit Interrupts(RunControl &control)
+    {
+        if (::pipe2(s_pipe, O_CLOEXEC) != 0)
+            return;
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &m_oldInt);
+        ::sigaction(SIGTERM, &action, &m_oldTerm);
+        m_watcher = std::thread([this, &control] {
+            char byte = 0;
+            ssize_t n;
+            while ((n = ::read(s_pipe[0], &byte, 1)) < 0 && errno == EINTR) {
+            }
+            if (n == 1 && byte == 1)
+                control.cancel();
+        });
+    }
+    ~Interrupts()
+    {
+        if (!m_watcher.joinable())
+            return;
+        const char done = 0;
+        while (::write(s_pipe[1], &done, 1) < 0 && errno == EINTR) {
+        }
+        m_watcher.join();
+        ::sigaction(SIGINT, &m_oldInt, nullptr);
+        ::sigaction(SIGTERM, &m_oldTerm, nullptr);
+        ::close(s_pipe[0]);
+        ::close(s_pipe[1]);
+    }
+
+private:
+    static void onSignal(int)
+    {
+        const int saved = errno;
+        const char stop = 1;
+        [[maybe_unused]] const ssize_t n = ::write(s_pipe[1], &stop, 1);
+        errno = saved;
+    }
+    static inline int s_pipe[2] = {-1, -1};
+    struct sigaction m_oldInt {}, m_oldTerm {};
+    std::thread m_watcher;
+};
+
+// What a run from the shell shows while it goes: progress on a terminal,
+// and for the benchmarks how long it stood still and how soon it stopped.
+class ShellObserver : public RunObserver {
+public:
+    ShellObserver(const BatchSettings &b, const QList<PictureJob> &jobs, RunControl &control)
+        : m_jobs(jobs), m_control(control), m_progress(!b.quiet && ::isatty(STDERR_FILENO)),
+          m_cancelAfter(b.cancelAfter)
+    {
+        m_clock.start();
+        show(0);
+    }
+    void committed(int index, int) override
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        longestGap = qMax(longestGap, now - m_last);
+        m_last = now;
+        if (index + 1 == m_cancelAfter) {
+            m_control.cancel();
+            cancelledAt = now;
+        }
+        show(index + 1);
+    }
+    void finish() const
+    {
+        if (m_progress)
+            print(stderr, QStringLiteral("\r\x1b[K"));
+    }
+    qint64 elapsed() const { return m_clock.nsecsElapsed(); }
+
+    qint64 longestGap = 0;
+    qint64 cancelledAt = -1;
+
+private:
+    void show(int done)
+    {
+        if (!m_progress)
+            return;
+        const int total = int(m_jobs.size());
+        const QString inHand = done < total ? m_jobs[done].file : QString();
+        print(stderr, QStringLiteral("\r\x1b[K") + progressText(done, total, inHand, m_clock.elapsed()));
+    }
+
+    const QList<PictureJob> &m_jobs;
+    RunControl &m_control;
+    const bool m_progress;
+    const int m_cancelAfter;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+};
+
+QString plainLines(const QString &message)
+{
+    QString text = message;
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text + QLatin1Char('\n');
+}
+
+}
+
+int runBatch(const BatchSettings &b, const QStringList &inputs)
+{
+    const QString page = b.page.isEmpty() ? QString() : existingFolder(b.page);
+    const QString out = b.out.isEmpty() ? QString() : existingFolder(b.out);
+    if (!b.page.isEmpty() && page.isEmpty()) {
+        print(stderr, commandLineError(QStringLiteral("mappen för websidan finns inte: %1").arg(b.page)));
+        return BatchExit::Stopped;
+    }
+    if (!b.out.isEmpty() && out.isEmpty()) {
+        print(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
+        return BatchExit::Stopped;
+    }
+    const ExpandedInputs expanded = expandInputs(inputs);
+    for (const QString &path : expanded.missing)
+        print(stderr, missingInputWarning(path));
+    QStringList paths;
+    for (const QString &path : expanded.paths)
+        if (isPictureName(path))
+            paths << path;
+    if (paths.isEmpty()) {
+        print(stderr, QStringLiteral("tumbilder: Listan är tom. Kan inte skapa tumbilder!\n"));
+        return BatchExit::Stopped;
+    }
+
+    const RunSettings settings = runSettings(b, page.isEmpty() ? out : page);
+    const QList<PictureJob> jobs = pictureJobs(paths);
+    RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
+    ShellObserver observer(b, jobs, control);
+    RunOutcome outcome;
+    {
+        const Interrupts interrupts(control);
+        outcome = runPictures(settings, jobs, control, &observer);
+    }
+    observer.finish();
+
+    // The report as the report window shows it, a line each, then a summary.
+    QStringList report = outcome.reportLines;
+    if (outcome.cancelled)
+        report << ReportLine::cancelled();
+    if (report.isEmpty() && !outcome.error.failed())
+        report << ReportLine::allWell();
+    QString text;
+    for (const QString &line : report)
+        text += line + QLatin1Char('\n');
+    text += QStringLiteral("%1 av %2 tumbilder skapade.\n").arg(outcome.written).arg(jobs.size());
+    print(stdout, text);
+    if (b.timing) {
+        QString timing = QStringLiteral("%1 s, längsta väntan mellan två bilder %2 s")
+                             .arg(double(observer.elapsed()) / 1e9, 0, 'f', 3)
+                             .arg(double(observer.longestGap) / 1e9, 0, 'f', 3);
+        if (observer.cancelledAt >= 0)
+            timing += QStringLiteral(", från avbrott till stopp %1 s")
+                          .arg(double(observer.elapsed() - observer.cancelledAt) / 1e9, 0, 'f', 3);
+        print(stdout, timing + QLatin1Char('\n'));
+    }
+
+    if (outcome.error.failed()) {
+        print(stderr, plainLines(failureMessage(QStringLiteral("Ett fel uppstod: "), outcome.error)));
+        return BatchExit::Stopped;
+    }
+    if (outcome.cancelled)
+        return BatchExit::Interrupted;
+    if (!page.isEmpty()) {
+        const PageSettings pageSettings{b.title, b.columns, page, b.format};
+        if (const Failure f = writeGallery(pageSettings, outcome.gallery); f.failed()) {
+            print(stderr,
+                  plainLines(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f)));
+            return BatchExit::Stopped;
+        }
+        print(stdout, QStringLiteral("Websidan: %1\n").arg(pagePath(pageSettings)));
+    }
+    return outcome.reportLines.isEmpty() ? BatchExit::AllWell : BatchExit::Reported;
+}

@@ -1,0 +1,16 @@
+#pragma once
+#include "commandline.h"
+
+// Exit statuses of a run from the shell.
+namespace BatchExit {
+constexpr int AllWell = 0;
+constexpr int Reported = 1;      // some pictures were reported
+constexpr int Stopped = 2;       // an error stopped the run, or the settings are wrong
+constexpr int Interrupted = 130; // Ctrl+C or SIGTERM
+}
+
+// Makes the thumbnails of `inputs` (files and folders, as on the command
+// line) with the window's engine and rules, without any window or display:
+// the report lines on standard output, errors on standard error, progress on
+// standard error when it is a terminal. Returns the exit status.
+int runBatch(const BatchSettings &settings, const QStringList &inputs);
