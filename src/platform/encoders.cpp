@@ -285,7 +285,12 @@ Encoded encodeJpeg(const QImage &image, int quality)
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(qBound(1, quality, 100));
     writer.setOptimizedWrite(true);
-    if (!writer.write(asRgb32(image)))
+    // Pictures are measured at 96 dpi; the file says so whatever the
+    // process's screen (or lack of one) would make of the image.
+    QImage rgb = asRgb32(image);
+    rgb.setDotsPerMeterX(3780);
+    rgb.setDotsPerMeterY(3780);
+    if (!writer.write(rgb))
         return fail(QStringLiteral("JPEG: ") + writer.errorString());
     return {out, {}};
 }
