@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times our batch engine (thumbbench) against vipsthumbnail and GraphicsMagick
+# Times our engine (tumbilder --batch) against vipsthumbnail and GraphicsMagick
 # on the JPEG photos of a corpus: lock both 237x237, JPEG quality 65, each
 # tool into a fresh folder, the three taking turns for ROUNDS rounds. Wall
 # time, CPU time (user + sys) and peak RSS come from GNU time; the medians and
@@ -7,7 +7,7 @@
 # corpus (skip it with QUALITY=0).
 #
 # usage: bench/compare.sh [CORPUS_DIR]
-#   env: ROUNDS=5, THREADS=<thumbbench's default>, QUALITY=1, KEEP=1 keeps the work folder
+#   env: ROUNDS=5, THREADS=<one a core>, QUALITY=1, KEEP=1 keeps the work folder
 # The default corpus is the photographs of Debian's mate-backgrounds.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -17,7 +17,7 @@ ROUNDS=${ROUNDS:-5}
 BOX=237x237
 ensure_packages libvips-tools graphicsmagick imagemagick time
 ensure_corpus "$CORPUS"
-ensure_thumbbench
+ensure_tumbilder
 
 WORK=$(mktemp -d /tmp/tumbilder-compare.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
@@ -28,7 +28,7 @@ for p in "${PHOTOS[@]}"; do NAMES+=("$(basename "$p")"); done
 BEFORE=$(cd "$STAGE" && cat -- "${NAMES[@]}" | md5sum)
 
 threads=()
-[ -n "${THREADS:-}" ] && threads=(--threads "$THREADS")
+[ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")
 
 # One timed run of a tool into the fresh folder $2; appends
 # "wall cpu rss_kb" to $WORK/<tool>.txt.
@@ -38,7 +38,7 @@ run_tool() {
     mkdir -p "$out"
     case $tool in
     ours)
-        (cd "$STAGE" && /usr/bin/time -v -o "$log" "$THUMBBENCH" "${threads[@]}" --box "$BOX" \
+        (cd "$STAGE" && /usr/bin/time -v -o "$log" "$TUMBILDER" --batch --quiet "${threads[@]}" --size "$BOX" \
             --format jpg --quality 65 --out "$out" "${NAMES[@]}" >/dev/null) ;;
     vips)
         (cd "$STAGE" && /usr/bin/time -v -o "$log" vipsthumbnail -s "$BOX" -o "$out/%s_s.jpg[Q=65]" \
@@ -60,7 +60,7 @@ run_tool() {
 }
 
 tools=(ours vips gm)
-echo "Corpus: $CORPUS, $COUNT JPEG photos; $ROUNDS rounds; $(nproc) cores; thumbbench threads: ${THREADS:-default}"
+echo "Corpus: $CORPUS, $COUNT JPEG photos; $ROUNDS rounds; $(nproc) cores; our threads: ${THREADS:-one a core}"
 for ((r = 1; r <= ROUNDS; ++r)); do
     # Each round starts with the next tool, so none always runs first.
     for ((k = 0; k < ${#tools[@]}; ++k)); do

@@ -1,10 +1,11 @@
-# Shared by the bench scripts: tools, the Release build of thumbbench, the corpus.
+# Shared by the bench scripts: tools, the Release build of the program (whose
+# --batch runs the engine from the shell), the corpus.
 # Sourced, not run.
 
 BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$BENCH_DIR/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$REPO/build-bench}
-THUMBBENCH=$BUILD_DIR/bench/thumbbench
+TUMBILDER=$BUILD_DIR/tumbilder
 DEFAULT_CORPUS=/usr/share/backgrounds/mate
 # ImageMagick by full path: /usr/local/bin may hold something else called convert.
 IM_CONVERT=/usr/bin/convert
@@ -27,14 +28,14 @@ ensure_packages() {
         || die "cannot install ${missing[*]}"
 }
 
-# Builds thumbbench in Release in its own build folder when it is not there yet.
-ensure_thumbbench() {
-    if [ ! -x "$THUMBBENCH" ] || [ -n "${REBUILD:-}" ]; then
+# Builds the program in Release in its own build folder when it is not there yet.
+ensure_tumbilder() {
+    if [ ! -x "$TUMBILDER" ] || [ -n "${REBUILD:-}" ]; then
         export CCACHE_BASEDIR=$REPO
         if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
             cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >&2 || die "cmake failed"
         fi
-        cmake --build "$BUILD_DIR" --target thumbbench -j"$(nproc)" >&2 || die "build failed"
+        cmake --build "$BUILD_DIR" --target tumbilder -j"$(nproc)" >&2 || die "build failed"
     fi
     grep -q 'CMAKE_BUILD_TYPE:STRING=Release' "$BUILD_DIR/CMakeCache.txt" \
         || echo "bench: warning: $BUILD_DIR is not a Release build" >&2

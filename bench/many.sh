@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Memory over a long run: thumbbench on 1,000 pictures against the first 50
+# Memory over a long run: tumbilder --batch on 1,000 pictures against the first 50
 # of the same list (the corpus photos repeated under names of their own, so
 # every picture is decoded and written). Peak RSS should not grow with the
 # length of the list: the engine keeps only a bounded number of pictures in
@@ -16,7 +16,7 @@ SHORT=${SHORT:-50}
 ROUNDS=${ROUNDS:-3}
 ensure_packages time
 ensure_corpus "$CORPUS"
-ensure_thumbbench
+ensure_tumbilder
 
 WORK=$(mktemp -d /tmp/tumbilder-many.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
@@ -31,15 +31,15 @@ for ((i = 0; i < COUNT; ++i)); do
 done
 
 threads=()
-[ -n "${THREADS:-}" ] && threads=(--threads "$THREADS")
+[ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")
 
-# Runs thumbbench on the first $1 pictures; prints "wall cpu rss_kb written".
+# Runs the engine on the first $1 pictures; prints "wall cpu rss_kb written".
 measure() {
     local n=$1 out=$WORK/out-$1
     rm -rf "$out"
     mkdir -p "$out"
-    (cd "$WORK/list" && /usr/bin/time -v -o "$WORK/time.txt" "$THUMBBENCH" "${threads[@]}" --out "$out" \
-        "${LIST[@]:0:$n}" >"$WORK/summary.txt")
+    (cd "$WORK/list" && /usr/bin/time -v -o "$WORK/time.txt" "$TUMBILDER" --batch --quiet "${threads[@]}" \
+        --out "$out" "${LIST[@]:0:$n}" >"$WORK/summary.txt")
     awk -F': ' -v written="$(find "$out" -type f | wc -l)" '
         /Elapsed \(wall clock\)/ { k = split($2, t, ":"); wall = 0; for (i = 1; i <= k; ++i) wall = wall * 60 + t[i] }
         /User time/ { user = $2 }
@@ -65,4 +65,7 @@ awk -v a="${peak[$COUNT]}" -v b="${peak[$SHORT]}" -v c="$COUNT" -v s="$SHORT" \
 # the long run: cancelled half-way, as the button does.
 out=$WORK/out-cancel
 rm -rf "$out" && mkdir -p "$out"
-(cd "$WORK/list" && "$THUMBBENCH" "${threads[@]}" --out "$out" --cancel-after $((COUNT / 2)) "${LIST[@]}") | tail -n 1
+# A cancelled run ends with status 130, as Ctrl+C gives it.
+timing=$(cd "$WORK/list" && "$TUMBILDER" --batch --quiet --timing "${threads[@]}" --out "$out" \
+    --cancel-after $((COUNT / 2)) "${LIST[@]}") || [ $? -eq 130 ] || die "the cancelled run failed"
+echo "$timing" | tail -n 1

@@ -20,14 +20,15 @@ CORPUS=${1:-$DEFAULT_CORPUS}
 BOX=${BOX:-237x237}
 ensure_packages libvips-tools imagemagick
 ensure_corpus "$CORPUS"
-ensure_thumbbench
+ensure_tumbilder
 
 WORK=$(mktemp -d /tmp/tumbilder-quality.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
 stage_corpus "$CORPUS" "$WORK"
 mkdir -p "$WORK/ours" "$WORK/vips" "$WORK/ref"
 
-"$THUMBBENCH" --box "$BOX" --format bmp --out "$WORK/ours" "${PHOTOS[@]}" >/dev/null
+"$TUMBILDER" --batch --quiet --size "$BOX" --format bmp --background "#C0C0C0" --out "$WORK/ours" \
+    "${PHOTOS[@]}" >/dev/null
 vipsthumbnail -s "$BOX" -o "$WORK/vips/%s.png" "${PHOTOS[@]}"
 
 # PSNR in dB of a thumbnail against the Lanczos resize of its photo to the
