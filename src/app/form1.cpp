@@ -4,7 +4,6 @@
 #include "picturelist.h"
 #include "seam.h"
 #include "appicon.h"
-#include "thumbs/picturefiles.h"
 #include "platform/failure.h"
 #include "thumbs/quality.h"
 #include "windows/form2.h"
@@ -12,9 +11,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -343,67 +340,4 @@ void Form1::cmdtestabild_Click()
         showDrawn(drawn);
     else if (drawn.status == DrawResult::ScaleFailed)
         scaleFailed(drawn.failure);
-}
-
-void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
-{
-    for (const QString &path : paths) {
-        // A folder brings the pictures directly inside it, in reading order.
-        const QStringList pictures = QFileInfo(path).isDir() ? expandInputs({path}).paths : QStringList{path};
-        for (const QString &picture : pictures)
-            if (isPictureName(picture))
-                List1->addItem(picture);
-    }
-    if (bad >= 0) {
-        // Data that is not a local file cannot be read as a path: type
-        // mismatch. Said once the drop is over, so the program the drag came
-        // from is not left waiting for its answer while the box is open.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                Seam::current().message(this, QStringLiteral("Ett fel uppstod: 13"), QStringLiteral("Tumbilder"),
-                                        Seam::Icon::None);
-            },
-            Qt::QueuedConnection);
-    }
-}
-
-void Form1::cmd_tomlista_Click()
-{
-    List1->clear();
-    listsokvag.clear();
-    listfil.clear();
-}
-
-void Form1::addPictures()
-{
-    const QString folder = m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder;
-    const QStringList files = Seam::current().openFileNames(
-        this, QStringLiteral("Lägg till bilder"), folder,
-        QStringLiteral("Bilder (*.jpg *.jpeg *.gif *.bmp *.JPG *.JPEG *.GIF *.BMP)"));
-    if (files.isEmpty())
-        return;
-    m_lastFolder = QFileInfo(files.first()).absolutePath();
-    QStringList paths;
-    for (const QString &file : files)
-        paths << QDir::toNativeSeparators(file);
-    List1_OLEDragDrop(paths);
-}
-
-void Form1::removeSelectedPictures()
-{
-    qDeleteAll(List1->selectedItems());
-}
-
-void Form1::cmd_kor_Click()
-{
-    QStringList paths;
-    for (int i = 0; i < List1->count(); ++i)
-        paths << List1->item(i)->text();
-    listsokvag.clear();
-    listfil.clear();
-    for (const PictureJob &job : pictureJobs(paths)) {
-        listfil << job.file;
-        listsokvag << job.folder;
-    }
 }
