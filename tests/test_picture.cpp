@@ -419,6 +419,13 @@ void TestPicture::refusesBombsBeforeDecoding_data()
     QTest::addRow("gif 14800 x 14800 of junk LZW")
         << writeFile(dir(), "skrap.gif", gifGarbageLzwBytes(QSize(14800, 14800), QSize(14800, 14800)))
         << FailureCode::NotAPicture;
+    // Smaller pictures may leave most pixels unset; this one is 111 million
+    // pixels from 4 KB of RLE data.
+    QByteArray rows;
+    for (int i = 0; i < 1000; ++i)
+        rows.append("\x04\x01\0\0", 4);
+    QTest::addRow("rle bmp 37 x 3000000 of a few runs")
+        << writeFile(dir(), "hog.bmp", bmpRleBytes(QSize(37, 3000000), 8, rows)) << FailureCode::NotAPicture;
 }
 
 void TestPicture::refusesBombsBeforeDecoding()
@@ -516,8 +523,9 @@ void TestPicture::decodesWithinTheAnnouncedMemory_data()
     QTest::newRow("jpeg turned a quarter") << writeFile(dir(), "vriden.jpg", withExifOrientation(big.readAll(), 6))
                                            << QSize();
     QTest::newRow("gif") << writeFile(dir(), "stor.gif", largeGifBytes(QSize(3000, 2000))) << QSize(100, 100);
-    QTest::newRow("bmp 8-bit") << writeFile(dir(), "stor.bmp", largeBmpBytes(QSize(4000, 3000), false)) << QSize();
-    QTest::newRow("bmp rle8") << writeFile(dir(), "stor-rle.bmp", largeBmpBytes(QSize(4000, 3000), true)) << QSize();
+    QTest::newRow("bmp 8-bit") << writeFile(dir(), "stor.bmp", largeBmpBytes(QSize(4000, 3000), 8, false)) << QSize();
+    QTest::newRow("bmp 4-bit") << writeFile(dir(), "stor4.bmp", largeBmpBytes(QSize(4000, 3000), 4, false)) << QSize();
+    QTest::newRow("bmp rle8") << writeFile(dir(), "stor-rle.bmp", largeBmpBytes(QSize(4000, 3000), 8, true)) << QSize();
 }
 
 void TestPicture::decodesWithinTheAnnouncedMemory()

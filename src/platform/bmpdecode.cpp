@@ -97,9 +97,11 @@ qint64 bmpDecodeBytes(const BmpHeader &h)
     const qint64 pixels = qint64(h.size.width()) * h.size.height();
     if (h.isRle())
         return pixels * 4;
-    // Qt's image (rows padded to 4 bytes), then the 32-bit copy it is
-    // converted to; Qt also keeps a row of the file at a time.
-    const qint64 stride = (qint64(h.size.width()) * (h.bitsPerPixel <= 8 ? h.bitsPerPixel : 32) + 31) / 32 * 4;
+    // Qt's image (1 bit a pixel for 1-bit files, 8 for 4 and 8 bits, else
+    // 32; rows padded to 4 bytes), then the 32-bit copy it is converted to;
+    // Qt also keeps a row of the file at a time.
+    const int bits = h.bitsPerPixel == 1 ? 1 : h.bitsPerPixel <= 8 ? 8 : 32;
+    const qint64 stride = (qint64(h.size.width()) * bits + 31) / 32 * 4;
     return stride * h.size.height() + pixels * 4 + stride;
 }
 

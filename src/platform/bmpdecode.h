@@ -15,7 +15,7 @@
 // when every pixel is opaque, else ARGB32 (premultiplied for RLE).
 DecodedImage decodeBmp(const uchar *data, qint64 size, const BmpHeader &header);
 
-// Memory decodeBmp holds at its peak: Qt's image (one byte a pixel or less
+// Memory decodeBmp holds at its peak: Qt's image (a byte a pixel or less
 // for up to 8 bits, else four) and the conversion to 32 bits a pixel that
 // follows it; for RLE only the picture.
 qint64 bmpDecodeBytes(const BmpHeader &header);

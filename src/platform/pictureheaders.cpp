@@ -84,8 +84,10 @@ bool bmpPixelsMissing(const BmpHeader &h, qint64 fileSize)
 {
     if (h.dataOffset >= fileSize)
         return true;
-    if (h.isRle())
-        return false; // the data has its own end; what it leaves out is transparent
+    if (h.isRle()) {
+        const qint64 pixels = qint64(h.size.width()) * h.size.height();
+        return pixels > SparseRlePixels && (fileSize - h.dataOffset) * 128 < pixels;
+    }
     const qint64 stride = (qint64(h.size.width()) * h.bitsPerPixel + 31) / 32 * 4;
     return (fileSize - h.dataOffset) / stride < h.size.height();
 }

@@ -29,9 +29,13 @@ struct BmpHeader {
 
 BmpHeader readBmpHeader(const uchar *data, qint64 size);
 
-// Whether the pixel data lies (partly) outside the file: RLE data must at
-// least start inside it, uncompressed data must be there in full.
+// Whether the pixel data lies (partly) outside the file: uncompressed data
+// must be there in full, RLE data must at least start inside it. RLE data
+// may leave pixels unset (they are transparent), but a picture of more than
+// SparseRlePixels whose data could not even set every pixel (a 2-byte run
+// sets at most 255) is a few bytes claiming a huge, empty picture.
 bool bmpPixelsMissing(const BmpHeader &header, qint64 fileSize);
+constexpr qint64 SparseRlePixels = 4096LL * 4096LL;
 
 // The first frame of a GIF as its block structure describes it.
 struct GifLayout {

@@ -88,9 +88,9 @@ enum class BmpKind { Bits1, Bits4, Bits8, Bits16, Bits24, Bits32, Rle8, Rle4, To
 // (expected as premultiplied ARGB32).
 QByteArray bmpBytes(BmpKind kind, QImage *expected = nullptr);
 QString writeBmp(const QString &dir, const QString &name, BmpKind kind, QImage *expected = nullptr);
-// An 8-bit BMP of `size` in the 16 greys of rleGrey(), uncompressed or as
-// RLE8 (runs of 8 pixels).
-QByteArray largeBmpBytes(QSize size, bool rle);
+// A 4- or 8-bit BMP of `size` in the 16 greys of rleGrey(), uncompressed
+// or as RLE (runs of 8 pixels).
+QByteArray largeBmpBytes(QSize size, int bits, bool rle);
 // A 24-bit BMP header declaring 100000 x 100000 pixels and no pixel data.
 QByteArray bmpBombBytes();
 

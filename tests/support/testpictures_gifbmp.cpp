@@ -437,7 +437,7 @@ QByteArray bmpOffsetPastEndBytes(bool rle)
     return b;
 }
 
-QByteArray largeBmpBytes(QSize size, bool rle)
+QByteArray largeBmpBytes(QSize size, int bits, bool rle)
 {
     QList<QRgb> greys;
     for (int i = 0; i < 16; ++i)
@@ -448,17 +448,20 @@ QByteArray largeBmpBytes(QSize size, bool rle)
         const int y = h - 1 - row;
         if (rle) {
             for (int x = 0; x < w; x += 8) {
+                const int index = (x / 8 + y / 8) % 16;
                 pixels.append(char(qMin(8, w - x)));
-                pixels.append(char((x / 8 + y / 8) % 16));
+                pixels.append(char(bits == 4 ? index << 4 | index : index));
             }
             pixels.append(row + 1 < h ? QByteArray("\0\0", 2) : QByteArray("\0\1", 2));
             continue;
         }
-        for (int x = 0; x < w; ++x)
-            pixels.append(char((x / 8 + y / 8) % 16));
+        for (int x = 0; x < w; x += 8 / bits) {
+            const int index = (x / 8 + y / 8) % 16;
+            pixels.append(char(bits == 4 ? index << 4 | index : index));
+        }
         while (pixels.size() % 4)
             pixels.append(char(0));
     }
-    return bmpFile(w, h, 8, rle ? 1 : 0, greys, pixels);
+    return bmpFile(w, h, bits, rle ? (bits == 4 ? 2 : 1) : 0, greys, pixels);
 }
 }
