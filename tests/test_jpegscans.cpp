@@ -1,6 +1,7 @@
 // A progressive JPEG decoded at 1/8 from its DC scans alone must give exactly
 // the pixels of the whole file's 1/8 decode, for every chroma layout; files
 // that are not clean progressive JPEGs are left to the full decode.
+#include "platform/jpegdecode.h"
 #include "platform/jpegscans.h"
 #include "platform/picture.h"
 #include "testmain.h"
@@ -94,7 +95,7 @@ QByteArray eighth(const QByteArray &jpeg, bool smoothing)
 
 QByteArray filtered(const QByteArray &jpeg)
 {
-    return jpegScansForEighth(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+    return jpegScansForEighth(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size(), MaxJpegScans);
 }
 }
 
@@ -157,6 +158,11 @@ void TestJpegScans::leavesOtherFilesAlone_data()
     QTest::newRow("no end marker") << progressive.left(eoi);
     QTest::newRow("bytes between segments") << QByteArray(progressive).insert(2, "xyz");
     QTest::newRow("second frame") << progressive.left(eoi) + progressive.mid(2);
+    // Its repeats would go unseen at 1/8, so the same file would be readable
+    // at one thumbnail size and refused at another.
+    QImage flat(160, 120, QImage::Format_RGB32);
+    flat.fill(qRgb(90, 120, 150));
+    QTest::newRow("more scans than the limit") << jpegRepeatedScanBytes(flat, MaxJpegScans, false);
     QTest::newRow("PNG signature") << QByteArray("\x89PNG\r\n\x1a\n", 8);
     QTest::newRow("empty") << QByteArray();
 }

@@ -76,7 +76,7 @@ qint64 entropyEnd(const uchar *data, qint64 p, qint64 size)
 }
 }
 
-QByteArray jpegScansForEighth(const uchar *data, qint64 size)
+QByteArray jpegScansForEighth(const uchar *data, qint64 size, int maxScans)
 {
     if (size < 4 || data[0] != 0xFF || data[1] != SOI)
         return {};
@@ -87,6 +87,7 @@ QByteArray jpegScansForEighth(const uchar *data, qint64 size)
     out.append("\xFF\xD8", 2);
     bool frame = false;
     bool dropped = false;
+    int scans = 0;
     qint64 p = 2;
     for (;;) {
         // A marker: 0xFF, perhaps more 0xFF as fill, then its code. Anything
@@ -129,7 +130,7 @@ QByteArray jpegScansForEighth(const uchar *data, qint64 size)
             continue;
         }
 
-        if (!frame || bodyLength < 1)
+        if (!frame || bodyLength < 1 || ++scans > maxScans)
             return {};
         const int count = body[0];
         if (count < 1 || bodyLength != 4 + 2 * qint64(count))

@@ -10,6 +10,8 @@
 // keep all their scans: the decoder may scale those up through the IDCT.
 //
 // Returns that copy, or an empty array when the file is not a cleanly built
-// progressive Huffman JPEG (then it is decoded as it is) or nothing would be
-// dropped. The copy decodes at 1/8 to exactly the same pixels.
-QByteArray jpegScansForEighth(const uchar *data, qint64 size);
+// progressive Huffman JPEG (then it is decoded as it is), nothing would be
+// dropped, or it has more than `maxScans` scans: a file the full decode
+// refuses is refused at 1/8 too. The copy decodes at 1/8 to exactly the
+// same pixels.
+QByteArray jpegScansForEighth(const uchar *data, qint64 size, int maxScans);

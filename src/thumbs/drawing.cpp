@@ -15,13 +15,11 @@ bool proportional(CanvasSize canvas, QSize picture)
     return std::fabs(double(canvas.width) / canvas.height / want - 1.0) < 0.01;
 }
 
-// What drawing a picture holds at its peak: the decoded picture and a
-// converted copy of it, and the canvas.
-qint64 drawingBytes(const PictureReader &reader, QSize, CanvasSize canvas)
+// What drawing a picture holds at its peak: the decoding, and the canvas.
+qint64 drawingBytes(const PictureReader &reader, QSize decodeAtLeast, CanvasSize canvas)
 {
-    const QSize natural = reader.naturalSize();
-    const qint64 picture = qint64(natural.width()) * natural.height() * 4 * 2;
-    return picture + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4;
+    return reader.decodeBytes(decodeAtLeast)
+           + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4;
 }
 }
 

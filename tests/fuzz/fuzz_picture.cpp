@@ -1,5 +1,7 @@
 // Any bytes as a picture file: probing, decoding, fitting and resampling
 // must fail cleanly or succeed, never crash or hang.
+#include "platform/picture.h"
+#include "platform/pictureheaders.h"
 #include "platform/process.h"
 #include "thumbs/drawing.h"
 #include <QFile>
@@ -24,6 +26,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     f.write(reinterpret_cast<const char *>(data), qint64(size));
     f.close();
+    // The EXIF parser sees any bytes as an APP1 payload.
+    const int orientation = exifOrientation(data, qint64(size));
+    if (orientation < 1 || orientation > 8)
+        __builtin_trap();
+    {
+        const PictureReader reader(path);
+        for (QSize hint : {QSize(), QSize(1, 1), QSize(100, 100)})
+            if (reader.decodeBytes(hint) < 0 || (reader.isValid() != (reader.decodeBytes(hint) > 0)))
+                __builtin_trap();
+    }
     for (SizeMode mode : {SizeMode::LockBoth, SizeMode::Percent}) {
         DrawSettings s;
         s.size = {mode, QStringLiteral("3615"), QStringLiteral("3615"), QStringLiteral("10")};

@@ -141,7 +141,7 @@ QString writeJpeg(const QString &dir, const QString &name, const QImage &image, 
     return bytes.isEmpty() ? QString() : writeFile(dir, name, bytes);
 }
 
-QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int quality)
+QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int quality, bool progressive)
 {
     const QString path = QDir(dir).filePath(name);
     FILE *out = std::fopen(QFile::encodeName(path).constData(), "wb");
@@ -158,6 +158,8 @@ QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int 
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
     const PhotoRows rows(size, 0);
     std::vector<uchar> line(size_t(size.width()) * 3);
@@ -334,6 +336,65 @@ QString writeJpegWithoutEoi(const QString &dir, const QString &name, bool progre
 {
     const QByteArray whole = jpegBytes(photo(QSize(320, 240)), 90, progressive);
     return writeFile(dir, name, whole.endsWith("\xff\xd9") ? whole.chopped(2) : QByteArray());
+}
+
+// --- Crafted files --------------------------------------------------------------
+
+namespace {
+struct ScanSpan {
+    qsizetype start;   // at its SOS marker
+    qsizetype end;     // at the marker after its entropy-coded data
+    bool acRefinement; // a later pass over AC coefficients: the costliest kind
+};
+
+// Where each scan of a JPEG lies.
+QList<ScanSpan> scanSpans(const QByteArray &jpeg)
+{
+    QList<ScanSpan> spans;
+    auto at = [&](qsizetype i) { return uchar(jpeg[i]); };
+    qsizetype pos = 2;
+    while (pos + 4 <= jpeg.size() && at(pos) == 0xff && at(pos + 1) != 0xd9) {
+        const qsizetype next = pos + 2 + (at(pos + 2) << 8 | at(pos + 3));
+        if (at(pos + 1) != 0xda) {
+            pos = next;
+            continue;
+        }
+        const int components = at(pos + 4);
+        const qsizetype ss = pos + 5 + 2 * components; // spectral start, end, approximation bits
+        const bool refinement = at(ss) != 0 && (at(ss + 2) >> 4) != 0;
+        qsizetype p = next;
+        while (p + 1 < jpeg.size() && !(at(p) == 0xff && at(p + 1) != 0 && (at(p + 1) < 0xd0 || at(p + 1) > 0xd7)))
+            ++p;
+        spans.append({pos, p, refinement});
+        pos = p;
+    }
+    return spans;
+}
+}
+
+QByteArray jpegRepeatedScanBytes(const QImage &image, int repeats, bool junkAfterSoi)
+{
+    const QByteArray jpeg = jpegBytes(image, 90, true);
+    ScanSpan smallest{0, 0, false};
+    for (const ScanSpan &s : scanSpans(jpeg))
+        if (s.acRefinement && (smallest.end == 0 || s.end - s.start < smallest.end - smallest.start))
+            smallest = s;
+    if (smallest.end == 0)
+        return {};
+    const QByteArray scan = jpeg.mid(smallest.start, smallest.end - smallest.start);
+    QByteArray out = jpeg.left(2) + QByteArray(junkAfterSoi ? 1 : 0, '\0') + jpeg.mid(2, smallest.end - 2);
+    for (int i = 0; i < repeats; ++i)
+        out += scan;
+    return out + jpeg.mid(smallest.end);
+}
+
+QByteArray jpegFirstScansBytes(const QImage &image, int keep)
+{
+    const QByteArray jpeg = jpegBytes(image, 90, true);
+    const QList<ScanSpan> spans = scanSpans(jpeg);
+    if (keep < 1 || keep >= spans.size())
+        return {};
+    return jpeg.left(spans[keep - 1].end) + "\xff\xd9";
 }
 
 // --- Files that are not pictures -------------------------------------------

@@ -29,7 +29,8 @@ QString writeJpeg(const QString &dir, const QString &name, const QImage &image, 
                   bool progressive = false);
 // The photo() content of `size`, written row by row with libjpeg, so even a
 // 12000 x 9000 picture needs no full-size image in memory.
-QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int quality = 75);
+QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int quality = 75,
+                       bool progressive = false);
 // CMYK JPEG as Adobe writes it (Adobe marker, inverted samples), made from
 // an RGB image by the naive conversion K = 1 - max(R,G,B).
 QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb, int quality = 95);
@@ -70,20 +71,59 @@ enum class GifKind { Plain, Interlaced, Animated, Transparent };
 // palette index 0 is transparent; the Animated second frame is one colour).
 QByteArray gifBytes(GifKind kind, QImage *expected = nullptr);
 QString writeGif(const QString &dir, const QString &name, GifKind kind, QImage *expected = nullptr);
+// A GIF of `size` (screen and frame) with a 16-colour pattern, uncompressed.
+QByteArray largeGifBytes(QSize size);
 // A GIF whose logical screen declares 65535 x 65535 with a tiny frame, or
 // (frameToo) whose frame also declares 65535 x 65535: a decompression bomb.
 QByteArray gifBombBytes(bool frameToo);
 
 // --- BMP -----------------------------------------------------------------------
 
-enum class BmpKind { Bits1, Bits4, Bits8, Bits16, Bits24, Bits32, Rle8, Rle4, TopDown };
+enum class BmpKind { Bits1, Bits4, Bits8, Bits16, Bits24, Bits32, Rle8, Rle4, TopDown, Bits32ZeroAlpha, Bits32Alpha };
 // A 37 x 23 bitmap (odd width, so rows need padding) with a pattern made
 // from the kind's palette. `expected` receives the exact pixels (RGB32; for
-// Bits16 the 5-bit channels widened as v << 3 | v >> 2).
+// Bits16 the 5-bit channels widened as v << 3 | v >> 2). Bits32ZeroAlpha and
+// Bits32Alpha have a V5 header with an alpha mask; the first has every alpha
+// 0, which means "no alpha" (expected opaque), the second real transparency
+// (expected as premultiplied ARGB32).
 QByteArray bmpBytes(BmpKind kind, QImage *expected = nullptr);
 QString writeBmp(const QString &dir, const QString &name, BmpKind kind, QImage *expected = nullptr);
+// A 4- or 8-bit BMP of `size` in the 16 greys of rleGrey(), uncompressed
+// or as RLE (runs of 8 pixels).
+QByteArray largeBmpBytes(QSize size, int bits, bool rle);
 // A 24-bit BMP header declaring 100000 x 100000 pixels and no pixel data.
 QByteArray bmpBombBytes();
+
+// --- Crafted files --------------------------------------------------------------
+// What an attacker (or a broken tool) hands us: each aims at one decoder path.
+
+// A progressive JPEG of `image` with its smallest AC refinement scan
+// repeated `repeats` more times and a junk byte after SOI (so no 1/8
+// shortcut can drop the repeats): each repeat costs the decoder a pass over
+// every block of its component, for a few bytes of file.
+QByteArray jpegRepeatedScanBytes(const QImage &image, int repeats, bool junkAfterSoi = true);
+// A progressive JPEG of `image` cut after its first `keep` scans, with its EOI:
+// a picture whose later scans are missing.
+QByteArray jpegFirstScansBytes(const QImage &image, int keep);
+
+// A GIF whose 40 x 30 screen holds a 16 x 10 first frame at (8, 6); `expected`
+// is the screen with the frame and transparency everywhere else.
+QByteArray gifSmallFrameBytes(QImage *expected = nullptr);
+// The Plain GIF with a screen width (or height) of 0; `expected` is its frame.
+QByteArray gifZeroScreenBytes(bool zeroWidth, QImage *expected = nullptr);
+// A GIF of about 80 bytes: the given screen and first frame, whose LZW data
+// is 48 junk bytes.
+QByteArray gifGarbageLzwBytes(QSize screen, QSize frame);
+
+// An RLE BMP (`bits` 8: RLE8, 4: RLE4) of `size` whose pixel data is exactly
+// `rle`, with a palette of 16 greys: index i is rleGrey(i).
+QByteArray bmpRleBytes(QSize size, int bits, const QByteArray &rle);
+QRgb rleGrey(int index);
+// 300 x 300 RLE8 whose data is ff05 ff05 ff05 0001: three runs of 255 pixels,
+// then the end of the bitmap; the rest of the picture is not in the file.
+QByteArray bmpRleShortBytes();
+// The RLE8 (or 24-bit) BMP with its pixel data offset past the end of the file.
+QByteArray bmpOffsetPastEndBytes(bool rle);
 
 // --- Measuring -----------------------------------------------------------------
 

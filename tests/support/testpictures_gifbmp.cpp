@@ -2,6 +2,7 @@
 // we mean to test (Qt writes no GIF and only one kind of BMP).
 #include "testpictures.h"
 #include <QList>
+#include <QRandomGenerator>
 #include <vector>
 
 namespace TestPictures {
@@ -106,11 +107,11 @@ QByteArray gifGraphicControl(int delay, int transparentIndex)
     return b;
 }
 
-QByteArray gifImageDescriptor(int width, int height, bool interlaced)
+QByteArray gifImageDescriptor(int width, int height, bool interlaced, int left = 0, int top = 0)
 {
     QByteArray b(1, char(0x2c));
-    appendLE16(b, 0);
-    appendLE16(b, 0);
+    appendLE16(b, left);
+    appendLE16(b, top);
     appendLE16(b, width);
     appendLE16(b, height);
     b.append(char(interlaced ? 0x40 : 0)); // no local colour table
@@ -134,16 +135,18 @@ std::vector<uchar> interlacedOrder(const std::vector<uchar> &rows, int width, in
 constexpr int BmpWidth = 37;
 constexpr int BmpHeight = 23;
 
-// File header, BITMAPINFOHEADER, palette, pixels. A negative height is top-down.
+// File header, BITMAPINFOHEADER (or, with channel masks, the 124-byte V5
+// header many tools write), palette, pixels. A negative height is top-down.
 QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, const QList<QRgb> &palette,
-                   const QByteArray &pixels)
+                   const QByteArray &pixels, const QList<quint32> &masks = {})
 {
-    const int offset = 14 + 40 + int(palette.size()) * 4;
+    const int infoSize = masks.isEmpty() ? 40 : 124;
+    const int offset = 14 + infoSize + int(palette.size()) * 4;
     QByteArray b("BM");
     appendLE32(b, offset + pixels.size());
     appendLE32(b, 0);
     appendLE32(b, offset);
-    appendLE32(b, 40);
+    appendLE32(b, infoSize);
     appendLE32(b, width);
     appendLE32(b, height);
     appendLE16(b, 1); // planes
@@ -154,6 +157,12 @@ QByteArray bmpFile(int width, int height, int bitsPerPixel, int compression, con
     appendLE32(b, 2835);
     appendLE32(b, palette.size());
     appendLE32(b, 0);
+    if (!masks.isEmpty()) {
+        for (quint32 m : masks) // red, green, blue, alpha
+            appendLE32(b, m);
+        b.append("BGRs", 4);           // LCS_sRGB
+        b.append(QByteArray(36 + 12 + 16, '\0')); // end points, gamma, intent, profile, reserved
+    }
     for (QRgb c : palette) {
         b.append(char(qBlue(c)));
         b.append(char(qGreen(c)));
@@ -231,12 +240,73 @@ QString writeGif(const QString &dir, const QString &name, GifKind kind, QImage *
     return writeFile(dir, name, gifBytes(kind, expected));
 }
 
+QByteArray largeGifBytes(QSize size)
+{
+    std::vector<uchar> indices;
+    indices.reserve(size_t(size.width()) * size_t(size.height()));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            indices.push_back(uchar(((x / 3) + (y / 2) * 5) % GifColours));
+    QByteArray b = gifScreen(size.width(), size.height(), 4);
+    b.append(gifImageDescriptor(size.width(), size.height(), false));
+    b.append(gifImageData(indices, 4));
+    b.append(char(0x3b));
+    return b;
+}
+
 QByteArray gifBombBytes(bool frameToo)
 {
     QByteArray b = gifScreen(65535, 65535, 1);
     const int side = frameToo ? 65535 : 1;
     b.append(gifImageDescriptor(side, side, false));
     b.append(gifImageData(std::vector<uchar>(64, 1), 2));
+    b.append(char(0x3b));
+    return b;
+}
+
+QByteArray gifSmallFrameBytes(QImage *expected)
+{
+    constexpr int left = 8, top = 6, w = 16, h = 10;
+    std::vector<uchar> indices;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            indices.push_back(uchar((x / 2 + y) % GifColours));
+    if (expected) {
+        QImage image(GifWidth, GifHeight, QImage::Format_ARGB32_Premultiplied);
+        image.fill(0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(left + x, top + y, paletteColour(indices[size_t(y * w + x)]));
+        *expected = image;
+    }
+    QByteArray b = gifScreen(GifWidth, GifHeight, 4);
+    b.append(gifImageDescriptor(w, h, false, left, top));
+    b.append(gifImageData(indices, 4));
+    b.append(char(0x3b));
+    return b;
+}
+
+QByteArray gifZeroScreenBytes(bool zeroWidth, QImage *expected)
+{
+    QByteArray b = gifBytes(GifKind::Plain, expected);
+    const int field = zeroWidth ? 6 : 8;
+    b[field] = 0;
+    b[field + 1] = 0;
+    return b;
+}
+
+QByteArray gifGarbageLzwBytes(QSize screen, QSize frame)
+{
+    QByteArray b = gifScreen(screen.width(), screen.height(), 1);
+    b.append(gifImageDescriptor(frame.width(), frame.height(), false));
+    b.append(char(2)); // minimum code size
+    QRandomGenerator random(4711);
+    QByteArray junk;
+    for (int i = 0; i < 48; ++i)
+        junk.append(char(random.bounded(256)));
+    b.append(char(junk.size()));
+    b.append(junk);
+    b.append(char(0));
     b.append(char(0x3b));
     return b;
 }
@@ -252,7 +322,7 @@ QByteArray bmpBytes(BmpKind kind, QImage *expected)
     case BmpKind::Bits8: bits = 8; colours = 64; break;
     case BmpKind::Bits16: bits = 16; break;
     case BmpKind::Bits24: case BmpKind::TopDown: bits = 24; break;
-    case BmpKind::Bits32: bits = 32; break;
+    case BmpKind::Bits32: case BmpKind::Bits32ZeroAlpha: case BmpKind::Bits32Alpha: bits = 32; break;
     case BmpKind::Rle8: bits = 8; colours = 16; break;
     case BmpKind::Rle4: bits = 4; colours = 16; break;
     }
@@ -271,12 +341,15 @@ QByteArray bmpBytes(BmpKind kind, QImage *expected)
         const QList<int> c = fiveBits(i);
         return qRgb(widen(c[0]), widen(c[1]), widen(c[2]));
     };
+    // Real transparency: alpha runs through every value from 0 to 255.
+    const bool alpha = kind == BmpKind::Bits32Alpha;
+    auto alphaAt = [&](int x, int y) { return alpha ? (x * 7 + y * 11) % 256 : 0; };
     if (expected) {
-        QImage image(w, h, QImage::Format_RGB32);
+        QImage image(w, h, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                image.setPixel(x, y, colourAt(x, y));
-        *expected = image;
+                image.setPixel(x, y, alpha ? (colourAt(x, y) & 0xffffff) | uint(alphaAt(x, y)) << 24 : colourAt(x, y));
+        *expected = alpha ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
     }
     QList<QRgb> palette;
     for (int i = 0; i < colours; ++i)
@@ -313,15 +386,18 @@ QByteArray bmpBytes(BmpKind kind, QImage *expected)
                 line.append(char(qGreen(c)));
                 line.append(char(qRed(c)));
                 if (bits == 32)
-                    line.append(char(0));
+                    line.append(char(alphaAt(x, y)));
             }
         }
         while (line.size() % 4)
             line.append(char(0)); // rows are padded to 4 bytes
         pixels.append(line);
     }
-    const int compression = kind == BmpKind::Rle8 ? 1 : kind == BmpKind::Rle4 ? 2 : 0;
-    return bmpFile(w, topDown ? -h : h, bits, compression, palette, pixels);
+    // With an alpha mask in a V5 header, as image editors write 32-bit BMPs.
+    const bool masked = kind == BmpKind::Bits32ZeroAlpha || alpha;
+    const int compression = kind == BmpKind::Rle8 ? 1 : kind == BmpKind::Rle4 ? 2 : masked ? 3 : 0;
+    return bmpFile(w, topDown ? -h : h, bits, compression, palette, pixels,
+                   masked ? QList<quint32>{0x00ff0000, 0x0000ff00, 0x000000ff, 0xff000000} : QList<quint32>{});
 }
 
 QString writeBmp(const QString &dir, const QString &name, BmpKind kind, QImage *expected)
@@ -332,5 +408,60 @@ QString writeBmp(const QString &dir, const QString &name, BmpKind kind, QImage *
 QByteArray bmpBombBytes()
 {
     return bmpFile(100000, 100000, 24, 0, {}, {});
+}
+
+QRgb rleGrey(int index)
+{
+    return qRgb(index * 17, index * 17, index * 17);
+}
+
+QByteArray bmpRleBytes(QSize size, int bits, const QByteArray &rle)
+{
+    QList<QRgb> greys;
+    for (int i = 0; i < 16; ++i)
+        greys.append(rleGrey(i));
+    return bmpFile(size.width(), size.height(), bits, bits == 8 ? 1 : 2, greys, rle);
+}
+
+QByteArray bmpRleShortBytes()
+{
+    return bmpRleBytes(QSize(300, 300), 8, QByteArray("\xff\x05\xff\x05\xff\x05\x00\x01", 8));
+}
+
+QByteArray bmpOffsetPastEndBytes(bool rle)
+{
+    QByteArray b = bmpBytes(rle ? BmpKind::Rle8 : BmpKind::Bits24);
+    const qint64 past = b.size() + 1000;
+    for (int i = 0; i < 4; ++i)
+        b[10 + i] = char((past >> (8 * i)) & 0xff);
+    return b;
+}
+
+QByteArray largeBmpBytes(QSize size, int bits, bool rle)
+{
+    QList<QRgb> greys;
+    for (int i = 0; i < 16; ++i)
+        greys.append(rleGrey(i));
+    const int w = size.width(), h = size.height();
+    QByteArray pixels;
+    for (int row = 0; row < h; ++row) {
+        const int y = h - 1 - row;
+        if (rle) {
+            for (int x = 0; x < w; x += 8) {
+                const int index = (x / 8 + y / 8) % 16;
+                pixels.append(char(qMin(8, w - x)));
+                pixels.append(char(bits == 4 ? index << 4 | index : index));
+            }
+            pixels.append(row + 1 < h ? QByteArray("\0\0", 2) : QByteArray("\0\1", 2));
+            continue;
+        }
+        for (int x = 0; x < w; x += 8 / bits) {
+            const int index = (x / 8 + y / 8) % 16;
+            pixels.append(char(bits == 4 ? index << 4 | index : index));
+        }
+        while (pixels.size() % 4)
+            pixels.append(char(0));
+    }
+    return bmpFile(w, h, bits, rle ? (bits == 4 ? 2 : 1) : 0, greys, pixels);
 }
 }
