@@ -18,6 +18,8 @@ case $mode in package|test) want+=(dpkg-dev file) ;; esac
 if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
   # Validators for the desktop entry, the metainfo and the package.
   want+=(xvfb xauth python3 python3-xlib desktop-file-utils appstream lintian chromium)
+  # The smoke test reads the window as a screen reader does, over AT-SPI.
+  want+=(dbus-daemon dbus-bin python3-pyatspi)
   # node and npm may come from elsewhere than Debian; then leave them be.
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)

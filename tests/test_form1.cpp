@@ -45,6 +45,8 @@ private slots:
     void dropOfNonLocalData();
     void clearAndRebuild();
     void swedishStandardButtons();
+    void keysOnControls_data();
+    void keysOnControls();
 
 private:
     template <typename T = QWidget>
@@ -526,6 +528,69 @@ void TestForm1::swedishStandardButtons()
     QMessageBox box(QMessageBox::Warning, "Tumbilder", "x", QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes);
     QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Avbryt"));
     QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Ja"));
+}
+
+void TestForm1::keysOnControls_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("held");   // a repeat of a key held down
+    QTest::addColumn<QString>("effect");
+    auto row = [](const char *tag, const char *control, int key, const char *effect, bool held = false) {
+        QTest::newRow(tag) << QString::fromUtf8(control) << key << held << QString::fromUtf8(effect);
+    };
+    row("Enter on Töm lista", "cmd_tömlista", Qt::Key_Return, "list emptied");
+    row("keypad Enter on Töm lista", "cmd_tömlista", Qt::Key_Enter, "list emptied");
+    row("Space on Töm lista", "cmd_tömlista", Qt::Key_Space, "list emptied");
+    row("held Enter on Töm lista", "cmd_tömlista", Qt::Key_Return, "", true);
+    row("Enter on Hjälp", "cmdhelp", Qt::Key_Return, "shown frmhelp");
+    row("Space on Hjälp", "cmdhelp", Qt::Key_Space, "shown frmhelp");
+    row("Enter on Testa markerad bild", "cmdtestabild", Qt::Key_Return,
+        "message Markera en bild i listan för att se den som miniatyr!");
+    row("Enter on Kör!", "Command1", Qt::Key_Return, "shown Form2");
+    row("Enter on the percent button", "cmdprocent", Qt::Key_Return, "input Procent av original");
+    row("Enter on the canvas", "Picture1", Qt::Key_Return, "shown frmbakgrund");
+    row("keypad Enter on the canvas", "Picture1", Qt::Key_Enter, "shown frmbakgrund");
+    row("Space on the canvas", "Picture1", Qt::Key_Space, "shown frmbakgrund");
+    row("held Space on the canvas", "Picture1", Qt::Key_Space, "", true);
+    row("a letter on the canvas", "Picture1", Qt::Key_A, "");
+    row("Enter in a text box", "plusfilnamn1", Qt::Key_Return, "");
+    row("Enter on a scroll bar", "HScroll1", Qt::Key_Return, "");
+    row("Enter on an option", "optgif", Qt::Key_Return, "");
+}
+
+// The main window is no dialog, yet Enter presses the focused button there,
+// as Space does, and Enter or Space on the canvas asks for the colour.
+void TestForm1::keysOnControls()
+{
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    QFETCH(bool, held);
+    QFETCH(QString, effect);
+    ScriptedSeam seam;
+    seam.answers = {std::nullopt};
+    form->List1_OLEDragDrop({QStringLiteral("/finns/inte.jpg")});
+    form->show();
+    QWidget *w = child(control.toUtf8().constData());
+    QVERIFY(w);
+    w->setFocus();
+    const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    if (held) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), true);
+        QCoreApplication::sendEvent(w, &press);
+    } else {
+        QTest::keyClick(w, Qt::Key(key), modifiers);
+    }
+    QStringList seen;
+    if (child<QListWidget>("List1")->count() == 0)
+        seen << QStringLiteral("list emptied");
+    for (const QString &name : seam.shown)
+        seen << QStringLiteral("shown ") + name;
+    for (const auto &m : seam.messages)
+        seen << QStringLiteral("message ") + m.text;
+    for (const auto &input : seam.inputs)
+        seen << QStringLiteral("input ") + input.title;
+    QCOMPARE(seen.join(QStringLiteral("; ")), effect);
 }
 
 TUMBILDER_TEST_MAIN(TestForm1)

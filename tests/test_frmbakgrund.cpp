@@ -29,6 +29,8 @@ private slots:
     void clicksBesideSwatches_data();
     void clicksBesideSwatches();
     void closeBoxChangesNothing();
+    void keys_data();
+    void keys();
 
 private:
     // Something drawn on the canvas, so that erasing it shows.
@@ -74,10 +76,13 @@ void TestFrmbakgrund::window()
                                                                  label->text());
     QVERIFY(need.width() <= label->width() && need.height() <= label->height());
 
-    // Chosen with the mouse only.
-    QVERIFY(colours.focusPolicy() == Qt::NoFocus);
-    for (QWidget *w : colours.findChildren<QWidget *>())
-        QVERIFY2(w->focusPolicy() == Qt::NoFocus, qPrintable(w->objectName()));
+    // The swatches take the focus, the text does not; the first swatch has it.
+    QCOMPARE(colours.focusPolicy(), Qt::NoFocus);
+    QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    for (QLabel *swatch : colours.findChildren<QLabel *>(QStringLiteral("lbl")))
+        QCOMPARE(swatch->focusPolicy(), Qt::StrongFocus);
+    colours.show();
+    QCOMPARE(colours.focusWidget(), colours.lbl(0));
 
     QList<int> indexes;
     for (int i = 0; i <= 27; ++i)
@@ -208,6 +213,76 @@ void TestFrmbakgrund::closeBoxChangesNothing()
     main->Picture1_Click();
     QCOMPARE(main->canvas().backColour(), before);
     QCOMPARE(main->canvas().persistentImage(), drawn);
+}
+
+void TestFrmbakgrund::keys_data()
+{
+    // A negative key is a repeat of that key held down.
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("chosen");   // the swatch's index; -1: none
+    QTest::addColumn<bool>("closed");
+    using K = QList<int>;
+    QTest::newRow("Enter on the first swatch") << K{Qt::Key_Return} << 0 << true;
+    QTest::newRow("Space") << K{Qt::Key_Space} << 0 << true;
+    QTest::newRow("keypad Enter") << K{Qt::Key_Enter} << 0 << true;
+    QTest::newRow("right") << K{Qt::Key_Right, Qt::Key_Return} << 10 << true;
+    QTest::newRow("right stops at the row's end")
+        << K{Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right,
+             Qt::Key_Return}
+        << 7 << true;
+    QTest::newRow("left stops at the row's start") << K{Qt::Key_Left, Qt::Key_Return} << 0 << true;
+    QTest::newRow("up stops at the top") << K{Qt::Key_Up, Qt::Key_Return} << 0 << true;
+    QTest::newRow("down") << K{Qt::Key_Down, Qt::Key_Return} << 6 << true;
+    QTest::newRow("down stops at the bottom")
+        << K{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down,
+             Qt::Key_Space}
+        << 12 << true;
+    QTest::newRow("End") << K{Qt::Key_End, Qt::Key_Return} << 7 << true;
+    QTest::newRow("Home back from End") << K{Qt::Key_End, Qt::Key_Home, Qt::Key_Return} << 0 << true;
+    QTest::newRow("End of the second row") << K{Qt::Key_Down, Qt::Key_End, Qt::Key_Return} << 2 << true;
+    QTest::newRow("bottom right") << K{Qt::Key_End, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down,
+                                       Qt::Key_Down, Qt::Key_Return}
+                                  << 34 << true;
+    QTest::newRow("up from the bottom row")
+        << K{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Up,
+             Qt::Key_Return}
+        << 17 << true;
+    QTest::newRow("Tab goes along the row") << K{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return} << 9 << true;
+    QTest::newRow("Escape chooses nothing") << K{Qt::Key_Right, Qt::Key_Escape} << -1 << true;
+    QTest::newRow("a held Enter chooses nothing") << K{-Qt::Key_Return, -Qt::Key_Space} << -1 << false;
+    QTest::newRow("other keys choose nothing") << K{Qt::Key_A, Qt::Key_1, Qt::Key_Delete} << -1 << false;
+}
+
+// Keyboard only: the keys go where the focus is, as they do from a keyboard.
+void TestFrmbakgrund::keys()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(int, chosen);
+    QFETCH(bool, closed);
+    const ColourValue before = main->canvas().backColour();
+    bool shown = false;
+    seam->onModal = [&](QDialog *d) {
+        d->show();
+        for (int key : keys) {
+            QWidget *focus = d->focusWidget();
+            QVERIFY(focus);
+            if (key < 0) {
+                QKeyEvent held(QEvent::KeyPress, -key, Qt::NoModifier, QString(), true);
+                QCoreApplication::sendEvent(focus, &held);
+            } else {
+                QTest::keyClick(focus, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            }
+        }
+        shown = d->isVisible();
+    };
+    main->Picture1_Click();
+    QCOMPARE(!shown, closed);
+    if (chosen < 0) {
+        QCOMPARE(main->canvas().backColour(), before);
+    } else {
+        frmbakgrund colours(main.get());
+        QCOMPARE(main->canvas().backColour(), Canvas::fromColor(colours.lbl(chosen)->palette().color(QPalette::Window)));
+    }
 }
 
 TUMBILDER_TEST_MAIN(TestFrmbakgrund)

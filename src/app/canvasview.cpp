@@ -1,4 +1,6 @@
 #include "canvasview.h"
+#include "windows/layout.h"
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -7,6 +9,7 @@ CanvasView::CanvasView(Canvas *canvas, QWidget *parent) : QFrame(parent), m_canv
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(CanvasBorderPixels);
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleRole(this, QAccessible::Button, [this] { emit clicked(); });
 }
 
 void CanvasView::sync()
@@ -33,4 +36,19 @@ void CanvasView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void CanvasView::keyPressEvent(QKeyEvent *event)
+{
+    // On the press, as the swatches choose on the press, so that the release
+    // lands harmlessly in the window that has just opened or closed. A key
+    // held down opens nothing more.
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+        && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        if (!event->isAutoRepeat())
+            emit clicked();
+        return;
+    }
+    QFrame::keyPressEvent(event);
 }

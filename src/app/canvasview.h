@@ -3,7 +3,8 @@
 #include <QFrame>
 
 // Picture1: shows the canvas's persistent image inside a 2-pixel sunken
-// border. A click on it asks for the background colour.
+// border. A click on it, or Enter or Space while it has the focus, asks for
+// the background colour.
 class CanvasView : public QFrame {
     Q_OBJECT
 public:
@@ -16,6 +17,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:

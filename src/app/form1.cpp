@@ -33,6 +33,8 @@ Form1::Form1(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
 {
+    // A window to a screen reader, not a plain pane.
+    setAccessibleRole(this, QAccessible::Window);
     // The designed client area; the load step hides its working strip.
     setUpWindow(this, "Form1", QStringLiteral("Tumbilder"), 7320, 7485);
     // The layout is in twips made for an 8-point face; a smaller pixel size
@@ -63,7 +65,7 @@ Form1::~Form1() = default;
 
 void Form1::buildControls()
 {
-    Frame2 = place(new QGroupBox(this), "Frame2", tw(120, 0, 1815, 1095));
+    Frame2 = place(new QGroupBox(this), "Frame2", tw(120, 0, 1815, 1095), QStringLiteral("Storlek i pixlar"));
     Label1 = label(Frame2, "Label1", QStringLiteral("Höjd"), tw(120, 240, 375, 255));
     Text1 = place(new QLineEdit(QStringLiteral("237"), Frame2), "Text1", tw(720, 240, 615, 285));
     Label3 = label(Frame2, "Label3", QStringLiteral("pxl"), tw(1440, 240, 195, 195));
@@ -76,9 +78,11 @@ void Form1::buildControls()
     }
     for (QLabel *pxl : {Label3, Label4})
         pxl->adjustSize();
+    labelWith(Text1, QStringLiteral("Höjd i pixlar"), {Label1, Label3});
+    labelWith(Text2, QStringLiteral("Bredd i pixlar"), {Label2, Label4});
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
 
-    Frame1 = place(new QGroupBox(this), "Frame1", tw(2040, 0, 1575, 1095));
+    Frame1 = place(new QGroupBox(this), "Frame1", tw(2040, 0, 1575, 1095), QStringLiteral("Storleksläge"));
     const char *optNames[] = {"Lås höjd", "Lås bredd", "Lås båda", "Procent"};
     const QRect optGeometry[] = {tw(120, 120, 1215, 195), tw(120, 360, 1095, 195), tw(120, 600, 1215, 195),
                                  tw(120, 840, 855, 195)};
@@ -90,23 +94,28 @@ void Form1::buildControls()
     }
     optlas[2]->setChecked(true);
     connect(group, &QButtonGroup::idClicked, this, [this](int id) { optlas_Click(id); });
-    cmdprocent = place(new QPushButton(QStringLiteral("..."), Frame1), "cmdprocent", tw(1080, 795, 255, 225));
+    cmdprocent = place(new QPushButton(QStringLiteral("..."), Frame1), "cmdprocent", tw(1080, 795, 255, 225),
+                       QStringLiteral("Ange procent"));
     connect(cmdprocent, &QPushButton::clicked, this, [this] { cmdprocent_Click(); });
 
-    Frame3 = place(new QGroupBox(this), "Frame3", tw(3720, 0, 3495, 1095));
+    Frame3 = place(new QGroupBox(this), "Frame3", tw(3720, 0, 3495, 1095), QStringLiteral("Tillägg till filnamnet"));
     Label6 = label(Frame3, "Label6", QStringLiteral("Lägg till"), tw(120, 240, 975, 255));
     plusfilnamn1 = place(new QLineEdit(Frame3), "plusfilnamn1", tw(720, 240, 1095, 285));
     Label8 = label(Frame3, "Label8", QStringLiteral("innan filnamnet."), tw(1920, 240, 1215, 255));
     Label7 = label(Frame3, "Label7", QStringLiteral("Lägg till"), tw(120, 600, 855, 255));
     plusfilnamn2 = place(new QLineEdit(QStringLiteral("_s"), Frame3), "plusfilnamn2", tw(720, 600, 1095, 285));
     Label9 = label(Frame3, "Label9", QStringLiteral("efter filnamnet."), tw(1920, 600, 1095, 255));
+    labelWith(plusfilnamn1, QStringLiteral("Lägg till innan filnamnet"), {Label6, Label8});
+    labelWith(plusfilnamn2, QStringLiteral("Lägg till efter filnamnet"), {Label7, Label9});
 
-    Image1 = place(new QLabel(this), "Image1", tw(6720, 120, 480, 480));
+    Image1 = place(new QLabel(this), "Image1", tw(6720, 120, 480, 480), QStringLiteral("Tumbilders ikon"));
     // The program's icon, sharp at any scaling; the window takes it at load.
     Image1->setPixmap(appIcon().pixmap(32));
 
-    HScroll1 = place(new QScrollBar(Qt::Horizontal, this), "HScroll1", tw(360, 1200, 3615, 255));
-    VScroll1 = place(new QScrollBar(Qt::Vertical, this), "VScroll1", tw(120, 1440, 255, 3615));
+    HScroll1 = place(new QScrollBar(Qt::Horizontal, this), "HScroll1", tw(360, 1200, 3615, 255),
+                     QStringLiteral("Miniatyrens bredd"));
+    VScroll1 = place(new QScrollBar(Qt::Vertical, this), "VScroll1", tw(120, 1440, 255, 3615),
+                     QStringLiteral("Miniatyrens höjd"));
     for (QScrollBar *bar : {HScroll1, VScroll1}) {
         bar->setRange(1215, 3615);
         bar->setSingleStep(25);
@@ -120,13 +129,14 @@ void Form1::buildControls()
     connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
 
     Picture1 = new CanvasView(&m_canvas, this);
-    place(Picture1, "Picture1", tw(360, 1440, 3615, 3615));
+    place(Picture1, "Picture1", tw(360, 1440, 3615, 3615), QStringLiteral("Förhandsvisning, klicka för bakgrundsfärg"));
     Picture1->setToolTip(QStringLiteral("Klicka för att välja bakgrundsfärg"));
     connect(Picture1, &CanvasView::clicked, this, [this] { Picture1_Click(); });
 
     Label5 = label(this, "Label5", QStringLiteral("Dra & släpp dina bilder i listan nedan."), tw(4080, 1200, 3255, 255));
     List1 = new PictureList(this);
-    place(List1, "List1", tw(4080, 1440, 3135, 2595));
+    place(List1, "List1", tw(4080, 1440, 3135, 2595), QStringLiteral("Bildlista"));
+    List1->setAccessibleDescription(Label5->text());
     List1->setAcceptDrops(true);
     List1->setDragDropMode(QAbstractItemView::DropOnly);
     connect(List1, &PictureList::filesDropped, this, [this](const QStringList &p, int bad) { List1_OLEDragDrop(p, bad); });
@@ -152,6 +162,9 @@ void Form1::buildControls()
     optjpg = place(new QRadioButton(QStringLiteral("JPG"), Frame4), "optjpg", tw(120, 480, 615, 255));
     Label10 = label(Frame4, "Label10", QStringLiteral("-------> Kvalitet (1 - 100):"), tw(840, 480, 1935, 255));
     txtjpg = place(new QLineEdit(QStringLiteral("65"), Frame4), "txtjpg", tw(2760, 480, 735, 285));
+    // Read without the arrow and the colon.
+    Label10->setAccessibleName(QStringLiteral("Kvalitet (1 - 100)"));
+    labelWith(txtjpg, Label10->accessibleName(), {Label10});
     optgif = place(new QRadioButton(QStringLiteral("GIF"), Frame4), "optgif", tw(120, 720, 615, 255));
     optbmp->setChecked(true);   // the stored layout; Form_Load selects JPG
     connect(txtjpg, &QLineEdit::textChanged, this, [this] { txtjpg_Change(); });
@@ -164,6 +177,10 @@ void Form1::buildControls()
     cmdweb = place(new QPushButton(QStringLiteral("Inställningar..."), Frame5), "cmdweb", tw(1200, 600, 1335, 375));
     cmdweb->setEnabled(false);
     connect(cmdweb, &QPushButton::clicked, this, [this] { cmdweb_Click(); });
+
+    enterPressesFocusedButton(this);
+    // The canvas and the scroll bars show no focus of their own.
+    showFocusFrame({Picture1, HScroll1, VScroll1});
 }
 
 void Form1::setTabOrder()

@@ -1,6 +1,7 @@
 #include "runprogress.h"
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QThread>
 #include <cmath>
@@ -56,6 +57,9 @@ RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const Q
     auto nameAt = [&](int i) { return i < total ? jobs[i].file : QString(); };
     QProgressDialog progress(progressText(0, total, nameAt(0), 0), QStringLiteral("Avbryt"), 0, total, parent);
     progress.setWindowTitle(QStringLiteral("Tumbilder"));
+    // A screen reader reads the bar by its name and how far it is.
+    if (auto *bar = progress.findChild<QProgressBar *>())
+        bar->setAccessibleName(QStringLiteral("Skapar tumbilder"));
     progress.setWindowModality(Qt::WindowModal);
     // Up from the start: while it is there the main window takes no clicks,
     // so "Kör!" or "Töm lista" cannot act in the middle of a run.

@@ -15,7 +15,7 @@ Form2::Form2(QWidget *mainWindow)
     Command1->setAutoDefault(true);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
-    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 120, 5415, 3135));
+    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 120, 5415, 3135), QStringLiteral("Rapport"));
     Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

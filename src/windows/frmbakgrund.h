@@ -3,10 +3,12 @@
 #include <QDialog>
 #include <QMap>
 
+class QKeyEvent;
 class QLabel;
 
-// "Bakgrundsfärg": 36 swatches; one click chooses the thumbnails' background
-// colour and closes the window. The close box changes nothing.
+// "Bakgrundsfärg": 36 swatches; one click, or Enter or Space on the focused
+// one, chooses the thumbnails' background colour and closes the window. The
+// close box and Escape change nothing.
 class frmbakgrund : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +26,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool swatchKey(QLabel *swatch, const QKeyEvent *key);
+
     QMap<int, QLabel *> m_lbl;
+    QList<QLabel *> m_grid;   // row by row, as they are seen
     QLabel *Label1;
 };

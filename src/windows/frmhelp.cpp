@@ -22,6 +22,7 @@ frmhelp::frmhelp(QWidget *mainWindow, const QString &versionText)
     List1 = place(new QListWidget(this), "List1", tw(120, 360, 4695, 840));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
+    labelWith(List1, QStringLiteral("Välj ämne"), {Label1});
 
     Command1 = place(new QPushButton(QStringLiteral("OK"), this), "Command1", tw(4080, 4440, 735, 375));
     // "OK" is the cancel button: Escape presses it, Enter does not.
@@ -29,7 +30,7 @@ frmhelp::frmhelp(QWidget *mainWindow, const QString &versionText)
     Command1->setDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 1200, 4695, 3135));
+    Text1 = place(new QPlainTextEdit(this), "Text1", tw(120, 1200, 4695, 3135), QStringLiteral("Hjälptext"));
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -82,7 +82,7 @@ frmweb::frmweb(QWidget *mainWindow)
 void frmweb::buildChooser()
 {
     // Created first so that it lies under the settings page until it is raised.
-    Frame1 = place(new QGroupBox(this), "Frame1", tw(6000, 360, 5655, 3255));
+    Frame1 = place(new QGroupBox(this), "Frame1", tw(6000, 360, 5655, 3255), QStringLiteral("Välj mapp"));
     Frame1->setAutoFillBackground(true);
     Frame1->hide();
 
@@ -93,14 +93,15 @@ void frmweb::buildChooser()
     m_drive = new DriveFolders(this);
     m_drive->setSourceModel(m_folders);
 
-    Dir1 = place(new QTreeView(Frame1), "Dir1", tw(120, 600, 5295, 2115));
+    Dir1 = place(new QTreeView(Frame1), "Dir1", tw(120, 600, 5295, 2115), QStringLiteral("Mappar"));
     Dir1->setModel(m_drive);
     Dir1->setHeaderHidden(true);
     for (int column = 1; column < m_folders->columnCount(); ++column)
         Dir1->hideColumn(column);
     Dir1->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    Drive1 = place(new QComboBox(Frame1), "Drive1", tw(120, 240, 5295, 315));
+    // On Linux a screen reader reads a combo box by its value, here the drive.
+    Drive1 = place(new QComboBox(Frame1), "Drive1", tw(120, 240, 5295, 315), QStringLiteral("Enhet"));
     fillDrives();
     connect(Drive1, &QComboBox::currentIndexChanged, this, [this] { Drive1_Change(); });
 
@@ -115,7 +116,7 @@ void frmweb::buildChooser()
 
 void frmweb::buildSettings()
 {
-    Frame2 = place(new QGroupBox(this), "Frame2", tw(120, 120, 5655, 3255));
+    Frame2 = place(new QGroupBox(this), "Frame2", tw(120, 120, 5655, 3255), QStringLiteral("Sidans inställningar"));
 
     listkolumn = place(new QComboBox(Frame2), "listkolumn", tw(1200, 720, 1095, 315));
     listkolumn->setEditable(false);
@@ -136,6 +137,9 @@ void frmweb::buildSettings()
     Label2 = place(new QLabel(QStringLiteral("Titel"), Frame2), "Label2", tw(120, 1080, 975, 255));
     Label1 = place(new QLabel(QStringLiteral("Kolumner"), Frame2), "Label1", tw(120, 720, 855, 255));
     fitCaptions({Label3});
+    labelWith(listkolumn, Label1->text(), {Label1});
+    labelWith(txttitel, Label2->text(), {Label2});
+    labelWith(txtmapp, Label3->text(), {Label3});
     Command2 = place(new QPushButton(QStringLiteral("&Stäng"), Frame2), "Command2", tw(4200, 2760, 1335, 375));
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 

@@ -1,8 +1,14 @@
 #include "layout.h"
 #include <QAbstractButton>
+#include <QAccessibleWidget>
+#include <QFocusFrame>
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHash>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 
@@ -74,4 +80,147 @@ void centreOnScreen(QWidget *window)
     // Moved explicitly, a dialog no longer centres itself on its parent.
     if (const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen())
         window->move(screen->availableGeometry().center() - window->rect().center());
+}
+
+void labelWith(QWidget *box, const QString &spoken, std::initializer_list<QLabel *> labels)
+{
+    for (QLabel *label : labels)
+        label->setBuddy(box);
+    box->setAccessibleName(spoken);
+}
+
+namespace {
+struct Role {
+    QAccessible::Role role;
+    std::function<void()> press;
+};
+
+QHash<const QObject *, Role> &roles()
+{
+    static QHash<const QObject *, Role> table;
+    return table;
+}
+
+class RoleInterface : public QAccessibleWidget {
+public:
+    RoleInterface(QWidget *w, QAccessible::Role role) : QAccessibleWidget(w, role) {}
+
+    QStringList actionNames() const override
+    {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (press())
+            names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && press())
+            press()();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+    QStringList keyBindingsForAction(const QString &action) const override
+    {
+        if (action == pressAction() && press())
+            return {QStringLiteral("Space"), QStringLiteral("Return")};
+        return QAccessibleWidget::keyBindingsForAction(action);
+    }
+
+private:
+    std::function<void()> press() const { return roles().value(object()).press; }
+};
+
+QAccessibleInterface *roleFactory(const QString &, QObject *object)
+{
+    const auto found = roles().constFind(object);
+    if (found == roles().cend() || !object->isWidgetType())
+        return nullptr;
+    return new RoleInterface(static_cast<QWidget *>(object), found->role);
+}
+}
+
+void setAccessibleRole(QWidget *w, QAccessible::Role role, std::function<void()> press)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(roleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    roles().insert(w, {role, std::move(press)});
+    QObject::connect(w, &QObject::destroyed, [w] { roles().remove(w); });
+    // A reader that was already listening may hold the class's own view of it.
+    QAccessibleInterface *seen = QAccessible::queryAccessibleInterface(w);
+    if (seen && !dynamic_cast<RoleInterface *>(seen)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
+        QAccessible::queryAccessibleInterface(w);
+    }
+}
+
+namespace {
+// Puts the frame around whichever watched widget has the focus, and takes it
+// away when the focus goes (also to another window).
+class FocusFollower : public QObject {
+public:
+    explicit FocusFollower(QFocusFrame *frame) : QObject(frame), m_frame(frame) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *w = static_cast<QWidget *>(watched);
+        if (event->type() == QEvent::FocusIn)
+            m_frame->setWidget(w);
+        else if (event->type() == QEvent::FocusOut && m_frame->widget() == w)
+            m_frame->setWidget(nullptr);
+        return false;
+    }
+
+private:
+    QFocusFrame *m_frame;
+};
+}
+
+void showFocusFrame(const QList<QWidget *> &widgets)
+{
+    if (widgets.isEmpty())
+        return;
+    auto *frame = new QFocusFrame(widgets.first()->parentWidget());
+    // Named as Qt names the parts it adds: not one of the window's controls.
+    frame->setObjectName(QStringLiteral("qt_focusframe"));
+    frame->hide();
+    auto *follower = new FocusFollower(frame);
+    for (QWidget *w : widgets) {
+        w->installEventFilter(follower);
+        if (w->hasFocus())
+            frame->setWidget(w);
+    }
+}
+
+namespace {
+class EnterPresses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            || (key->modifiers() & ~Qt::KeypadModifier))
+            return false;
+        // A held key presses once: its repeats would land in whatever
+        // window the button opened.
+        if (!key->isAutoRepeat())
+            static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
+};
+}
+
+void enterPressesFocusedButton(QWidget *window)
+{
+    auto *filter = new EnterPresses(window);
+    for (QPushButton *button : window->findChildren<QPushButton *>())
+        button->installEventFilter(filter);
 }

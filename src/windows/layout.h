@@ -1,9 +1,13 @@
 #pragma once
+#include <QAccessible>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <Qt>
+#include <functional>
 #include <initializer_list>
 
+class QLabel;
 class QWidget;
 
 // The secondary windows: fixed size, a title bar with a close box only.
@@ -25,14 +29,35 @@ inline QRect tw(int left, int top, int width, int height)
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-// Names a control and puts it where the layout says.
+// Names a control and puts it where the layout says. `spoken` is what a
+// screen reader calls it where its own caption doesn't say (or says wrongly).
 template <typename W>
-W *place(W *w, const char *name, const QRect &geometry)
+W *place(W *w, const char *name, const QRect &geometry, const QString &spoken = QString())
 {
     w->setObjectName(QString::fromUtf8(name));
     w->setGeometry(geometry);
+    if (!spoken.isEmpty())
+        w->setAccessibleName(spoken);
     return w;
 }
+
+// A box named by the labels beside it: they become its buddies, so a screen
+// reader finds them as its labels, and `spoken` is its name, the labels read
+// together. (A buddy alone doesn't name every kind of box.)
+void labelWith(QWidget *box, const QString &spoken, std::initializer_list<QLabel *> labels);
+
+// What a screen reader takes a widget for where its class says otherwise: a
+// window made of a plain widget, a picture or a swatch pressed like a button.
+// `press` is what the reader's "press" action does.
+void setAccessibleRole(QWidget *w, QAccessible::Role role, std::function<void()> press = {});
+
+// In a window that is no dialog, Enter presses the focused button, as Space
+// does and as it does in a dialog. For the buttons `window` holds now.
+void enterPressesFocusedButton(QWidget *window);
+
+// Controls that show no keyboard focus of their own get the style's focus
+// frame around them while they have it.
+void showFocusFrame(const QList<QWidget *> &widgets);
 
 // A caption and the width of it that can be seen (-1: the widget's own
 // width; less where a neighbour covers part of it).
