@@ -16,9 +16,10 @@
 bool nameTaken(const QString &path);
 
 // Writes a new file and never replaces anything: the data goes to a file
-// without a name in the same folder, which gets its name only if the name is
-// still free. A process killed at any moment leaves no trace. On any failure
-// (EEXIST when the name was taken meanwhile) nothing is left behind.
+// without a name in the same folder, which gets its name, once the data is on
+// the disk, only if the name is still free. A process killed at any moment
+// leaves no trace. On any failure (EEXIST when the name was taken meanwhile)
+// nothing is left behind.
 Failure writeNewFile(const QString &path, const QByteArray &data);
 
 // Replaces the file at `path` completely or not at all; the new content is
