@@ -124,7 +124,8 @@ int openAnonymous(int dir, Fd &fd)
         fd.reset(f);
         return 0;
     }
-    // EOPNOTSUPP: not on this file system; EISDIR: a kernel without them.
+    // EOPNOTSUPP or EINVAL: not on this file system; EISDIR: a kernel
+    // without them.
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return errno;
 #else
