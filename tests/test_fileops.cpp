@@ -8,8 +8,12 @@
 #include "testmain.h"
 #include <QtTest>
 #include <cerrno>
+#include <csignal>
+#include <functional>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestFiles;
@@ -30,6 +34,65 @@ void makeThing(const QString &kind, const QString &path, const QString &elsewher
 }
 
 const QByteArray bigData(5000, 'x');
+
+// The roads a write takes, by what the file system lacks; every row of a
+// table that writes runs on each.
+const std::pair<const char *, MissingFeature> Roads[] = {
+    {"", MissingFeature::None},
+    {", anonymous files cannot be named", MissingFeature::NamingAnonymousFiles},
+    {", no anonymous files", MissingFeature::AnonymousFiles},
+    {", no links", MissingFeature::Links},
+};
+
+// Runs `work` in a child process and returns its wait status. The child
+// never returns into the test runner, whatever `work` does.
+int inChild(const std::function<int()> &work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int code = 2;
+        try {
+            code = work();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = -1;
+    if (child > 0 && ::waitpid(child, &status, 0) != child)
+        status = -1;
+    return status;
+}
+
+// Bytes that differ from block to block, so a block copied twice or left
+// out shows.
+QByteArray pattern(int size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 7 + i / 4093) & 0xff);
+    return data;
+}
+
+// A write that does what the table row says, call by call; the last entry
+// repeats. n > 0 takes up to n bytes, 0 takes nothing, n < 0 fails with -n.
+QList<int> script;
+int calls = 0;
+QByteArray written;
+ssize_t scriptedWrite(int, const void *data, size_t size)
+{
+    const int step = script.value(qMin(calls, int(script.size()) - 1));
+    if (++calls > 10000) {   // a loop that never ends, as far as a test can tell
+        errno = E2BIG;
+        return -1;
+    }
+    if (step < 0) {
+        errno = -step;
+        return -1;
+    }
+    const size_t n = qMin(size, size_t(step));
+    written.append(static_cast<const char *>(data), qsizetype(n));
+    return ssize_t(n);
+}
 }
 
 class TestFileOps : public QObject {
@@ -39,12 +102,23 @@ private slots:
     void writeNewFileNeverReplaces();
     void writeNewFileFailures_data();
     void writeNewFileFailures();
+    void writeNewFileGetsTheUsualMode_data();
     void writeNewFileGetsTheUsualMode();
     void writeReplacing_data();
     void writeReplacing();
-    void writeReplacingFailureKeepsTheOldFile();
+    void replacingFailureKeepsTheOldFile_data();
+    void replacingFailureKeepsTheOldFile();
+    void killedMidWriteLeavesNothing_data();
+    void killedMidWriteLeavesNothing();
+    void writeFully_data();
+    void writeFully();
     void copyReplacing_data();
     void copyReplacing();
+    void copyContent_data();
+    void copyContent();
+    void copyFailures_data();
+    void copyFailures();
+    void copyUsesLittleMemory();
     void removeFile_data();
     void removeFile();
 };
@@ -52,22 +126,24 @@ private slots:
 void TestFileOps::writeNewFileNeverReplaces_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("missing");
     for (const char *kind : {"file", "folder", "link to a file", "dangling link"})
-        QTest::newRow(kind) << QString(kind);
+        for (const auto &[road, missing] : Roads)
+            QTest::addRow("%s%s", kind, road) << QString(kind) << int(missing);
 }
 
 void TestFileOps::writeNewFileNeverReplaces()
 {
     QFETCH(QString, kind);
+    QFETCH(int, missing);
     QTemporaryDir tmp, elsewhere;
     const QString path = tmp.filePath("sol_s.jpg");
     makeThing(kind, path, elsewhere.path());
     const QStringList before = listing(tmp.path());
     const QStringList elsewhereBefore = listing(elsewhere.path());
-
-    const Failure f = writeNewFile(path, "new");
+    const Failure f = writeNewFile(path, "new", MissingFeature(missing));
     QCOMPARE(f.number, EEXIST);
-    QVERIFY(!f.description.isEmpty());
+    QCOMPARE(f.description, systemFailure(EEXIST).description + ": " + path);
     QCOMPARE(listing(tmp.path()), before);               // no temporary file left
     QCOMPARE(listing(elsewhere.path()), elsewhereBefore);   // nothing written through a link
     if (kind == "file")
@@ -80,20 +156,27 @@ void TestFileOps::writeNewFileFailures_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<int>("number");
-    QTest::newRow("folder vanished") << "vanished" << ENOENT;
-    QTest::newRow("a file where the folder should be") << "file" << ENOTDIR;
-    QTest::newRow("disk full") << "full" << EFBIG;
-    QTest::newRow("NUL in the name") << "nul" << FailureCode::BadFileName;
+    QTest::addColumn<int>("missing");
+    QTest::newRow("folder vanished") << "vanished" << ENOENT << 0;
+    QTest::newRow("a file where the folder should be") << "file" << ENOTDIR << 0;
+    for (const auto &[road, missing] : Roads) {
+        QTest::addRow("disk full%s", road) << "full" << EFBIG << int(missing);
+        QTest::addRow("name of 256 bytes%s", road) << "long" << ENAMETOOLONG << int(missing);
+    }
+    QTest::newRow("NUL in the name") << "nul" << FailureCode::BadFileName << 0;
 }
 
 void TestFileOps::writeNewFileFailures()
 {
     QFETCH(QString, situation);
     QFETCH(int, number);
+    QFETCH(int, missing);
     QTemporaryDir tmp;
     const QString folder = tmp.filePath("bilder");
     QVERIFY(QDir().mkdir(folder));
     QString path = folder + "/sol_s.jpg";
+    if (situation == "long")
+        path = folder + "/" + QString(252, QLatin1Char('n')) + ".jpg";
     if (situation == "vanished")
         QVERIFY(QDir().rmdir(folder));
     if (situation == "file")
@@ -107,20 +190,30 @@ void TestFileOps::writeNewFileFailures()
         std::optional<FileSizeLimit> limit;
         if (situation == "full")
             limit.emplace(1000);
-        f = writeNewFile(path, bigData);
+        f = writeNewFile(path, bigData, MissingFeature(missing));
     }
     QCOMPARE(f.number, number);
-    QVERIFY(!f.description.isEmpty());
+    // The message names the file it is about.
+    if (number != FailureCode::BadFileName)
+        QCOMPARE(f.description, systemFailure(number).description + ": " + path);
     QCOMPARE(listing(tmp.path()), before);
-    if (situation == "full" || situation == "nul")
+    if (situation != "vanished" && situation != "file")
         QCOMPARE(listing(folder), QStringList());   // no partial file, no temporary file
+}
+
+void TestFileOps::writeNewFileGetsTheUsualMode_data()
+{
+    QTest::addColumn<int>("missing");
+    for (const auto &[road, missing] : Roads)
+        QTest::addRow("new file%s", road) << int(missing);
 }
 
 void TestFileOps::writeNewFileGetsTheUsualMode()
 {
+    QFETCH(int, missing);
     QTemporaryDir tmp;
     const mode_t old = ::umask(022);
-    const Failure f = writeNewFile(tmp.filePath("sol_s.jpg"), "data");
+    const Failure f = writeNewFile(tmp.filePath("sol_s.jpg"), "data", MissingFeature(missing));
     ::umask(old);
     QVERIFY(!f.failed());
     QCOMPARE(contents(tmp.filePath("sol_s.jpg")), QByteArray("data"));
@@ -134,13 +227,17 @@ void TestFileOps::writeNewFileGetsTheUsualMode()
 void TestFileOps::writeReplacing_data()
 {
     QTest::addColumn<bool>("existing");
-    QTest::newRow("new file") << false;
-    QTest::newRow("replaces the old file") << true;
+    QTest::addColumn<int>("missing");
+    for (const auto &[road, missing] : Roads) {
+        QTest::addRow("new file%s", road) << false << int(missing);
+        QTest::addRow("replaces the old file%s", road) << true << int(missing);
+    }
 }
 
 void TestFileOps::writeReplacing()
 {
     QFETCH(bool, existing);
+    QFETCH(int, missing);
     QTemporaryDir tmp;
     const QString path = tmp.filePath("bilder.html");
     if (existing) {
@@ -149,7 +246,7 @@ void TestFileOps::writeReplacing()
         // new page was written aside and moved in, not written in place.
         QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(tmp.filePath("hard")).constData()), 0);
     }
-    QVERIFY(!::writeReplacing(path, "new page").failed());
+    QVERIFY(!::writeReplacing(path, "new page", MissingFeature(missing)).failed());
     QCOMPARE(contents(path), QByteArray("new page"));
     if (existing) {
         QCOMPARE(contents(tmp.filePath("hard")), QByteArray("old page"));
@@ -159,19 +256,107 @@ void TestFileOps::writeReplacing()
     }
 }
 
-void TestFileOps::writeReplacingFailureKeepsTheOldFile()
+void TestFileOps::replacingFailureKeepsTheOldFile_data()
 {
-    QTemporaryDir tmp;
+    QTest::addColumn<bool>("copy");
+    QTest::addColumn<int>("missing");
+    for (const auto &[road, missing] : Roads) {
+        QTest::addRow("page%s", road) << false << int(missing);
+        QTest::addRow("copy%s", road) << true << int(missing);
+    }
+}
+
+void TestFileOps::replacingFailureKeepsTheOldFile()
+{
+    QFETCH(bool, copy);
+    QFETCH(int, missing);
+    QTemporaryDir tmp, elsewhere;
     const QString path = tmp.filePath("bilder.html");
     QVERIFY(put(path, "old page"));
+    const QString source = elsewhere.filePath("stor.jpg");
+    QVERIFY(put(source, bigData));
     Failure f;
     {
         const FileSizeLimit limit(1000);
-        f = ::writeReplacing(path, bigData);
+        f = copy ? ::copyReplacing(source, path, MissingFeature(missing))
+                 : ::writeReplacing(path, bigData, MissingFeature(missing));
     }
     QCOMPARE(f.number, EFBIG);
+    QCOMPARE(f.description, systemFailure(EFBIG).description + ": " + path);
     QCOMPARE(contents(path), QByteArray("old page"));
     QCOMPARE(listing(tmp.path()), QStringList{"bilder.html"});
+}
+
+void TestFileOps::killedMidWriteLeavesNothing_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("signal");
+    for (const char *operation : {"new file", "page", "copy"}) {
+        QTest::addRow("%s, killed", operation) << QString(operation) << int(SIGKILL);
+        // The default action of a file-size limit (ulimit -f): death mid-write.
+        QTest::addRow("%s, past the file-size limit", operation) << QString(operation) << int(SIGXFSZ);
+    }
+}
+
+void TestFileOps::killedMidWriteLeavesNothing()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, signal);
+    QTemporaryDir tmp, elsewhere;
+    const QString path = tmp.filePath(operation == "new file" ? "sol_s.bmp" : "sol.jpg");
+    if (operation != "new file")
+        QVERIFY(put(path, "old"));
+    const QByteArray data = pattern(4 << 20);
+    const QString source = elsewhere.filePath("sol.jpg");
+    QVERIFY(put(source, data));
+    const QStringList before = listing(tmp.path());
+
+    // A child process writes 4 MB and dies once 1 MB is in the file: at the
+    // file-size limit, by that signal or by SIGKILL sent from its handler.
+    const int status = inChild([&] {
+        if (signal == SIGKILL)
+            std::signal(SIGXFSZ, [](int) { ::raise(SIGKILL); });
+        else
+            std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{1 << 20, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (operation == "new file")
+            writeNewFile(path, data);
+        else if (operation == "page")
+            ::writeReplacing(path, data);
+        else
+            ::copyReplacing(source, path);
+        return 0;
+    });
+    QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == signal, qPrintable(QString::number(status, 16)));
+    QCOMPARE(listing(tmp.path()), before);
+    if (operation != "new file")
+        QCOMPARE(contents(path), QByteArray("old"));
+}
+
+void TestFileOps::writeFully_data()
+{
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<int>("number");
+    QTest::newRow("all at once") << QList<int>{1 << 20} << 0;
+    QTest::newRow("a byte a call") << QList<int>{1} << 0;
+    QTest::newRow("interrupted, then all") << QList<int>{-EINTR, 3, -EINTR, 1 << 20} << 0;
+    QTest::newRow("takes some, then nothing") << QList<int>{3, 0} << ENOSPC;
+    QTest::newRow("takes nothing at all") << QList<int>{0} << ENOSPC;
+    QTest::newRow("device fails") << QList<int>{3, -EIO} << EIO;
+}
+
+void TestFileOps::writeFully()
+{
+    QFETCH(QList<int>, steps);
+    QFETCH(int, number);
+    script = steps;
+    calls = 0;
+    written.clear();
+    const QByteArray data = pattern(1000);
+    QCOMPARE(::writeFully(-1, data.constData(), data.size(), scriptedWrite), number);
+    if (number == 0)
+        QCOMPARE(written, data);
 }
 
 void TestFileOps::copyReplacing_data()
@@ -212,6 +397,8 @@ void TestFileOps::copyReplacing()
     const bool sameFile = QFileInfo(from).canonicalFilePath() == QFileInfo(target).canonicalFilePath();
     const Failure f = ::copyReplacing(from, target);
     QCOMPARE(f.number, number);
+    if (number != 0)
+        QCOMPARE(f.description, systemFailure(number).description + ": " + target);
     // A copy onto the file itself is skipped: the very same file (or link)
     // stays; anything else is replaced by a new file.
     struct stat now {};
@@ -220,6 +407,95 @@ void TestFileOps::copyReplacing()
     QCOMPARE(contents(from), QByteArray("picture"));
     QCOMPARE(contents(target), expected);
     QCOMPARE(listing(tmp.filePath("bilder")), QStringList{"sol.jpg"});
+}
+
+void TestFileOps::copyContent_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("otherFileSystem");
+    QTest::addColumn<int>("missing");
+    for (const auto &[road, missing] : Roads) {
+        QTest::addRow("empty%s", road) << 0 << false << int(missing);
+        QTest::addRow("several blocks%s", road) << 700001 << false << int(missing);
+    }
+    // Where the kernel will not copy between the two (another file system
+    // type), the copy goes through the buffer.
+    QTest::newRow("several blocks from another file system") << 700001 << true << 0;
+}
+
+void TestFileOps::copyContent()
+{
+    QFETCH(int, size);
+    QFETCH(bool, otherFileSystem);
+    QFETCH(int, missing);
+    QTemporaryDir tmp;
+    const QString shm = QStringLiteral("/dev/shm");
+    QTemporaryDir elsewhere(otherFileSystem && QFileInfo(shm).isDir() ? shm + "/tumbilder-XXXXXX" : QString());
+    const QString from = elsewhere.filePath("sol.jpg");
+    const QString to = tmp.filePath("sol.jpg");
+    const QByteArray data = pattern(size);
+    QVERIFY(put(from, data) && put(to, "old copy"));
+    const Failure f = ::copyReplacing(from, to, MissingFeature(missing));
+    QVERIFY2(!f.failed(), qPrintable(f.description));
+    QCOMPARE(contents(to), data);
+    QCOMPARE(listing(tmp.path()), QStringList{"sol.jpg"});
+}
+
+void TestFileOps::copyFailures_data()
+{
+    QTest::addColumn<QString>("source");   // what stands at the source's name
+    QTest::addColumn<int>("number");
+    QTest::newRow("source deleted") << "nothing" << ENOENT;
+    QTest::newRow("source is a folder") << "folder" << EISDIR;
+    QTest::newRow("source is a dangling link") << "dangling link" << ENOENT;
+}
+
+void TestFileOps::copyFailures()
+{
+    QFETCH(QString, source);
+    QFETCH(int, number);
+    QTemporaryDir tmp, elsewhere;
+    const QString from = tmp.filePath("sol.jpg");
+    const QString to = elsewhere.filePath("sol.jpg");
+    makeThing(source, from, elsewhere.path());
+    QVERIFY(put(to, "old copy"));
+    const QStringList before = listing(elsewhere.path());
+    const Failure f = ::copyReplacing(from, to);
+    QCOMPARE(f.number, number);
+    // The message names the picture that could not be read.
+    QCOMPARE(f.description, systemFailure(number).description + ": " + from);
+    QCOMPARE(contents(to), QByteArray("old copy"));
+    QCOMPARE(listing(elsewhere.path()), before);
+}
+
+void TestFileOps::copyUsesLittleMemory()
+{
+    // A copy of a 64 MB picture in a child process that may map only 24 MB
+    // more than it has: a copy that holds the whole file runs out.
+    QTemporaryDir tmp;
+    const QString from = tmp.filePath("stor.jpg");
+    const QString to = tmp.filePath("kopia.jpg");
+    const qint64 size = 64 << 20;
+    {
+        QFile f(from);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));   // sparse: no disk used
+    }
+    const int status = inChild([&] {
+        long pages = 0;
+        if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        if (pages <= 0)
+            return 3;
+        const rlim_t room = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + (24 << 20);
+        const rlimit limit{room, room};
+        ::setrlimit(RLIMIT_AS, &limit);
+        return ::copyReplacing(from, to).failed() ? 1 : 0;
+    });
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, qPrintable(QString::number(status, 16)));
+    QCOMPARE(QFileInfo(to).size(), size);
 }
 
 void TestFileOps::removeFile_data()

@@ -13,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <dirent.h>
 #include <functional>
 #include <unistd.h>
@@ -33,6 +34,16 @@ void removeRawNames(const QString &dir)
                 ::unlink((d + '/' + e->d_name).constData());
         ::closedir(h);
     }
+}
+
+// A folder whose path is exactly `length` bytes long.
+QString deepFolder(const QString &base, int length)
+{
+    QString path = base;
+    while (length - path.size() > 201)
+        path += QLatin1Char('/') + QString(100, QLatin1Char('d'));
+    path += QLatin1Char('/') + QString(length - path.size() - 1, QLatin1Char('d'));
+    return QDir().mkpath(path) ? path : QString();
 }
 
 // A file named by raw bytes (not necessarily valid UTF-8).
@@ -213,6 +224,10 @@ void TestHostile::faults_data()
     QTest::newRow("thumbnail name too long") << "long name" << "Felkod: 36";
     QTest::newRow("source deleted after it was listed") << "source gone" << "";
     QTest::newRow("page folder is the pictures' folder") << "same folder" << "";
+    // Names are used within their folder: only the folder's path and each
+    // name must fit (4,096 and 255 bytes), never a temporary name.
+    QTest::newRow("page folder of 3900 bytes, names of 250 bytes") << "page deep 3900" << "";
+    QTest::newRow("page folder of 4080 bytes, short names") << "page deep 4080" << "";
 }
 
 void TestHostile::faults()
@@ -228,7 +243,15 @@ void TestHostile::faults()
     QString page = dir.path() + "/webb/";
     if (fault == "same folder")
         page = src;
+    if (fault.startsWith("page deep"))
+        page = deepFolder(dir.path() + "/webb", fault.mid(10).toInt()) + "/";
     QDir().mkpath(page);
+    // The full paths of some files there are too long for QDir to remove.
+    const auto removeDeepFiles = qScopeGuard([&] {
+        if (fault.startsWith("page deep"))
+            for (const QString &name : listing(page))
+                removeLong(page + name);
+    });
     if (fault.startsWith("page") || fault == "same folder") {
         form.findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
         form.webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(page);
@@ -243,6 +266,8 @@ void TestHostile::faults()
         paths.prepend(src + "borttagen.jpg");
     if (fault == "long name")
         paths.prepend(writeJpeg(src, QString(250, QLatin1Char('n')) + ".jpg", photo(QSize(64, 48), 5)));
+    if (fault == "page deep 3900")   // its thumbnail's name is 250 bytes long
+        paths.prepend(writeJpeg(src, QString(244, QLatin1Char('x')) + ".jpg", photo(QSize(64, 48), 5)));
     const auto before = snapshot(dir.path());
 
     Run r;
@@ -258,20 +283,28 @@ void TestHostile::faults()
         QVERIFY2(r.messages[0].text.startsWith("Ett fel uppstod: ") && r.messages[0].text.endsWith("\r" + message),
                  qPrintable(r.messages[0].text));
         QVERIFY(r.reports.isEmpty());
+        // The file the failure is about is named.
+        if (fault == "long name")
+            QVERIFY2(r.messages[0].text.endsWith(": " + src + QString(250, QLatin1Char('n')) + "_s.jpg\r" + message),
+                     qPrintable(r.messages[0].text));
     } else {
         QVERIFY(r.messages.isEmpty());
         QCOMPARE(r.reports.size(), 1);
     }
     if (fault == "source gone")
         QCOMPARE(r.reports[0], "\r\nFil saknas: " + src + "borttagen.jpg");
-    // Nothing the user had changed, and no partial or temporary file anywhere.
     const auto after = snapshot(dir.path());
+    if (fault.startsWith("page deep")) {
+        QCOMPARE(r.reports[0], QStringLiteral("Tumbilder skapade utan problem!"));
+        QCOMPARE(after.size(), before.size() + 2 * paths.size() + 1);   // thumbnails, copies, page
+    }
+    // Nothing the user had changed, and no partial or temporary file anywhere.
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(after.value(it.key()), it.value());
     for (const QString &name : after.keys()) {
         QVERIFY2(!name.contains(".tumbilder-"), qPrintable(name));
         if (!before.contains(name) && !name.endsWith(".html"))
-            QVERIFY2(!QImage(dir.path() + "/" + name).isNull(), qPrintable(name));
+            QVERIFY2(!QImage::fromData(contents(dir.path() + "/" + name)).isNull(), qPrintable(name));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
+#include "filesizelimit.h"
 #include "testmain.h"
 #include <QtTest>
 #include <cerrno>
@@ -84,21 +85,6 @@ QStringList leftovers(const QString &folder)
 {
     return QDir(folder).entryList({QStringLiteral(".tumbilder-*")}, QDir::Files | QDir::Hidden);
 }
-
-// Holds the process to a file-size limit for one scope; writes past it fail
-// with EFBIG instead of killing the process.
-struct FileSizeLimit {
-    rlimit old{};
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit lim = old;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-};
 }
 
 class TestPage : public QObject {

@@ -2,23 +2,51 @@
 #include "failure.h"
 #include <QByteArray>
 #include <QString>
+#include <sys/types.h>
+
+// Every failure below that concerns a file names it: its description is the
+// system's text, ": " and the path (of the source when reading it failed).
+//
+// Names are used relative to their folder, so a long name in a deep folder
+// works as long as the folder's path and the name each fit the system's
+// limits, even when the two together would not.
+
+// What some file systems lack, for tests to take the roads the program takes
+// there: anonymous files that cannot be named (no /proc), no anonymous files
+// at all (FAT, old kernels), and in addition neither hard links nor a rename
+// that refuses to replace (FAT through an old driver, some network shares).
+// The writers below take it as a last argument; None (the program's own
+// use) is the system as it is.
+enum class MissingFeature { None, NamingAnonymousFiles, AnonymousFiles, Links };
 
 // Anything at the path counts: a file, a dot-file, a folder, a link, even a
 // dangling link.
 bool nameTaken(const QString &path);
 
-// Writes a new file and never replaces anything: the data goes to a temporary
-// file in the same folder, which is then moved to its name only if the name
-// is still free. On any failure (EEXIST when the name was taken meanwhile)
+// Writes a new file and never replaces anything: the data goes to a file
+// without a name in the same folder, which gets its name, once the data is on
+// the disk, only if the name is still free. A process killed at any moment
+// leaves no trace. On any failure (EEXIST when the name was taken meanwhile)
 // nothing is left behind.
-Failure writeNewFile(const QString &path, const QByteArray &data);
+Failure writeNewFile(const QString &path, const QByteArray &data, MissingFeature lacking = MissingFeature::None);
 
-// Replaces the file at `path` completely or not at all.
-Failure writeReplacing(const QString &path, const QByteArray &data);
+// Replaces the file at `path` completely or not at all; the new content is
+// on the disk before it takes the old file's place.
+Failure writeReplacing(const QString &path, const QByteArray &data,
+                       MissingFeature lacking = MissingFeature::None);
 
-// Copies `from` to `to`, replacing `to` completely or not at all. A copy whose
-// source and destination are the same file is skipped (and succeeds).
-Failure copyReplacing(const QString &from, const QString &to);
+// Copies `from` to `to`, replacing `to` completely or not at all, in blocks
+// (memory use does not grow with the file). A copy whose source and
+// destination are the same file is skipped (and succeeds).
+Failure copyReplacing(const QString &from, const QString &to, MissingFeature lacking = MissingFeature::None);
 
 // Deletes a file; a missing file is not an error.
 Failure removeFile(const QString &path);
+
+// The loop under every write, open to tests with a write function of their
+// own: writes all `size` bytes, retrying short writes and EINTR. Returns 0 or
+// an errno value. A write that accepts nothing without an error (some FUSE
+// file systems) would be retried for ever; it counts as ENOSPC, as for the
+// end of a medium, and as cp and dd report it.
+using WriteFunction = ssize_t (*)(int fd, const void *data, size_t size);
+int writeFully(int fd, const char *data, qint64 size, WriteFunction write);

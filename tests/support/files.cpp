@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace TestFiles {
 
@@ -13,10 +15,42 @@ QStringList listing(const QString &dir)
     return names;
 }
 
+namespace {
+// The folder of `path`, opened, so the last name can be used on its own.
+int openFolderOf(const QString &path, QByteArray &name)
+{
+    const QByteArray n = QFile::encodeName(path);
+    const qsizetype slash = n.lastIndexOf('/');
+    name = n.mid(slash + 1);
+    return ::open(slash <= 0 ? (slash ? "." : "/") : n.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+}
+
 QByteArray contents(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    QByteArray name;
+    const int dir = openFolderOf(path, name);
+    const int fd = dir < 0 ? -1 : ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC);
+    if (dir >= 0)
+        ::close(dir);
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return {};
+    }
+    return f.readAll();
+}
+
+bool removeLong(const QString &path)
+{
+    QByteArray name;
+    const int dir = openFolderOf(path, name);
+    if (dir < 0)
+        return false;
+    const bool removed = ::unlinkat(dir, name.constData(), 0) == 0;
+    ::close(dir);
+    return removed;
 }
 
 bool put(const QString &path, const QByteArray &data)

@@ -9,8 +9,11 @@ namespace TestFiles {
 
 // Every name in a folder, dot-files and links included, sorted.
 QStringList listing(const QString &dir);
-// A file's bytes (empty when it cannot be read).
+// A file's bytes (empty when it cannot be read). Works also where the path
+// is longer than the system takes in one piece (a long name in a deep folder).
 QByteArray contents(const QString &path);
+// Deletes a file, also by such a long path; true on success.
+bool removeLong(const QString &path);
 // Writes a file, replacing it; true on success.
 bool put(const QString &path, const QByteArray &data);
 // Every file below `dir` (relative path) with a hash of its content, so a
