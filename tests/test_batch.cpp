@@ -6,6 +6,7 @@
 #include "windows/form2.h"
 #include "windows/frmbakgrund.h"
 #include "files.h"
+#include "testpictures.h"
 #include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
@@ -22,19 +23,12 @@
 using namespace TestFiles;
 
 namespace {
-QImage pattern(int w, int h, int seed)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 7 + seed * 40) % 256, (y * 5 + seed * 90) % 256, ((x ^ y) * 3) % 256));
-    return img;
-}
-
+// A photo-like picture of w x h written as JPEG at `path`.
 void writeJpeg(const QString &path, int w, int h, int seed)
 {
-    QImageWriter writer(path, "jpeg");
-    QVERIFY2(writer.write(pattern(w, h, seed)), qPrintable(path));
+    const QFileInfo info(path);
+    QVERIFY2(!TestPictures::writeJpeg(info.path(), info.fileName(), TestPictures::photo(QSize(w, h), seed)).isEmpty(),
+             qPrintable(path));
 }
 
 }

@@ -7,8 +7,9 @@
 #include "scriptedseam.h"
 #include "windows/form2.h"
 #include "testmain.h"
+#include "testpictures.h"
 #include <QtTest>
-#include <QImageWriter>
+#include <QBuffer>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -17,38 +18,19 @@
 #include <cmath>
 
 namespace {
-// A picture with detail everywhere, so misplaced or blurred drawing shows.
-QImage pattern(int w, int h)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 255) / w, (y * 255) / h, ((x / 8 + y / 8) % 2) ? 200 : 40));
-    return img;
-}
-
 QString writePicture(const QString &path, int w, int h, const char *format = "jpeg")
 {
-    QImageWriter writer(path, format);
-    writer.setQuality(95);
-    if (!writer.write(pattern(w, h)))
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-double psnr(const QImage &a, const QImage &b)
-{
-    if (a.size() != b.size())
-        return 0;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
-                sum += d * d;
-        }
-    const double mse = sum / (3.0 * a.width() * a.height());
-    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+    const QFileInfo info(path);
+    const QImage picture = TestPictures::photo(QSize(w, h));
+    if (qstrcmp(format, "bmp") == 0)
+        return TestPictures::writeFile(info.path(), info.fileName(), [&] {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            picture.save(&buffer, "BMP");
+            return bytes;
+        }());
+    return TestPictures::writeJpeg(info.path(), info.fileName(), picture, 95);
 }
 
 int countColour(const QImage &img, QRgb colour)
@@ -147,7 +129,7 @@ void TestDrawing::matchesReference()
     const QImage reference = resampleTo(full.convertToFormat(QImage::Format_RGB32), r.image.size());
     // Shrinking on load loses a little against a full decode; 35 dB is far
     // beyond what the eye sees and well above a misplaced or blurred picture (~20 dB).
-    const double quality = psnr(r.image, reference);
+    const double quality = TestPictures::psnr(r.image, reference);
     qInfo("PSNR against the full-size reference: %.1f dB", quality);
     QVERIFY(quality > 35);
 }
