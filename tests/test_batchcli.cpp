@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "files.h"
 #include "gallery/page.h"
+#include "sanitizer.h"
 #include "scriptedseam.h"
 #include "testmain.h"
 #include "testpictures.h"
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace TestPictures;
 using namespace TestFiles;
@@ -55,6 +57,7 @@ private slots:
     void existingThumbnailIsKept();
     void interruptedRun();
     void sameFilesAsTheWindow();
+    void memoryStaysWithinTheBudget();
 };
 
 using Check = std::function<void(const QString &dir)>;
@@ -231,6 +234,40 @@ void TestBatchCli::sameFilesAsTheWindow()
     QCOMPARE(fromWindow.size(), 6);
 
     QCOMPARE(fromShell, fromWindow);
+}
+
+// Eight pictures of 8000 x 8000 (small RLE files, 256 MB each decoded) on
+// eight threads, in an address space that eight decodes at once would
+// overflow: the run's memory budget lets only as many decode at once as fit,
+// so every thumbnail is made.
+void TestBatchCli::memoryStaysWithinTheBudget()
+{
+    if (addressSanitizer)
+        QSKIP("AddressSanitizer reserves more address space than the limit allows");
+    QTemporaryDir tmp;
+    QByteArray row;
+    for (int run = 0; run < 32; ++run)
+        row += QByteArray("\xFA") + char(run % 16);
+    row += QByteArray("\x00\x00", 2);
+    QByteArray rle = row.repeated(8000);
+    rle += QByteArray("\x00\x01", 2);
+    const QByteArray bmp = bmpRleBytes(QSize(8000, 8000), 8, rle);
+    for (int i = 0; i < 8; ++i)
+        QVERIFY(put(tmp.path() + QString("/stor%1.bmp").arg(i), bmp));
+    QDir(tmp.path()).mkdir("ut");
+    QProcess p;
+    p.setChildProcessModifier([] {
+        const rlimit limit{2'000'000'000, 2'000'000'000};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.start(Binary, {"--batch", "--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()});
+    QVERIFY(p.waitForFinished(120000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(p.exitCode() == 0, qPrintable(out + p.readAllStandardError()));
+    QCOMPARE(listing(tmp.path() + "/ut").size(), 8);
 }
 
 TUMBILDER_TEST_MAIN(TestBatchCli)

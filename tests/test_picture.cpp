@@ -1,4 +1,5 @@
 #include "platform/picture.h"
+#include "sanitizer.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include <QColorSpace>
@@ -62,18 +63,6 @@ int channelDistance(QRgb a, QRgb b)
 {
     return qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool addressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool addressSanitizer = true;
-#else
-constexpr bool addressSanitizer = false;
-#endif
-#else
-constexpr bool addressSanitizer = false;
-#endif
 
 // While it lives, this process can map only `extra` bytes more than it has
 // mapped now (RLIMIT_AS): an allocation beyond that fails.
