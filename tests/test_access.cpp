@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "platform/version.h"
 #include "scriptedseam.h"
+#include "mainwindowtest.h"
 #include "testmain.h"
 #include "windows/form2.h"
 #include "windows/frmbakgrund.h"
@@ -174,19 +175,9 @@ int ringChanges(const QImage &a, const QImage &b, const QRect &r)
 }
 }
 
-class TestAccess : public QObject {
+class TestAccess : public MainWindowTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        seam = std::make_unique<ScriptedSeam>();
-        main = std::make_unique<Form1>();
-    }
-    void cleanup()
-    {
-        main.reset();
-        seam.reset();
-    }
     void controls_data();
     void controls();
     void everyControlNamedOnce_data();
@@ -220,8 +211,6 @@ private:
         return nullptr;
     }
 
-    std::unique_ptr<ScriptedSeam> seam;
-    std::unique_ptr<Form1> main;
 };
 
 void TestAccess::controls_data()

@@ -4,23 +4,14 @@
 #include "app/form1.h"
 #include "scriptedseam.h"
 #include "windows/frmbakgrund.h"
+#include "mainwindowtest.h"
 #include "testmain.h"
 #include <QtTest>
 #include <QLabel>
 
-class TestFrmbakgrund : public QObject {
+class TestFrmbakgrund : public MainWindowTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        seam = std::make_unique<ScriptedSeam>();
-        main = std::make_unique<Form1>();
-    }
-    void cleanup()
-    {
-        main.reset();
-        seam.reset();
-    }
     void window();
     void swatches_data();
     void swatches();
@@ -49,8 +40,6 @@ private:
         return true;
     }
 
-    std::unique_ptr<ScriptedSeam> seam;
-    std::unique_ptr<Form1> main;
 };
 
 void TestFrmbakgrund::window()

@@ -4,6 +4,7 @@
 #include "platform/version.h"
 #include "scriptedseam.h"
 #include "windows/frmhelp.h"
+#include "mainwindowtest.h"
 #include "testmain.h"
 #include <QtTest>
 #include <QLabel>
@@ -50,19 +51,9 @@ QString shown(const QString &text)
 }
 }
 
-class TestFrmhelp : public QObject {
+class TestFrmhelp : public MainWindowTest {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        seam = std::make_unique<ScriptedSeam>();
-        main = std::make_unique<Form1>();
-    }
-    void cleanup()
-    {
-        main.reset();
-        seam.reset();
-    }
     void window();
     void controls_data();
     void controls();
@@ -92,8 +83,6 @@ private:
         seam->onModal = nullptr;
     }
 
-    std::unique_ptr<ScriptedSeam> seam;
-    std::unique_ptr<Form1> main;
 };
 
 void TestFrmhelp::window()

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "windows/frmweb.h"
 #include "scriptedseam.h"
+#include "mainwindowtest.h"
 #include "testmain.h"
 #include <QtTest>
 #include <QCheckBox>
@@ -14,11 +15,9 @@
 #include <QStorageInfo>
 #include <QTreeView>
 
-class TestFrmweb : public QObject {
+class TestFrmweb : public MainWindowTest {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void window();
     void controls_data();
     void controls();
@@ -46,22 +45,8 @@ private:
     // Opens the window from "Inställningar..." and lets `act` work in it.
     void open(const std::function<void(frmweb *)> &act);
 
-    std::unique_ptr<ScriptedSeam> seam;
-    std::unique_ptr<Form1> main;
     QTemporaryDir tmp;
 };
-
-void TestFrmweb::init()
-{
-    seam = std::make_unique<ScriptedSeam>();
-    main = std::make_unique<Form1>();
-}
-
-void TestFrmweb::cleanup()
-{
-    main.reset();
-    seam.reset();
-}
 
 void TestFrmweb::open(const std::function<void(frmweb *)> &act)
 {
