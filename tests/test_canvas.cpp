@@ -24,20 +24,6 @@ QImage quadrants()
     return image;
 }
 
-int distance(QRgb a, QRgb b)
-{
-    return qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
-}
-
-bool allPixels(const QImage &image, QRgb colour)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != colour)
-                return false;
-    return true;
-}
-
 // Each 4 x 4 block averaged: the area-average reference for a 4x reduction.
 QImage boxReduce4(const QImage &src)
 {
@@ -262,7 +248,7 @@ void TestCanvas::paintStretchedPlacesAndCuts()
         block &= img.rect();
         for (int y = block.top(); y <= block.bottom(); ++y)
             for (int x = block.left(); x <= block.right(); ++x)
-                QVERIFY2(distance(img.pixel(x, y), colours[q]) <= 2, qPrintable(QString("%1,%2").arg(x).arg(y)));
+                QVERIFY2(pixelDistance(img.pixel(x, y), colours[q]) <= 2, qPrintable(QString("%1,%2").arg(x).arg(y)));
     }
     // Nothing outside the target.
     for (int y = 0; y < img.height(); ++y)

@@ -6,6 +6,7 @@
 #include "windows/frmbakgrund.h"
 #include "mainwindowtest.h"
 #include "testmain.h"
+#include "testpictures.h"
 #include <QtTest>
 #include <QLabel>
 
@@ -30,14 +31,6 @@ private:
         QImage red(20, 20, QImage::Format_RGB32);
         red.fill(Qt::red);
         main->canvas().paintStretched(red, QRectF(0, 0, 900, 900));
-    }
-    static bool allPixels(const QImage &image, QRgb colour)
-    {
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF))
-                    return false;
-        return true;
     }
 
 };
@@ -161,7 +154,7 @@ void TestFrmbakgrund::clickChoosesColour()
     QCOMPARE(chosen, 1);
     QCOMPARE(main->canvas().backColour(), ColourValue(value));
     // Choosing a colour erases what the canvas showed.
-    QVERIFY(allPixels(main->canvas().persistentImage(), Canvas::toColor(value).rgb()));
+    QVERIFY(TestPictures::allPixels(main->canvas().persistentImage(), Canvas::toColor(value).rgb()));
 }
 
 void TestFrmbakgrund::clicksBesideSwatches_data()

@@ -59,11 +59,6 @@ QImage blocks(const QList<QRgb> &colours)
     return image;
 }
 
-int channelDistance(QRgb a, QRgb b)
-{
-    return qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
-}
-
 // While it lives, this process can map only `extra` bytes more than it has
 // mapped now (RLIMIT_AS): an allocation beyond that fails.
 class AddressSpaceLimit {
@@ -300,10 +295,10 @@ void TestPicture::honoursExifOrientation()
         const int scale = hint.isValid() ? 2 : 1;
         QCOMPARE(image.size(), view.size() / scale);
         const int w = image.width(), h = image.height(), m = 8 / scale; // inside each 16 px corner block
-        QVERIFY(channelDistance(image.pixel(m, m), qRgb(255, 0, 0)) < 48);
-        QVERIFY(channelDistance(image.pixel(w - 1 - m, m), qRgb(0, 255, 0)) < 48);
-        QVERIFY(channelDistance(image.pixel(m, h - 1 - m), qRgb(0, 0, 255)) < 48);
-        QVERIFY(channelDistance(image.pixel(w - 1 - m, h - 1 - m), qRgb(128, 128, 128)) < 24);
+        QVERIFY(pixelDistance(image.pixel(m, m), qRgb(255, 0, 0)) < 48);
+        QVERIFY(pixelDistance(image.pixel(w - 1 - m, m), qRgb(0, 255, 0)) < 48);
+        QVERIFY(pixelDistance(image.pixel(m, h - 1 - m), qRgb(0, 0, 255)) < 48);
+        QVERIFY(pixelDistance(image.pixel(w - 1 - m, h - 1 - m), qRgb(128, 128, 128)) < 24);
     }
 }
 
@@ -323,13 +318,13 @@ void TestPicture::convertsEmbeddedProfileToSrgb()
     QCOMPARE(image.colorSpace(), QColorSpace(QColorSpace::SRgb));
     for (int i = 0; i < raw.size(); ++i) {
         const QRgb got = image.pixel(16 * i + 8, 8);
-        QVERIFY2(channelDistance(got, toSrgb.map(raw[i])) <= 6, qPrintable(QString::number(i)));
-        QVERIFY(channelDistance(same.pixel(16 * i + 8, 8), raw[i]) <= 6);
+        QVERIFY2(pixelDistance(got, toSrgb.map(raw[i])) <= 6, qPrintable(QString::number(i)));
+        QVERIFY(pixelDistance(same.pixel(16 * i + 8, 8), raw[i]) <= 6);
     }
     // Adobe RGB is wider: in sRGB numbers its colours are more saturated,
     // the weak channels of the green block drop, while grey stays grey.
     QVERIFY(qRed(image.pixel(8, 8)) < qRed(raw[0]) - 15);
-    QVERIFY(channelDistance(image.pixel(56, 8), raw[3]) <= 6);
+    QVERIFY(pixelDistance(image.pixel(56, 8), raw[3]) <= 6);
 }
 
 void TestPicture::decodesJpegAtDctScale_data()
@@ -388,7 +383,7 @@ void TestPicture::loadsVeryLargeJpeg()
     QCOMPARE(image.size(), QSize(12000, 9000));
     // The bottom of the picture was really decoded: the checker detail is there.
     const QRgb a = image.pixel(9000, 7000), b = image.pixel(9003, 7000);
-    QVERIFY(channelDistance(a, b) > 20);
+    QVERIFY(pixelDistance(a, b) > 20);
     QFile::remove(path);
 }
 

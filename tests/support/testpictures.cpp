@@ -419,6 +419,20 @@ QString writePng(const QString &dir, const QString &name, const QImage &image)
 
 // --- Measuring -----------------------------------------------------------------
 
+int pixelDistance(QRgb a, QRgb b)
+{
+    return qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
+}
+
+bool allPixels(const QImage &image, QRgb colour)
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != (colour & 0xFFFFFF))
+                return false;
+    return true;
+}
+
 int maxChannelDifference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())

@@ -130,6 +130,10 @@ QByteArray bmpOffsetPastEndBytes(bool rle);
 // Largest difference of any colour channel (alpha included) between two
 // images of the same size; INT_MAX if the sizes differ.
 int maxChannelDifference(const QImage &a, const QImage &b);
+// Largest difference of a colour channel (R, G or B) between two pixels.
+int pixelDistance(QRgb a, QRgb b);
+// Whether every pixel of `image` has this colour (R, G and B).
+bool allPixels(const QImage &image, QRgb colour);
 // Peak signal-to-noise ratio in dB over R, G and B.
 double psnr(const QImage &a, const QImage &b);
 }
