@@ -49,6 +49,7 @@ private slots:
     void lockBothBoundsFromCanvas();
     void errorStopsRunAndCarriesLines();
     void galleryPage();
+    void pageFailureKeepsTheOldPage();
     void parallelMatchesOneThread();
     void cancelStopsAfterPictureInHand();
     void chosenColourInSavedThumbnail();
@@ -325,6 +326,28 @@ void TestBatch::galleryPage()
     QVERIFY(!QFile::exists(src + "a_s.jpg"));
     QCOMPARE(form->listwebfiler, (QList<GalleryEntry>{{src, "a.jpg", "a_s"}, {src, "b c.jpg", "b c_s"}}));
     QCOMPARE(seam->opened, QList<QUrl>{QUrl::fromLocalFile(page + "/bilder.html")});
+}
+
+// A copy that cannot be made (a folder stands where it goes): the page's own
+// message, the thumbnails stay, the old page stays, no browser.
+void TestBatch::pageFailureKeepsTheOldPage()
+{
+    const QString page = dir->path() + "/webb/";
+    QDir().mkpath(page + "b.jpg");
+    QVERIFY(put(page + "bilder.html", "gammal sida"));
+    writeJpeg(src + "a.jpg", 300, 200, 1);
+    writeJpeg(src + "b.jpg", 300, 200, 2);
+    confirmPageFolder(page, true);
+    form->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg"});
+    QCOMPARE(run(), QStringList{"Tumbilder skapade utan problem!"});
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Felmeddelande"));
+    QVERIFY2(seam->messages[0].text.startsWith("Ett fel uppstod när websidan skulle skapas: ")
+                 && seam->messages[0].text.contains("\rFelkod: "),
+             qPrintable(seam->messages[0].text));
+    QVERIFY(QFile::exists(page + "a_s.jpg") && QFile::exists(page + "b_s.jpg"));
+    QCOMPARE(contents(page + "bilder.html"), QByteArray("gammal sida"));
+    QVERIFY(seam->opened.isEmpty());
 }
 
 void TestBatch::parallelMatchesOneThread()

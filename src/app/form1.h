@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/canvas.h"
+#include "gallery/page.h"
 #include "thumbs/engine.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
@@ -9,6 +10,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QGroupBox;
@@ -78,10 +80,13 @@ public:
     void removeSelectedPictures();
     void cmd_kor_Click();
     void Command1_Click();
-    void skapa_htmlfil();
+    // The page is written with the run, off the GUI thread; this says how it went.
+    void skapa_htmlfil(const PageSettings &page, const Failure &written);
 
-    // The snapshot a run works from, taken from the controls once.
+    // The snapshot a run works from, taken from the controls once; and what
+    // the page will say.
     RunSettings runSettings() const;
+    PageSettings pageSettings();
 
     // Worker threads for a run's drawing (0: one picture at a time).
     void setThreads(int threads) { m_threads = threads; }
@@ -98,7 +103,7 @@ private:
     void setTabOrder();
     void showDrawn(const DrawResult &drawn);
     void scaleFailed(const Failure &f);
-    void finishRun(const RunOutcome &outcome, bool web);
+    void finishRun(const RunOutcome &outcome, const std::optional<PageSettings> &page, const Failure &pageWritten);
 
     Canvas m_canvas;
     QString m_procentTag;

@@ -70,6 +70,12 @@ RunSettings Form1::runSettings() const
     return r;
 }
 
+PageSettings Form1::pageSettings()
+{
+    frmweb *settings = webSettings();
+    return {settings->title(), settings->columns(), settings->folder(), outputFormat()};
+}
+
 void Form1::Command1_Click()
 {
     listwebfiler.clear();
@@ -92,20 +98,24 @@ void Form1::Command1_Click()
     for (int i = 0; i < listfil.size(); ++i)
         jobs.append({listsokvag[i], listfil[i]});
 
+    const std::optional<PageSettings> page = web ? std::optional(pageSettings()) : std::nullopt;
+    Failure pageWritten;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_run.reset();   // waits for whatever a cancelled run left behind
     m_run = std::make_unique<RunControl>(m_threads);
-    const RunOutcome outcome = runWithProgress(this, runSettings(), jobs, *m_run,
-                                               {[this](int i) {
-                                                    List1->setCurrentRow(i);
-                                                    emit pictureCommitted(i);
-                                                },
-                                                [this](const Failure &f) { scaleFailed(f); }});
+    const RunOutcome outcome = runWithProgress(
+        this, runSettings(), jobs, *m_run,
+        {[this](int i) {
+             List1->setCurrentRow(i);
+             emit pictureCommitted(i);
+         },
+         [this](const Failure &f) { scaleFailed(f); },
+         [&](const RunOutcome &done) { pageWritten = page ? writeGallery(*page, done.gallery) : Failure(); }});
     QApplication::restoreOverrideCursor();
-    finishRun(outcome, web);
+    finishRun(outcome, page, pageWritten);
 }
 
-void Form1::finishRun(const RunOutcome &outcome, bool web)
+void Form1::finishRun(const RunOutcome &outcome, const std::optional<PageSettings> &page, const Failure &pageWritten)
 {
     listwebfiler = outcome.gallery;
     for (const QString &line : outcome.reportLines)
@@ -126,8 +136,8 @@ void Form1::finishRun(const RunOutcome &outcome, bool web)
     m_canvas.setWidth(float(HScroll1->value()));
     m_canvas.setHeight(float(VScroll1->value()));
     Picture1->sync();
-    if (web)
-        skapa_htmlfil();
+    if (page)
+        skapa_htmlfil(*page, pageWritten);
     Seam::current().showModal(report());
     // Closed by the user: the report goes with it now, not at some later
     // turn of the event loop, so the next run starts empty.
@@ -135,15 +145,14 @@ void Form1::finishRun(const RunOutcome &outcome, bool web)
         delete m_form2;
 }
 
-void Form1::skapa_htmlfil()
+void Form1::skapa_htmlfil(const PageSettings &page, const Failure &written)
 {
-    frmweb *settings = webSettings();
-    const PageSettings page{settings->title(), settings->columns(), settings->folder(), outputFormat()};
-    if (const Failure f = writeGallery(page, listwebfiler); f.failed()) {
-        Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f),
+    if (written.failed()) {
+        Seam::current().message(this,
+                                failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), written),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }
-    if (settings->openBrowser())
+    if (webSettings()->openBrowser())
         Seam::current().openUrl(QUrl::fromLocalFile(pagePath(page)));
 }

@@ -84,7 +84,11 @@ RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const Q
     RunOutcome outcome;
     QEventLoop loop;
     std::unique_ptr<QThread> thread(
-        QThread::create([&] { outcome = runPictures(settings, jobs, control, &observer); }));
+        QThread::create([&] {
+            outcome = runPictures(settings, jobs, control, &observer);
+            if (callbacks.afterwards && !outcome.error.failed() && !outcome.cancelled)
+                callbacks.afterwards(outcome);
+        }));
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     thread->start();
     loop.exec();

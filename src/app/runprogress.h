@@ -4,11 +4,14 @@
 
 class QWidget;
 
-// What the window does while a run goes on; both are called on the GUI
-// thread while the run waits for them.
+// What the window does while a run goes on. The first two are called on the
+// GUI thread while the run waits for them; `afterwards` runs on the run's own
+// thread once the run has ended without an error or a cancel, for work that
+// must not hold up the window (the page and the copies of the pictures).
 struct RunCallbacks {
     std::function<void(int index)> committed;
     std::function<void(const Failure &failure)> scaleFailed;
+    std::function<void(const RunOutcome &outcome)> afterwards;
 };
 
 // Runs the pictures on a thread of their own while a modal progress window
