@@ -1,6 +1,7 @@
 #include "batch.h"
 #include "gallery/page.h"
 #include "runprogress.h"
+#include "seam.h"
 #include "thumbs/engine.h"
 #include "thumbs/picturefiles.h"
 #include "thumbs/report.h"
@@ -15,12 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-void print(FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
 
 // A folder the user named, as the run wants it: absolute, native, ending
 // with the separator; empty when it is not an existing folder.
@@ -133,7 +128,7 @@ public:
     void finish() const
     {
         if (m_progress)
-            print(stderr, QStringLiteral("\r\x1b[K"));
+            printTo(stderr, QStringLiteral("\r\x1b[K"));
     }
     qint64 elapsed() const { return m_clock.nsecsElapsed(); }
 
@@ -147,7 +142,7 @@ private:
             return;
         const int total = int(m_jobs.size());
         const QString inHand = done < total ? m_jobs[done].file : QString();
-        print(stderr, QStringLiteral("\r\x1b[K") + progressText(done, total, inHand, m_clock.elapsed()));
+        printTo(stderr, QStringLiteral("\r\x1b[K") + progressText(done, total, inHand, m_clock.elapsed()));
     }
 
     const QList<PictureJob> &m_jobs;
@@ -158,12 +153,6 @@ private:
     qint64 m_last = 0;
 };
 
-QString plainLines(const QString &message)
-{
-    QString text = message;
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text + QLatin1Char('\n');
-}
 
 }
 
@@ -172,22 +161,22 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     const QString page = b.page.isEmpty() ? QString() : existingFolder(b.page);
     const QString out = b.out.isEmpty() ? QString() : existingFolder(b.out);
     if (!b.page.isEmpty() && page.isEmpty()) {
-        print(stderr, commandLineError(QStringLiteral("mappen för websidan finns inte: %1").arg(b.page)));
+        printTo(stderr, commandLineError(QStringLiteral("mappen för websidan finns inte: %1").arg(b.page)));
         return BatchExit::Stopped;
     }
     if (!b.out.isEmpty() && out.isEmpty()) {
-        print(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
+        printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
         return BatchExit::Stopped;
     }
     const ExpandedInputs expanded = expandInputs(inputs);
     for (const QString &path : expanded.missing)
-        print(stderr, missingInputWarning(path));
+        printTo(stderr, missingInputWarning(path));
     QStringList paths;
     for (const QString &path : expanded.paths)
         if (isPictureName(path))
             paths << path;
     if (paths.isEmpty()) {
-        print(stderr, QStringLiteral("tumbilder: Listan är tom. Kan inte skapa tumbilder!\n"));
+        printTo(stderr, QStringLiteral("tumbilder: Listan är tom. Kan inte skapa tumbilder!\n"));
         return BatchExit::Stopped;
     }
 
@@ -212,7 +201,7 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     for (const QString &line : report)
         text += line + QLatin1Char('\n');
     text += QStringLiteral("%1 av %2 tumbilder skapade.\n").arg(outcome.written).arg(jobs.size());
-    print(stdout, text);
+    printTo(stdout, text);
     if (b.timing) {
         QString timing = QStringLiteral("%1 s, längsta väntan mellan två bilder %2 s")
                              .arg(double(observer.elapsed()) / 1e9, 0, 'f', 3)
@@ -220,11 +209,11 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         if (observer.cancelledAt >= 0)
             timing += QStringLiteral(", från avbrott till stopp %1 s")
                           .arg(double(observer.elapsed() - observer.cancelledAt) / 1e9, 0, 'f', 3);
-        print(stdout, timing + QLatin1Char('\n'));
+        printTo(stdout, timing + QLatin1Char('\n'));
     }
 
     if (outcome.error.failed()) {
-        print(stderr, plainLines(failureMessage(QStringLiteral("Ett fel uppstod: "), outcome.error)));
+        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod: "), outcome.error)) + QLatin1Char('\n'));
         return BatchExit::Stopped;
     }
     if (outcome.cancelled)
@@ -232,11 +221,11 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     if (!page.isEmpty()) {
         const PageSettings pageSettings{b.title, b.columns, page, b.format};
         if (const Failure f = writeGallery(pageSettings, outcome.gallery); f.failed()) {
-            print(stderr,
-                  plainLines(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f)));
+            printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f))
+                                + QLatin1Char('\n'));
             return BatchExit::Stopped;
         }
-        print(stdout, QStringLiteral("Websidan: %1\n").arg(pagePath(pageSettings)));
+        printTo(stdout, QStringLiteral("Websidan: %1\n").arg(pagePath(pageSettings)));
     }
     return outcome.reportLines.isEmpty() ? BatchExit::AllWell : BatchExit::Reported;
 }

@@ -1,6 +1,8 @@
 #include "commandline.h"
 #include "platform/version.h"
+#include "platform/canvas.h"
 #include "thumbs/swatches.h"
+#include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -173,9 +175,9 @@ std::optional<ColourValue> colour(const QString &text)
 {
     static const QRegularExpression hex(QStringLiteral("^#([0-9A-Fa-f]{6})$"));
     if (const QRegularExpressionMatch m = hex.match(text.trimmed()); m.hasMatch())
-        return colourValue(QRgb(m.captured(1).toUInt(nullptr, 16)));
+        return Canvas::fromColor(QColor::fromRgb(QRgb(m.captured(1).toUInt(nullptr, 16))));
     if (const auto n = wholeNumber(text, 0, int(Swatches.size()) - 1))
-        return colourValue(Swatches[size_t(*n)].colour);
+        return Canvas::fromColor(QColor::fromRgb(Swatches[size_t(*n)].colour));
     return std::nullopt;
 }
 
@@ -324,6 +326,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
 QString commandLineError(const QString &problem)
 {
     return errorText(problem);
+}
+
+void printTo(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
 }
 
 QString missingInputWarning(const QString &path)

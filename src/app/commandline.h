@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 
 // The settings of a run from the shell, checked as far as the arguments
 // alone allow; the window's start values where none is given.
@@ -58,3 +59,6 @@ QString missingInputWarning(const QString &path);
 
 // An error of the arguments as printed: the problem and where to look.
 QString commandLineError(const QString &problem);
+
+// Writes text to standard output or error at once, in the locale's encoding.
+void printTo(FILE *stream, const QString &text);

@@ -7,17 +7,6 @@
 #include "platform/version.h"
 #include "thumbs/picturefiles.h"
 #include <QApplication>
-#include <cstdio>
-
-namespace {
-
-void print(FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-}
 
 int main(int argc, char *argv[])
 {
@@ -30,10 +19,10 @@ int main(int argc, char *argv[])
     switch (commandLine.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
-        print(stdout, commandLine.text);
+        printTo(stdout, commandLine.text);
         return 0;
     case CommandLine::Action::Error:
-        print(stderr, commandLine.text);
+        printTo(stderr, commandLine.text);
         return CommandLineErrorExit;
     case CommandLine::Action::Batch: {
         // No window and no display: the engine paints on images alone.
@@ -48,7 +37,7 @@ int main(int argc, char *argv[])
     }
     const ExpandedInputs inputs = expandInputs(commandLine.inputs);
     for (const QString &path : inputs.missing)
-        print(stderr, missingInputWarning(path));
+        printTo(stderr, missingInputWarning(path));
 
     initPictureProcess();
     // Qt gets the program's name only: every argument is ours, and a file

@@ -35,8 +35,3 @@ inline constexpr std::array<Swatch, 36> Swatches{{
     {35, 3000, 3000, 0x800080, "Lila"},       {34, 3720, 3000, 0x400040, "Mörklila"},
 }};
 
-// #RRGGBB as a colour value (red in the lowest byte).
-constexpr ColourValue colourValue(QRgb rgb)
-{
-    return ColourValue((rgb >> 16) & 0xff) | ColourValue(rgb & 0xff00) | ColourValue(rgb & 0xff) << 16;
-}
