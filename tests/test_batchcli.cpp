@@ -6,6 +6,7 @@
 #include "gallery/page.h"
 #include "sanitizer.h"
 #include "scriptedseam.h"
+#include "shell.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include "windows/form2.h"
@@ -31,15 +32,24 @@ struct Result {
 };
 
 // The program as a shell in cron or over ssh runs it: no window system.
-Result batch(const QStringList &args, const QString &workingDir)
+// `limit` is a limit the child process is held to (RLIMIT_FSIZE, RLIMIT_AS).
+void startBatch(QProcess &p, const QStringList &args, const QString &workingDir = {}, int resource = -1,
+                rlim_t limit = 0)
+{
+    p.setProcessEnvironment(withoutDisplay());
+    p.setWorkingDirectory(workingDir);
+    if (resource >= 0)
+        p.setChildProcessModifier([resource, limit] {
+            const rlimit l{limit, limit};
+            ::setrlimit(resource, &l);
+        });
+    p.start(Binary, QStringList{QStringLiteral("--batch")} + args);
+}
+
+Result batch(const QStringList &args, const QString &workingDir, int resource = -1, rlim_t limit = 0)
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(workingDir);
-    p.start(Binary, QStringList{QStringLiteral("--batch")} + args);
+    startBatch(p, args, workingDir, resource, limit);
     if (!p.waitForFinished(60000))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -54,7 +64,8 @@ private slots:
     void options();
     void badSettings_data();
     void badSettings();
-    void existingThumbnailIsKept();
+    void problems_data();
+    void problems();
     void interruptedRun();
     void sameFilesAsTheWindow();
     void memoryStaysWithinTheBudget();
@@ -157,18 +168,57 @@ void TestBatchCli::badSettings()
     QCOMPARE(listing(tmp.path()), QStringList{"a.jpg"});
 }
 
-void TestBatchCli::existingThumbnailIsKept()
+void TestBatchCli::problems_data()
 {
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");   // DIR stands for the folder
+    QTest::addColumn<QString>("err");   // what standard error starts with
+    QTest::newRow("a thumbnail already there") << "exists" << 1
+                                               << "Filen finns redan: DIR/a_s.jpg\n1 av 2 tumbilder skapade.\n" << "";
+    QTest::newRow("a name that is not there") << "missing" << 0
+                                              << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
+                                              << "tumbilder: finns inte, hoppas över: DIR/saknas.jpg";
+    QTest::newRow("full disk") << "full" << 2 << "" << "Ett fel uppstod: ";
+    QTest::newRow("a copy for the page cannot be made")
+        << "copy" << 2 << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
+        << "Ett fel uppstod när websidan skulle skapas: ";
+}
+
+// Problems as the report window would list them, or as a run stopped by an
+// error, with the exit status a script tests; what was there stays.
+void TestBatchCli::problems()
+{
+    QFETCH(QString, problem);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
     QTemporaryDir tmp;
     const QString dir = tmp.path();
     QVERIFY(!writeJpeg(dir, "a.jpg", photo(QSize(300, 200), 1)).isEmpty());
     QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(200, 300), 2)).isEmpty());
-    QVERIFY(put(dir + "/a_s.jpg", "min egen"));
-    const Result r = batch({"a.jpg", "b.jpg"}, dir);
-    QCOMPARE(r.status, 1);
-    QCOMPARE(r.out, "Filen finns redan: " + dir + "/a_s.jpg\n1 av 2 tumbilder skapade.\n");
-    QCOMPARE(contents(dir + "/a_s.jpg"), QByteArray("min egen"));
-    QVERIFY(!QImage(dir + "/b_s.jpg").isNull());
+    QStringList args{"a.jpg", "b.jpg"};
+    if (problem == "exists")
+        QVERIFY(put(dir + "/a_s.jpg", "min egen"));
+    if (problem == "missing")
+        args << "saknas.jpg";
+    if (problem == "copy") {
+        // A folder stands where the copy of b.jpg goes.
+        QVERIFY(QDir(dir).mkpath("webb/b.jpg"));
+        args << "--page" << "webb";
+    }
+    const auto before = snapshot(dir);
+    const Result r = problem == "full" ? batch(args, dir, RLIMIT_FSIZE, 2000) : batch(args, dir);
+    QCOMPARE(r.status, status);
+    QVERIFY2(out.isEmpty() ? !r.out.contains("Tumbilder skapade utan problem!") : r.out == QString(out).replace("DIR", dir),
+             qPrintable(r.out));
+    QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.startsWith(QString(err).replace("DIR", dir)), qPrintable(r.err));
+    const auto after = snapshot(dir);
+    for (auto it = before.begin(); it != before.end(); ++it)
+        QCOMPARE(after.value(it.key()), it.value());
+    QVERIFY(!after.contains("webb/bilder.html"));
+    for (const QString &name : after.keys())
+        QVERIFY2(before.contains(name) || !QImage(dir + "/" + name).isNull(), qPrintable(name));
 }
 
 // Ctrl+C in the middle of 200 pictures stops after the picture in hand:
@@ -183,11 +233,7 @@ void TestBatchCli::interruptedRun()
     for (int i = 0; i < 200; ++i)
         QVERIFY(put(dir + QString("/%1.jpg").arg(i, 3, 10, QLatin1Char('0')), jpeg));
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    p.setProcessEnvironment(env);
-    p.start(Binary, {"--batch", "--jobs", "1", "--format", "gif", "--page", tmp.path() + "/webb", dir});
+    startBatch(p, {"--jobs", "1", "--format", "gif", "--page", tmp.path() + "/webb", dir});
     QVERIFY(p.waitForStarted());
     // Once the run is under way.
     QTRY_VERIFY_WITH_TIMEOUT(listing(tmp.path() + "/webb").size() >= 3, 30000);
@@ -255,18 +301,9 @@ void TestBatchCli::memoryStaysWithinTheBudget()
     for (int i = 0; i < 8; ++i)
         QVERIFY(put(tmp.path() + QString("/stor%1.bmp").arg(i), bmp));
     QDir(tmp.path()).mkdir("ut");
-    QProcess p;
-    p.setChildProcessModifier([] {
-        const rlimit limit{2'000'000'000, 2'000'000'000};
-        ::setrlimit(RLIMIT_AS, &limit);
-    });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.start(Binary, {"--batch", "--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()});
-    QVERIFY(p.waitForFinished(120000));
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    QVERIFY2(p.exitCode() == 0, qPrintable(out + p.readAllStandardError()));
+    const Result r = batch({"--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()}, tmp.path(), RLIMIT_AS,
+                           2'000'000'000);
+    QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QCOMPARE(listing(tmp.path() + "/ut").size(), 8);
 }
 

@@ -1,6 +1,7 @@
 #include "app/appicon.h"
 #include "app/commandline.h"
 #include "platform/version.h"
+#include "shell.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include "thumbs/picturefiles.h"
@@ -45,15 +46,6 @@ namespace {
 
 const QString Binary = QStringLiteral(TUMBILDER_BINARY);
 const QString Source = QStringLiteral(TUMBILDER_SOURCE_DIR);
-
-// The environment of a shell with no window system at all.
-QProcessEnvironment withoutDisplay()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    return env;
-}
 
 QString readText(const QString &path)
 {
