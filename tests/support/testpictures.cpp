@@ -109,17 +109,6 @@ QImage photo(QSize size, int seed)
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage stepEdge(QSize size, int edge)
-{
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = x < edge ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
-    }
-    return image;
-}
-
 // --- JPEG --------------------------------------------------------------------
 
 QByteArray jpegBytes(const QImage &image, int quality, bool progressive)

@@ -18,8 +18,6 @@ QString writeFile(const QString &dir, const QString &name, const QByteArray &byt
 // Smooth gradients, fine stripes and a checker (detail), a disc and a bar with
 // hard edges. The same (size, seed) always gives the same pixels.
 QImage photo(QSize size, int seed = 0);
-// A step from black (left) to white at column `edge`, full height.
-QImage stepEdge(QSize size, int edge);
 
 // --- JPEG --------------------------------------------------------------------
 
