@@ -56,8 +56,26 @@ leftovers() {
     find "$1" -mindepth 1 -name '.*' -printf '%s %f\n'
 }
 
+# Runs the command in the background and kills it with SIGKILL at a random
+# moment within $1 seconds; then adds what it left in the folder $2 to LEFT
+# (runs that left something) and BYTES.
+kill_at_random() {
+    local full=$1 dir=$2 lines
+    shift 2
+    "$@" >/dev/null 2>&1 &
+    local pid=$!
+    sleep "$(awk -v t="$full" -v r="$RANDOM" 'BEGIN { printf "%.3f", t * r / 32768 }')"
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    lines=$(leftovers "$dir")
+    if [ -n "$lines" ]; then
+        LEFT=$((LEFT + 1))
+        BYTES=$((BYTES + $(echo "$lines" | awk '{ s += $1 } END { print s }')))
+    fi
+}
+
 kills() {
-    local n=${KILLS:-100} limits=${LIMITS:-20} left=0 bytes=0 out lines
+    local n=${KILLS:-100} limits=${LIMITS:-20} left=0 out
     if [ -n "$GIVEN_TUMBILDER" ]; then TUMBILDER=$GIVEN_TUMBILDER; else ensure_tumbilder; fi
     # How long one run takes, so the kills fall inside it.
     mkdir -p "$WORK/out"
@@ -65,23 +83,15 @@ kills() {
     full=$(cd "$STAGE" && /usr/bin/time -f '%e' "$TUMBILDER" --batch --quiet --format bmp --size 1200x900 --out "$WORK/out" \
         "${NAMES[@]}" 2>&1 >/dev/null | tail -1)
     echo "one run: $full s (${#NAMES[@]} BMP thumbnails of 1200x900)"
+    LEFT=0 BYTES=0
     for ((i = 0; i < n; ++i)); do
         out=$WORK/out-$i
         mkdir -p "$out"
-        (cd "$STAGE" && exec "$TUMBILDER" --batch --quiet --format bmp --size 1200x900 --out "$out" "${NAMES[@]}") >/dev/null 2>&1 &
-        local pid=$!
-        sleep "$(awk -v t="$full" -v r="$RANDOM" 'BEGIN { printf "%.3f", t * r / 32768 }')"
-        kill -9 "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-        lines=$(leftovers "$out")
-        if [ -n "$lines" ]; then
-            left=$((left + 1))
-            bytes=$((bytes + $(echo "$lines" | awk '{ s += $1 } END { print s }')))
-        fi
+        kill_at_random "$full" "$out" env -C "$STAGE" "$TUMBILDER" --batch --quiet --format bmp --size 1200x900 \
+            --out "$out" "${NAMES[@]}"
         rm -rf "$out"
     done
-    echo "SIGKILL: $left of $n runs left files behind ($((bytes / 1024)) KB in all)"
-    left=0
+    echo "SIGKILL: $LEFT of $n runs left files behind ($((BYTES / 1024)) KB in all)"
     for ((i = 0; i < limits; ++i)); do
         out=$WORK/lim-$i
         mkdir -p "$out"
@@ -96,28 +106,20 @@ kills() {
 }
 
 copy_kills() {
-    local n=${COPIES:-20} left=0 bytes=0 lines
+    local n=${COPIES:-20}
     ensure_copybench
     head -c 256M /dev/urandom >"$WORK/stor.jpg"
     mkdir -p "$WORK/webb"
     local full
     full=$(/usr/bin/time -f '%e' "$COPYBENCH" "$WORK/stor.jpg" "$WORK/webb/stor.jpg" 2>&1 >/dev/null | tail -1)
     echo "one copy of 256 MB: $full s"
+    LEFT=0 BYTES=0
     for ((i = 0; i < n; ++i)); do
         rm -rf "$WORK/webb"
         mkdir -p "$WORK/webb"
-        "$COPYBENCH" "$WORK/stor.jpg" "$WORK/webb/stor.jpg" >/dev/null 2>&1 &
-        local pid=$!
-        sleep "$(awk -v t="$full" -v r="$RANDOM" 'BEGIN { printf "%.3f", t * r / 32768 }')"
-        kill -9 "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-        lines=$(leftovers "$WORK/webb")
-        if [ -n "$lines" ]; then
-            left=$((left + 1))
-            bytes=$((bytes + $(echo "$lines" | awk '{ s += $1 } END { print s }')))
-        fi
+        kill_at_random "$full" "$WORK/webb" "$COPYBENCH" "$WORK/stor.jpg" "$WORK/webb/stor.jpg"
     done
-    echo "copy, SIGKILL: $left of $n copies left files behind ($((bytes / 1048576)) MB in all)"
+    echo "copy, SIGKILL: $LEFT of $n copies left files behind ($((BYTES / 1048576)) MB in all)"
 }
 
 # COUNT photos under names of their own, in $1.
