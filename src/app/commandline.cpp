@@ -181,12 +181,6 @@ std::optional<ColourValue> colour(const QString &text)
     return std::nullopt;
 }
 
-// A text a file name can hold as it is: no folder separator, no NUL.
-bool nameText(const QString &text)
-{
-    return !text.contains(QLatin1Char('/')) && !text.contains(QChar(0));
-}
-
 // The batch settings the options ask for, or what is wrong with them.
 QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSettings &b)
 {
@@ -215,7 +209,7 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
     }
     b.prefix = parser.isSet(o.prefix) ? parser.value(o.prefix) : b.prefix;
     b.suffix = parser.isSet(o.suffix) ? parser.value(o.suffix) : b.suffix;
-    if (!nameText(b.prefix) || !nameText(b.suffix))
+    if (!fitsInFileName(b.prefix) || !fitsInFileName(b.suffix))
         return QStringLiteral("--prefix och --suffix kan inte innehålla / (det skiljer mappar åt i en sökväg)");
     if (parser.isSet(o.format)) {
         const QString format = parser.value(o.format).toLower();

@@ -49,12 +49,6 @@ void MemoryBudget::close()
     m_room.notify_all();
 }
 
-qint64 MemoryBudget::inUse() const
-{
-    const std::lock_guard lock(m_mutex);
-    return m_used;
-}
-
 qint64 MemoryBudget::defaultBytes()
 {
     constexpr qint64 GiB = qint64(1) << 30;

@@ -32,7 +32,6 @@ public:
     Claim claim(qint64 bytes);
     // Wakes every waiter with an empty claim; used when a run stops.
     void close();
-    qint64 inUse() const;
 
     // A quarter of the physical memory, at most 1 GiB.
     static qint64 defaultBytes();
@@ -41,7 +40,7 @@ private:
     void give(qint64 bytes);
 
     const qint64 m_limit;
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_room;
     qint64 m_used = 0;
     int m_holders = 0;

@@ -184,7 +184,6 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
             out.gallery << *c.entry;
         if (!c.written.isEmpty())
             ++out.written;
-        out.lastIndex = i;
         out.error = c.failure;
         if (observer)
             observer->committed(i, total);

@@ -69,7 +69,6 @@ struct RunOutcome {
     QStringList reportLines;            // in list order
     QList<GalleryEntry> gallery;        // one per picture drawn, in list order
     std::optional<DrawResult> last;     // the last picture drawn
-    int lastIndex = -1;                 // the last picture handled
     int written = 0;                    // thumbnails written
     Failure error;                      // what stopped the run
     bool cancelled = false;             // stopped by cancel()

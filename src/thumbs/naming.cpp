@@ -1,5 +1,6 @@
 #include "naming.h"
 #include "splittext.h"
+#include <QDir>
 
 QString formatExtension(OutputFormat format)
 {
@@ -24,4 +25,9 @@ ThumbName thumbName(const SaveSettings &s, const QString &folder, const QString 
     n.stem = target + s.prefix + n.base + s.suffix;
     n.entry = {folder, n.base + QLatin1Char('.') + n.ext, s.prefix + n.base + s.suffix};
     return n;
+}
+
+bool fitsInFileName(const QString &text)
+{
+    return !text.contains(QDir::separator()) && !text.contains(QLatin1Char('/')) && !text.contains(QChar(0));
 }

@@ -35,5 +35,9 @@ struct ThumbName {
     QString nameFor(OutputFormat f) const { return stem + formatExtension(f); }
 };
 
+// Whether a prefix or suffix can stand in a file name: no folder separator,
+// no NUL.
+bool fitsInFileName(const QString &text);
+
 // Names the thumbnail of the picture `folder` + `file`.
 ThumbName thumbName(const SaveSettings &settings, const QString &folder, const QString &file);

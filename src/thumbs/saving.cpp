@@ -2,16 +2,7 @@
 #include "report.h"
 #include "platform/encoders.h"
 #include "platform/fileops.h"
-#include <QDir>
 #include <cerrno>
-
-namespace {
-// A prefix or suffix may hold a character no file name can have.
-bool holdsForbidden(const QString &s)
-{
-    return s.contains(QDir::separator()) || s.contains(QLatin1Char('/')) || s.contains(QChar(0));
-}
-}
 
 Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)
 {
@@ -29,7 +20,7 @@ Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)
 SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const Encoded &encoded)
 {
     SaveResult r;
-    if (holdsForbidden(s.prefix) || holdsForbidden(s.suffix)) {
+    if (!fitsInFileName(s.prefix) || !fitsInFileName(s.suffix)) {
         r.failure = failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
         return r;
     }
