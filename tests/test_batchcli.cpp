@@ -180,8 +180,10 @@ void TestBatchCli::problems_data()
                                               << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
                                               << "tumbilder: finns inte, hoppas över: DIR/saknas.jpg";
     QTest::newRow("full disk") << "full" << 2 << "" << "Ett fel uppstod: ";
+    QTest::newRow("a picture no thumbnail can hold")
+        << "unscalable" << 1 << "Kan inte skala om bilden: DIR/c.bmp\n2 av 3 tumbilder skapade.\n" << "";
     QTest::newRow("a copy for the page cannot be made")
-        << "copy" << 2 << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
+        << "copy" << 2 << "2 av 2 tumbilder skapade.\n"
         << "Ett fel uppstod när websidan skulle skapas: ";
 }
 
@@ -202,6 +204,13 @@ void TestBatchCli::problems()
         QVERIFY(put(dir + "/a_s.jpg", "min egen"));
     if (problem == "missing")
         args << "saknas.jpg";
+    if (problem == "unscalable") {
+        // 5000 x 1 at the locked height would be wider than any canvas.
+        QImage line(5000, 1, QImage::Format_RGB32);
+        line.fill(Qt::gray);
+        QVERIFY(line.save(dir + "/c.bmp"));
+        args << "c.bmp" << "--mode" << "height";
+    }
     if (problem == "copy") {
         // A folder stands where the copy of b.jpg goes.
         QVERIFY(QDir(dir).mkpath("webb/b.jpg"));

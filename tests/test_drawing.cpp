@@ -106,7 +106,7 @@ void TestDrawing::sizeModes()
     QFETCH(QString, picture);
     const ColourValue magenta = 0xFF00FF;
     DrawSettings s;
-    s.size = {mode, "3615", "3615", percent};
+    s.size = {mode, 3615.f, 3615.f, textToDouble(percent)};
     s.canvas = {3615, 3615};
     s.background = magenta;
     const DrawResult r = drawThumbnail(s, picture);
@@ -123,7 +123,7 @@ void TestDrawing::matchesReference()
     // Reference: the full-size decode resampled straight to the thumbnail size.
     QImage full(big);
     DrawSettings s;
-    s.size = {SizeMode::LockBoth, "3615", "3615", ""};
+    s.size = {SizeMode::LockBoth, 3615.f, 3615.f, {}};
     s.canvas = {3615, 3615};
     const DrawResult r = drawThumbnail(s, big);
     const QImage reference = resampleTo(full.convertToFormat(QImage::Format_RGB32), r.image.size());
@@ -153,7 +153,7 @@ void TestDrawing::smallPictureStaysTopLeft()
 void TestDrawing::viewStaysInFrame()
 {
     RunSettings run;
-    run.draw.size = {SizeMode::LockBoth, "3615", "3615", ""};
+    run.draw.size = {SizeMode::LockBoth, 3615.f, 3615.f, {}};
     run.draw.canvas = {3615, 3615};
     for (const QString &path : {big, small})
         QCOMPARE(cmd_ritabild_Click(run, pictureJobs({path}).first()).drawn.status, DrawResult::Drawn);
@@ -192,8 +192,7 @@ void TestDrawing::missingAndUnreadable()
         f.write(content);
     }
     RunSettings run;
-    run.save.web = true;
-    run.save.pageFolder = dir.path() + "/ut/";
+    run.save.targetFolder = dir.path() + "/ut/";
     const PictureJob job = pictureJobs({path}).first();
     const Prepared drawn = cmd_ritabild_Click(run, job);
     const Committed c = cmd_sparabild_Click(run.save, job, drawn);

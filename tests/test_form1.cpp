@@ -80,8 +80,7 @@ void TestForm1::window()
     QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
     QCOMPARE(form->outputFormat(), OutputFormat::Jpg);
     QVERIFY(form->cmdprocentTag().isEmpty());
-    QVERIFY(form->cmdwebTag().isEmpty());
-    QVERIFY(form->txtlasbredd.isEmpty() && form->txtlashojd.isEmpty());
+    QVERIFY(!form->folderMark());
     QVERIFY(child<QPushButton>("Command1")->font().bold());
     QVERIFY(!child<QPushButton>("cmdhelp")->font().bold());
     QCOMPARE(child("Picture1")->toolTip(), QStringLiteral("Klicka för att välja bakgrundsfärg"));
@@ -506,17 +505,16 @@ void TestForm1::dropOfNonLocalData()
 void TestForm1::clearAndRebuild()
 {
     form->List1_OLEDragDrop({"/bilder/sol.jpg", "/sol.jpg", "//server/share/a.gif"});
-    form->cmd_kor_Click();
-    QCOMPARE(form->listsokvag, (QStringList{"/bilder/", "/", "//server/share/"}));
-    QCOMPARE(form->listfil, (QStringList{"sol.jpg", "sol.jpg", "a.gif"}));
+    QCOMPARE(form->cmd_kor_Click(), (QList<PictureJob>{{"/bilder/", "sol.jpg"}, {"/", "sol.jpg"},
+                                                      {"//server/share/", "a.gif"}}));
     form->listwebfiler = {{"/bilder/", "sol.jpg", "sol_s"}};
     form->List1_OLEDragDrop({"/ny/b.bmp"});
-    form->cmd_kor_Click();
-    QCOMPARE(form->listfil.size(), 4);
-    QCOMPARE(form->listsokvag.last(), QStringLiteral("/ny/"));
+    const QList<PictureJob> jobs = form->cmd_kor_Click();
+    QCOMPARE(jobs.size(), 4);
+    QCOMPARE(jobs.last().folder, QStringLiteral("/ny/"));
     form->cmd_tomlista_Click();
     QVERIFY(listItems().isEmpty());
-    QVERIFY(form->listsokvag.isEmpty() && form->listfil.isEmpty());
+    QVERIFY(form->cmd_kor_Click().isEmpty());
     QCOMPARE(form->listwebfiler.size(), 1);   // gallery entries stay
     form->cmd_tomlista_Click();               // on an empty list: nothing happens
     QVERIFY(listItems().isEmpty());

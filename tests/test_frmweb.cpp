@@ -169,14 +169,14 @@ void TestFrmweb::closeButton_data()
     QTest::addColumn<QString>("typed");   // relative to the temporary folder; "" types nothing
     QTest::addColumn<bool>("markBefore");
     QTest::addColumn<QString>("after");
-    QTest::addColumn<QString>("mark");
+    QTest::addColumn<bool>("mark");
     const QString sep = QDir::separator();
-    QTest::newRow("existing folder") << "Webb" << false << "Webb" + sep << "1";
-    QTest::newRow("already ends with separator") << "Webb" + sep << false << "Webb" + sep << "1";
-    QTest::newRow("missing folder") << "Saknas" << true << "Saknas" + sep << "";
-    QTest::newRow("file where the folder should be") << "fil.txt" << true << "fil.txt" + sep << "";
-    QTest::newRow("blanks are kept") << "Webb " << true << "Webb " + sep << "";
-    QTest::newRow("empty") << "" << true << "" << "";
+    QTest::newRow("existing folder") << "Webb" << false << "Webb" + sep << true;
+    QTest::newRow("already ends with separator") << "Webb" + sep << false << "Webb" + sep << true;
+    QTest::newRow("missing folder") << "Saknas" << true << "Saknas" + sep << false;
+    QTest::newRow("file where the folder should be") << "fil.txt" << true << "fil.txt" + sep << false;
+    QTest::newRow("blanks are kept") << "Webb " << true << "Webb " + sep << false;
+    QTest::newRow("empty") << "" << true << "" << false;
 }
 
 void TestFrmweb::closeButton()
@@ -184,13 +184,13 @@ void TestFrmweb::closeButton()
     QFETCH(QString, typed);
     QFETCH(bool, markBefore);
     QFETCH(QString, after);
-    QFETCH(QString, mark);
+    QFETCH(bool, mark);
     QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("Webb")));
     QFile file(tmp.filePath(QStringLiteral("fil.txt")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const QString base = QDir::toNativeSeparators(tmp.path()) + QDir::separator();
-    main->setCmdwebTag(markBefore ? QStringLiteral("1") : QString());
+    main->setFolderMark(markBefore);
 
     bool stillShown = true;
     open([&](frmweb *w) {
@@ -200,7 +200,7 @@ void TestFrmweb::closeButton()
     });
     QVERIFY(!stillShown);
     QCOMPARE(web()->folder(), after.isEmpty() ? QString() : base + after);
-    QCOMPARE(main->cmdwebTag(), mark);
+    QCOMPARE(main->folderMark(), mark);
 }
 
 void TestFrmweb::reopenKeepsSettings()
@@ -215,7 +215,7 @@ void TestFrmweb::reopenKeepsSettings()
         child<QLineEdit>("txtmapp")->setText(folder);
         w->Command2_Click();
     });
-    QCOMPARE(main->cmdwebTag(), QStringLiteral("1"));
+    QVERIFY(main->folderMark());
 
     open([&](frmweb *w) {
         QCOMPARE(w, first);
@@ -227,7 +227,7 @@ void TestFrmweb::reopenKeepsSettings()
         child<QLineEdit>("txtmapp")->clear();
         w->Command2_Click();
     });
-    QCOMPARE(main->cmdwebTag(), QString());
+    QVERIFY(!main->folderMark());
     QCOMPARE(seam->shown, QStringList({"frmweb", "frmweb"}));
 }
 
@@ -240,7 +240,7 @@ void TestFrmweb::closeBoxDestroys()
         child<QLineEdit>("txtmapp")->setText(tmp.path());
         w->Command2_Click();
     });
-    QCOMPARE(main->cmdwebTag(), QStringLiteral("1"));
+    QVERIFY(main->folderMark());
 
     QPointer<frmweb> closed;
     open([&](frmweb *w) {
@@ -249,7 +249,7 @@ void TestFrmweb::closeBoxDestroys()
     });
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(closed.isNull());
-    QCOMPARE(main->cmdwebTag(), QString());
+    QVERIFY(!main->folderMark());
 
     frmweb *fresh = web();
     QCOMPARE(fresh->columns(), 3);
@@ -300,7 +300,7 @@ void TestFrmweb::okPutsFolder()
         w->Command2_Click();
     });
     QCOMPARE(web()->folder(), native + afterClose);
-    QCOMPARE(main->cmdwebTag(), QStringLiteral("1"));
+    QVERIFY(main->folderMark());
 }
 
 void TestFrmweb::driveChoice()

@@ -78,7 +78,7 @@ void TestGeometry::sizeCanvas()
     QFETCH(float, H);
     QFETCH(float, expectW);
     QFETCH(float, expectH);
-    const CanvasSize c = ::sizeCanvas({mode, boundH, boundW, percent}, {canvasW, canvasH}, W, H);
+    const CanvasSize c = ::sizeCanvas({mode, textToSingle(boundH), textToSingle(boundW), textToDouble(percent)}, {canvasW, canvasH}, W, H);
     QCOMPARE(c.width, expectW);
     QCOMPARE(c.height, expectH);
 }

@@ -290,13 +290,12 @@ void TestSaving::webChoiceWritesIntoThePageFolder()
     const QString folder = withSeparator(pictures.path());
     TestPictures::writeFile(pictures.path(), "sol.jpg", sourceBytes("sol.jpg"));
     SaveSettings s = settings(OutputFormat::Jpg);
-    s.web = true;
-    s.pageFolder = withSeparator(page.path());
+    s.targetFolder = withSeparator(page.path());
 
     const ThumbName name = thumbName(s, folder, "sol.jpg");
     QCOMPARE(name.entry, (GalleryEntry{folder, "sol.jpg", "sol_s"}));
     const Committed r = saveDrawn(s, name, thumbnail());
-    QCOMPARE(r.written, s.pageFolder + "sol_s.jpg");
+    QCOMPARE(r.written, s.targetFolder + "sol_s.jpg");
     QCOMPARE(listing(page.path()), QStringList{"sol_s.jpg"});
     QCOMPARE(listing(pictures.path()), QStringList{"sol.jpg"});
     checkPicture(r.written, OutputFormat::Jpg);

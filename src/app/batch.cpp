@@ -1,8 +1,7 @@
 #include "batch.h"
-#include "gallery/page.h"
+#include "gallery/run.h"
 #include "runprogress.h"
 #include "seam.h"
-#include "thumbs/engine.h"
 #include "thumbs/picturefiles.h"
 #include "thumbs/report.h"
 #include <QDir>
@@ -37,21 +36,22 @@ float outerTwips(int pixels)
     return float((pixels + 2 * CanvasBorderPixels) * TwipsPerPixel);
 }
 
-RunSettings runSettings(const BatchSettings &b, const QString &target)
+// The run the options ask for: the canvas as the scroll bars would set it.
+RunRequest runRequest(const BatchSettings &b, const QString &page, const QString &out, const QStringList &paths)
 {
-    RunSettings s;
-    s.draw.canvas = {outerTwips(b.box.width()), outerTwips(b.box.height())};
-    // The lock-both bounds as the window keeps them: the canvas's size as text.
-    s.draw.size = {b.mode, singleToText(s.draw.canvas.height), singleToText(s.draw.canvas.width),
-                   QString::number(b.percent)};
-    s.draw.background = b.background;
-    s.save.prefix = b.prefix;
-    s.save.suffix = b.suffix;
-    s.save.format = b.format;
-    s.save.quality = b.quality;
-    s.save.web = !target.isEmpty();
-    s.save.pageFolder = target;
-    return s;
+    RunRequest r;
+    SaveSettings save;
+    save.prefix = b.prefix;
+    save.suffix = b.suffix;
+    save.format = b.format;
+    save.quality = b.quality;
+    save.targetFolder = page.isEmpty() ? out : page;
+    if (!page.isEmpty())
+        r.page = PageSettings{b.title, b.columns, page, b.format};
+    r.settings = runSettings(b.mode, {outerTwips(b.box.width()), outerTwips(b.box.height())}, double(b.percent),
+                             b.background, save);
+    r.jobs = pictureJobs(paths);
+    return r;
 }
 
 // Ctrl+C and SIGTERM stop the run as "Avbryt" does. The handler only
@@ -180,28 +180,17 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         return BatchExit::Stopped;
     }
 
-    const RunSettings settings = runSettings(b, page.isEmpty() ? out : page);
-    const QList<PictureJob> jobs = pictureJobs(paths);
+    const RunRequest request = runRequest(b, page, out, paths);
     RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
-    ShellObserver observer(b, jobs, control);
-    RunOutcome outcome;
+    ShellObserver observer(b, request.jobs, control);
+    RunResult result;
     {
         const Interrupts interrupts(control);
-        outcome = runPictures(settings, jobs, control, &observer);
+        result = makeThumbnails(request, control, &observer);
     }
     observer.finish();
 
-    // The report as the report window shows it, a line each, then a summary.
-    QStringList report = outcome.reportLines;
-    if (outcome.cancelled)
-        report << ReportLine::cancelled();
-    if (report.isEmpty() && !outcome.error.failed())
-        report << ReportLine::allWell();
-    QString text;
-    for (const QString &line : report)
-        text += line + QLatin1Char('\n');
-    text += QStringLiteral("%1 av %2 tumbilder skapade.\n").arg(outcome.written).arg(jobs.size());
-    printTo(stdout, text);
+    printTo(stdout, result.printed().join(QLatin1Char('\n')) + QLatin1Char('\n'));
     if (b.timing) {
         QString timing = QStringLiteral("%1 s, längsta väntan mellan två bilder %2 s")
                              .arg(double(observer.elapsed()) / 1e9, 0, 'f', 3)
@@ -212,20 +201,20 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         printTo(stdout, timing + QLatin1Char('\n'));
     }
 
-    if (outcome.error.failed()) {
-        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod: "), outcome.error)) + QLatin1Char('\n'));
+    if (result.stopped()) {
+        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod: "), result.pictures.error))
+                            + QLatin1Char('\n'));
         return BatchExit::Stopped;
     }
-    if (outcome.cancelled)
+    if (result.cancelled())
         return BatchExit::Interrupted;
-    if (!page.isEmpty()) {
-        const PageSettings pageSettings{b.title, b.columns, page, b.format};
-        if (const Failure f = writeGallery(pageSettings, outcome.gallery); f.failed()) {
-            printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), f))
-                                + QLatin1Char('\n'));
-            return BatchExit::Stopped;
-        }
-        printTo(stdout, QStringLiteral("Websidan: %1\n").arg(pagePath(pageSettings)));
+    if (result.pageFailure.failed()) {
+        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "),
+                                                         result.pageFailure))
+                            + QLatin1Char('\n'));
+        return BatchExit::Stopped;
     }
-    return outcome.reportLines.isEmpty() ? BatchExit::AllWell : BatchExit::Reported;
+    if (!result.pageFile.isEmpty())
+        printTo(stdout, QStringLiteral("Websidan: %1\n").arg(result.pageFile));
+    return result.pictures.reportLines.isEmpty() ? BatchExit::AllWell : BatchExit::Reported;
 }

@@ -350,7 +350,7 @@ void Form1::cmdtestabild_Click()
     }
     // The run's drawing, without the size mode: the picture is fitted into
     // the canvas as the scroll bars or the last drawing left it.
-    DrawSettings s = runSettings().draw;
+    DrawSettings s = drawSettings();
     s.applySizeMode = false;
     const DrawResult drawn = drawThumbnail(s, path);
     if (drawn.status == DrawResult::Drawn)

@@ -1,7 +1,6 @@
 #pragma once
 #include "platform/canvas.h"
-#include "gallery/page.h"
-#include "thumbs/engine.h"
+#include "gallery/run.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
 #include <QPointer>
@@ -30,19 +29,15 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Working storage kept as plain data (never seen by the user).
-    QStringList listsokvag;             // listsökväg: folders, each ending with the separator
-    QStringList listfil;                // file names
     QList<GalleryEntry> listwebfiler;   // gallery entries of the last run
-    QString txtlasbredd;                // txtlåsbredd: lock-both width bound
-    QString txtlashojd;                 // txtlåshöjd: lock-both height bound
 
     Canvas &canvas() { return m_canvas; }
     // The measuring twin's inner size in pixels.
     QSize picture2Inner() const;
     QString cmdprocentTag() const { return m_procentTag; }
-    QString cmdwebTag() const { return m_webMark; }
-    void setCmdwebTag(const QString &tag) { m_webMark = tag; }
+    // The folder mark: the page folder was confirmed in the settings window.
+    bool folderMark() const { return m_folderMark; }
+    void setFolderMark(bool set) { m_folderMark = set; }
     SizeMode sizeMode() const;
     OutputFormat outputFormat() const;
 
@@ -78,15 +73,17 @@ public:
     // the selected ones taken off the list.
     void addPictures();
     void removeSelectedPictures();
-    void cmd_kor_Click();
+    // The run's pictures, each split into folder and name, in list order.
+    QList<PictureJob> cmd_kor_Click() const;
     void Command1_Click();
-    // The page is written with the run, off the GUI thread; this says how it went.
-    void skapa_htmlfil(const PageSettings &page, const Failure &written);
+    // The page is written with the run, off the GUI thread; this says how it
+    // went and opens the page in the browser when asked to.
+    void skapa_htmlfil(const RunResult &result);
 
-    // The snapshot a run works from, taken from the controls once; and what
-    // the page will say.
-    RunSettings runSettings() const;
-    PageSettings pageSettings();
+    // What drawing needs from the controls, as the preview and a run take it.
+    DrawSettings drawSettings() const;
+    // Everything a run works from, taken from the controls once.
+    RunRequest runRequest();
 
     // Worker threads for a run's drawing (0: one picture at a time).
     void setThreads(int threads) { m_threads = threads; }
@@ -103,11 +100,11 @@ private:
     void setTabOrder();
     void showDrawn(const DrawResult &drawn);
     void scaleFailed(const Failure &f);
-    void finishRun(const RunOutcome &outcome, const std::optional<PageSettings> &page, const Failure &pageWritten);
+    void finishRun(const RunResult &result, bool web);
 
     Canvas m_canvas;
     QString m_procentTag;
-    QString m_webMark;
+    bool m_folderMark = false;
     QString m_lastFolder;   // where "Lägg till bilder..." was last used
     int m_threads = RunControl::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left

@@ -1,5 +1,5 @@
 // The picture list of the main window: drops, pastes, its menu and keys,
-// and the derived lists of folders and names.
+// and the run's pictures split into folders and names.
 #include "form1.h"
 #include "picturelist.h"
 #include "seam.h"
@@ -33,8 +33,6 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 void Form1::cmd_tomlista_Click()
 {
     List1->clear();
-    listsokvag.clear();
-    listfil.clear();
 }
 
 void Form1::addPictures()
@@ -57,15 +55,10 @@ void Form1::removeSelectedPictures()
     qDeleteAll(List1->selectedItems());
 }
 
-void Form1::cmd_kor_Click()
+QList<PictureJob> Form1::cmd_kor_Click() const
 {
     QStringList paths;
     for (int i = 0; i < List1->count(); ++i)
         paths << List1->item(i)->text();
-    listsokvag.clear();
-    listfil.clear();
-    for (const PictureJob &job : pictureJobs(paths)) {
-        listfil << job.file;
-        listsokvag << job.folder;
-    }
+    return pictureJobs(paths);
 }

@@ -24,10 +24,9 @@ frmweb *Form1::webSettings()
 {
     if (!m_frmweb) {
         m_frmweb = new frmweb(this);
-        connect(m_frmweb, &frmweb::folderMarkChanged, this,
-                [this](bool set) { m_webMark = set ? QStringLiteral("1") : QString(); });
+        connect(m_frmweb, &frmweb::folderMarkChanged, this, [this](bool set) { m_folderMark = set; });
         // The close box destroys the window and with it the confirmed folder.
-        connect(m_frmweb, &QObject::destroyed, this, [this] { m_webMark.clear(); });
+        connect(m_frmweb, &QObject::destroyed, this, [this] { m_folderMark = false; });
     }
     return m_frmweb;
 }
@@ -53,91 +52,85 @@ void Form1::Picture1_Click()
     Seam::current().showModal(&colours);
 }
 
-RunSettings Form1::runSettings() const
+DrawSettings Form1::drawSettings() const
 {
-    RunSettings r;
-    r.draw.size = {sizeMode(), txtlashojd, txtlasbredd, m_procentTag};
-    r.draw.canvas = {m_canvas.width(), m_canvas.height()};
-    r.draw.background = m_canvas.backColour();
-    r.save.prefix = plusfilnamn1->text();
-    r.save.suffix = plusfilnamn2->text();
-    r.save.format = outputFormat();
-    r.save.quality = encoderQuality(txtjpg->text());
-    r.save.web = chkweb->checkState() == Qt::Checked;
-    // Reading the page folder makes the settings window if it is not there yet.
-    if (r.save.web)
-        r.save.pageFolder = const_cast<Form1 *>(this)->webSettings()->folder();
-    return r;
+    return runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
+                       m_canvas.backColour(), {})
+        .draw;
 }
 
-PageSettings Form1::pageSettings()
+RunRequest Form1::runRequest()
 {
-    frmweb *settings = webSettings();
-    return {settings->title(), settings->columns(), settings->folder(), outputFormat()};
+    RunRequest r;
+    SaveSettings save;
+    save.prefix = plusfilnamn1->text();
+    save.suffix = plusfilnamn2->text();
+    save.format = outputFormat();
+    save.quality = encoderQuality(txtjpg->text());
+    if (chkweb->checkState() == Qt::Checked) {
+        const frmweb *settings = webSettings();
+        r.page = PageSettings{settings->title(), settings->columns(), settings->folder(), save.format};
+        save.targetFolder = r.page->folder;
+    }
+    r.settings = runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
+                             m_canvas.backColour(), save);
+    r.jobs = cmd_kor_Click();
+    return r;
 }
 
 void Form1::Command1_Click()
 {
     listwebfiler.clear();
     const bool web = chkweb->checkState() == Qt::Checked;
-    const QString problem = web && m_webMark != QLatin1String("1")
-                                ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
+    const QString problem = web && !m_folderMark ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
                             : List1->count() == 0 ? QStringLiteral("Listan är tom. Kan inte skapa tumbilder!")
                                                   : QString();
     if (!problem.isEmpty()) {
         Seam::current().message(this, problem, QStringLiteral("Tumbilder"), Seam::Icon::Warning);
         return;
     }
-    if (sizeMode() == SizeMode::LockBoth) {
-        txtlasbredd = singleToText(m_canvas.width());
-        txtlashojd = singleToText(m_canvas.height());
-    }
     txtjpg_LostFocus();
-    cmd_kor_Click();
-    QList<PictureJob> jobs;
-    for (int i = 0; i < listfil.size(); ++i)
-        jobs.append({listsokvag[i], listfil[i]});
-
-    const std::optional<PageSettings> page = web ? std::optional(pageSettings()) : std::nullopt;
-    Failure pageWritten;
+    const RunRequest request = runRequest();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_run.reset();   // waits for whatever a cancelled run left behind
     m_run = std::make_unique<RunControl>(m_threads);
-    const RunOutcome outcome = runWithProgress(
-        this, runSettings(), jobs, *m_run,
-        {[this](int i) {
-             List1->setCurrentRow(i);
-             emit pictureCommitted(i);
-         },
-         [this](const Failure &f) { scaleFailed(f); },
-         [&](const RunOutcome &done) { pageWritten = page ? writeGallery(*page, done.gallery) : Failure(); }});
+    const RunResult result = runWithProgress(this, request, *m_run,
+                                             {[this](int i) {
+                                                  List1->setCurrentRow(i);
+                                                  emit pictureCommitted(i);
+                                              },
+                                              [this](const Failure &f) { scaleFailed(f); }});
     QApplication::restoreOverrideCursor();
-    finishRun(outcome, page, pageWritten);
+    finishRun(result, web);
 }
 
-void Form1::finishRun(const RunOutcome &outcome, const std::optional<PageSettings> &page, const Failure &pageWritten)
+void Form1::finishRun(const RunResult &result, bool web)
 {
-    listwebfiler = outcome.gallery;
-    for (const QString &line : outcome.reportLines)
-        appendReport(line);
+    listwebfiler = result.pictures.gallery;
     // The canvas shows the last thumbnail the run drew.
-    if (outcome.last)
-        showDrawn(*outcome.last);
-    if (outcome.error.failed()) {
-        // It keeps the size of that picture; the report waits for the next run.
-        Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), outcome.error),
+    if (result.pictures.last)
+        showDrawn(*result.pictures.last);
+    if (result.stopped()) {
+        // Its lines wait in the hidden report for the next run, and the
+        // canvas keeps the size of the last picture.
+        for (const QString &line : result.report)
+            appendReport(line);
+        Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), result.pictures.error),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }
-    if (outcome.cancelled)
-        appendReport(ReportLine::cancelled());
+    // The success line is the whole report, never a line after lines
+    // carried from a stopped run.
+    for (const QString &line : result.report)
+        if (line != ReportLine::allWell())
+            appendReport(line);
     if (reportText().isEmpty())
         report()->setReportText(ReportLine::allWell());
     m_canvas.setWidth(float(HScroll1->value()));
     m_canvas.setHeight(float(VScroll1->value()));
     Picture1->sync();
-    if (page)
-        skapa_htmlfil(*page, pageWritten);
+    if (web)
+        skapa_htmlfil(result);
     Seam::current().showModal(report());
     // Closed by the user: the report goes with it now, not at some later
     // turn of the event loop, so the next run starts empty.
@@ -145,14 +138,15 @@ void Form1::finishRun(const RunOutcome &outcome, const std::optional<PageSetting
         delete m_form2;
 }
 
-void Form1::skapa_htmlfil(const PageSettings &page, const Failure &written)
+void Form1::skapa_htmlfil(const RunResult &result)
 {
-    if (written.failed()) {
-        Seam::current().message(this,
-                                failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), written),
-                                QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
+    if (result.pageFailure.failed()) {
+        Seam::current().message(
+            this, failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), result.pageFailure),
+            QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }
-    if (webSettings()->openBrowser())
-        Seam::current().openUrl(QUrl::fromLocalFile(pagePath(page)));
+    // Only a page this run wrote is opened: a cancelled run leaves none.
+    if (!result.pageFile.isEmpty() && webSettings()->openBrowser())
+        Seam::current().openUrl(QUrl::fromLocalFile(result.pageFile));
 }

@@ -50,11 +50,11 @@ QString progressText(int done, int total, const QString &inHand, qint64 elapsedM
     return text;
 }
 
-RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const QList<PictureJob> &jobs,
-                           RunControl &control, const RunCallbacks &callbacks)
+RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl &control,
+                          const RunCallbacks &callbacks)
 {
-    const int total = int(jobs.size());
-    auto nameAt = [&](int i) { return i < total ? jobs[i].file : QString(); };
+    const int total = int(request.jobs.size());
+    auto nameAt = [&](int i) { return i < total ? request.jobs[i].file : QString(); };
     QProgressDialog progress(progressText(0, total, nameAt(0), 0), QStringLiteral("Avbryt"), 0, total, parent);
     progress.setWindowTitle(QStringLiteral("Tumbilder"));
     // A screen reader reads the bar by its name and how far it is.
@@ -81,18 +81,13 @@ RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const Q
         },
         callbacks.scaleFailed);
 
-    RunOutcome outcome;
+    RunResult result;
     QEventLoop loop;
-    std::unique_ptr<QThread> thread(
-        QThread::create([&] {
-            outcome = runPictures(settings, jobs, control, &observer);
-            if (callbacks.afterwards && !outcome.error.failed() && !outcome.cancelled)
-                callbacks.afterwards(outcome);
-        }));
+    std::unique_ptr<QThread> thread(QThread::create([&] { result = makeThumbnails(request, control, &observer); }));
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     thread->start();
     loop.exec();
     thread->wait();
     progress.hide();
-    return outcome;
+    return result;
 }

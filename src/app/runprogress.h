@@ -1,24 +1,22 @@
 #pragma once
-#include "thumbs/engine.h"
+#include "gallery/run.h"
 #include <functional>
 
 class QWidget;
 
-// What the window does while a run goes on. The first two are called on the
-// GUI thread while the run waits for them; `afterwards` runs on the run's own
-// thread once the run has ended without an error or a cancel, for work that
-// must not hold up the window (the page and the copies of the pictures).
+// What the window does while a run goes on, called on the GUI thread while
+// the run waits for them.
 struct RunCallbacks {
     std::function<void(int index)> committed;
     std::function<void(const Failure &failure)> scaleFailed;
-    std::function<void(const RunOutcome &outcome)> afterwards;
 };
 
-// Runs the pictures on a thread of their own while a modal progress window
-// with "Avbryt" shows how far the run is, and returns when it is over. The
-// window stays alive meanwhile; "Avbryt" stops after the picture in hand.
-RunOutcome runWithProgress(QWidget *parent, const RunSettings &settings, const QList<PictureJob> &jobs,
-                           RunControl &control, const RunCallbacks &callbacks);
+// Runs the request (its pictures, then its page) on a thread of its own
+// while a modal progress window with "Avbryt" shows how far the run is, and
+// returns when it is over. The window stays alive meanwhile; "Avbryt" stops
+// after the picture in hand.
+RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl &control,
+                          const RunCallbacks &callbacks);
 
 // The progress window's text: how far the run is, the picture in hand and,
 // once a few pictures are done, about how long is left.

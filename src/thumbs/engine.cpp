@@ -37,6 +37,22 @@ QList<PictureJob> pictureJobs(const QStringList &paths)
     return jobs;
 }
 
+RunSettings runSettings(SizeMode mode, CanvasSize canvas, std::optional<double> percent, ColourValue background,
+                        const SaveSettings &save)
+{
+    RunSettings s;
+    s.draw.canvas = canvas;
+    s.draw.size.mode = mode;
+    if (mode == SizeMode::LockBoth) {
+        s.draw.size.boundWidth = lockBothBound(canvas.width);
+        s.draw.size.boundHeight = lockBothBound(canvas.height);
+    }
+    s.draw.size.percent = percent;
+    s.draw.background = background;
+    s.save = save;
+    return s;
+}
+
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget)
 {
     Prepared p;
@@ -59,6 +75,7 @@ Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &jo
         c.reportLine = ReportLine::unreadable(job.path());
         return c;
     case DrawResult::ScaleFailed:
+        c.reportLine = ReportLine::notScaled(job.path());
         return c;
     }
     const ThumbName name = thumbName(settings, job.folder, job.file);

@@ -17,8 +17,15 @@ struct RunSettings {
     SaveSettings save;
 };
 
+// The snapshot from what the user chose, in the window or on the command
+// line: the size mode with the canvas as it stands (outer size, twips; in
+// the lock-both mode it also gives the bounds) and the percentage, the
+// background colour and how the thumbnails are named and saved.
+RunSettings runSettings(SizeMode mode, CanvasSize canvas, std::optional<double> percent, ColourValue background,
+                        const SaveSettings &save);
+
 // One picture of a run: its folder, ending with the separator, and its file
-// name, as the hidden lists listsökväg and listfil hold them.
+// name.
 struct PictureJob {
     QString folder;
     QString file;
@@ -49,8 +56,8 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
 
 // The hidden button "spara bild": records the gallery entry, names the
 // thumbnail and writes it, never over anything. A picture that could not be
-// drawn gets its report line ("Fil saknas: ", "Kan inte läsa bilden: ") and
-// nothing else.
+// drawn gets its report line ("Fil saknas: ", "Kan inte läsa bilden: ",
+// "Kan inte skala om bilden: ") and nothing else.
 Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared);
 
 // Follows a run as it goes. Called on the run's thread, which waits for each

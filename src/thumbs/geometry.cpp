@@ -42,6 +42,11 @@ QString singleToText(float v)
     return QLocale().toString(double(v), 'g', 7).remove(QLocale().groupSeparator());
 }
 
+std::optional<float> lockBothBound(float canvasTwips)
+{
+    return textToSingle(singleToText(canvasTwips));
+}
+
 namespace {
 // One sizing step: a single-precision quotient, skipped on division by zero.
 std::optional<float> ratio(float a, float b)
@@ -82,8 +87,8 @@ CanvasSize sizeCanvas(const SizeSettings &s, CanvasSize c, float W, float H)
             assign(c.height, product(c.width, *r));
         break;
     case SizeMode::LockBoth: {
-        assign(c.height, textToSingle(s.boundHeight));
-        assign(c.width, textToSingle(s.boundWidth));
+        assign(c.height, s.boundHeight);
+        assign(c.width, s.boundWidth);
         const auto hr = ratio(H, c.height);
         const auto wr = ratio(W, c.width);
         // A failed comparison counts as false, so the width branch runs.
@@ -101,8 +106,7 @@ CanvasSize sizeCanvas(const SizeSettings &s, CanvasSize c, float W, float H)
         break;
     }
     case SizeMode::Percent: {
-        const auto p = textToDouble(s.percent);
-        if (p) {
+        if (const auto p = s.percent) {
             assign(c.height, product(*p / 100.0, H));
             assign(c.width, product(*p / 100.0, W));
         }

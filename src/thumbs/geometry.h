@@ -15,18 +15,24 @@ struct CanvasSize {
     bool operator==(const CanvasSize &) const = default;
 };
 
-// What sizing one picture needs besides the canvas: the lock-both bounds and
-// the percentage as the texts the window holds them in.
+// What sizing one picture needs besides the canvas. A value that is not
+// there (an empty box or tag) skips its step.
 struct SizeSettings {
     SizeMode mode = SizeMode::LockBoth;
-    QString boundHeight;   // txtlåshöjd
-    QString boundWidth;    // txtlåsbredd
-    QString percent;       // cmdprocent's tag
+    std::optional<float> boundHeight;   // txtlåshöjd
+    std::optional<float> boundWidth;    // txtlåsbredd
+    std::optional<double> percent;      // cmdprocent's tag
 };
 
+// A lock-both bound as the run takes it from the canvas's outer size: the
+// bound is kept as text, so it is the size rounded to the seven digits that
+// text holds (a canvas left at 4820.0005 twips by a stopped run bounds the
+// next one at 4820).
+std::optional<float> lockBothBound(float canvasTwips);
+
 // Sizes the canvas for a picture whose natural size is W x H twips. Every step
-// that fails (empty or non-numeric text, division by zero, overflow) is
-// skipped and the next one runs with what the canvas holds.
+// that fails (a value not there, division by zero, overflow) is skipped and
+// the next one runs with what the canvas holds.
 CanvasSize sizeCanvas(const SizeSettings &settings, CanvasSize canvas, float W, float H);
 
 // Where a picture of `picturePixels` is painted in a drawing area of `innerTwips`

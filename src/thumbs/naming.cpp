@@ -21,7 +21,7 @@ ThumbName thumbName(const SaveSettings &s, const QString &folder, const QString 
     QStringList pieces = SplitText(file, QStringLiteral("."));
     n.ext = pieces.takeLast();
     n.base = pieces.join(QLatin1Char('.'));
-    const QString target = s.web ? s.pageFolder : folder;
+    const QString target = s.targetFolder.isEmpty() ? folder : s.targetFolder;
     n.stem = target + s.prefix + n.base + s.suffix;
     n.entry = {folder, n.base + QLatin1Char('.') + n.ext, s.prefix + n.base + s.suffix};
     return n;

@@ -22,8 +22,9 @@ struct SaveSettings {
     QString suffix = "_s";       // plusfilnamn2
     OutputFormat format = OutputFormat::Jpg;
     int quality = 65;            // 1..100
-    bool web = false;            // chkweb ticked: thumbnails go to the page folder
-    QString pageFolder;          // txtmapp, ending with the separator
+    // Where the thumbnails go, ending with the separator: the page folder when
+    // a page is made; empty puts each beside its picture.
+    QString targetFolder;
 };
 
 struct ThumbName {

@@ -110,8 +110,7 @@ int main(int argc, char **argv)
     run.draw.canvas = {1800, 1500};
     run.save.format = format;
     run.save.quality = 80;
-    run.save.web = true;
-    run.save.pageFolder = webb;
+    run.save.targetFolder = webb;
 
     QList<GalleryEntry> entries;
     for (const QString &name : names) {

@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     for (SizeMode mode : {SizeMode::LockBoth, SizeMode::Percent}) {
         DrawSettings s;
-        s.size = {mode, QStringLiteral("3615"), QStringLiteral("3615"), QStringLiteral("10")};
+        s.size = {mode, 3615.f, 3615.f, 10.0};
         s.canvas = {3615, 3615};
         const DrawResult r = drawThumbnail(s, path);
         if (r.status == DrawResult::Drawn && r.image.isNull())
