@@ -180,7 +180,9 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         return BatchExit::Stopped;
     }
 
-    const RunRequest request = runRequest(b, page, out, paths);
+    RunRequest request = runRequest(b, page, out, paths);
+    request.problems = expanded.problems;
+    request.notes = expanded.notes;
     RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
     ShellObserver observer(b, request.jobs, control);
     RunResult result;
@@ -216,5 +218,5 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     }
     if (!result.pageFile.isEmpty())
         printTo(stdout, QStringLiteral("Websidan: %1\n").arg(result.pageFile));
-    return result.pictures.reportLines.isEmpty() ? BatchExit::AllWell : BatchExit::Reported;
+    return result.reported() ? BatchExit::Reported : BatchExit::AllWell;
 }

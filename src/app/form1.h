@@ -106,6 +106,8 @@ private:
     QString m_procentTag;
     bool m_folderMark = false;
     QString m_lastFolder;   // where "Lägg till bilder..." was last used
+    // What the folders dropped on the list left out, for the run's report.
+    QStringList m_listProblems, m_listNotes;
     int m_threads = RunControl::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left
     // being drawn when it goes (at the next run, or with the window).

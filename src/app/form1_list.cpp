@@ -11,8 +11,14 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
     for (const QString &path : paths) {
         // A folder brings the pictures directly inside it, in reading order.
-        const QStringList pictures = QFileInfo(path).isDir() ? expandInputs({path}).paths : QStringList{path};
-        for (const QString &picture : pictures)
+        QStringList pictures{path};
+        if (QFileInfo(path).isDir()) {
+            const ExpandedInputs expanded = expandInputs({path});
+            pictures = expanded.paths;
+            m_listProblems << expanded.problems;
+            m_listNotes << expanded.notes;
+        }
+        for (const QString &picture : std::as_const(pictures))
             if (isPictureName(picture))
                 List1->addItem(picture);
     }
@@ -33,6 +39,8 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 void Form1::cmd_tomlista_Click()
 {
     List1->clear();
+    m_listProblems.clear();
+    m_listNotes.clear();
 }
 
 void Form1::addPictures()

@@ -75,6 +75,8 @@ RunRequest Form1::runRequest()
     r.settings = runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
                              m_canvas.backColour(), save);
     r.jobs = cmd_kor_Click();
+    r.problems = m_listProblems;
+    r.notes = m_listNotes;
     return r;
 }
 

@@ -6,13 +6,15 @@ RunResult makeThumbnails(const RunRequest &request, RunControl &control, RunObse
     RunResult r;
     r.pictures = runPictures(request.settings, request.jobs, control, observer);
     r.summary = ReportLine::summary(r.pictures.written, int(request.jobs.size()));
-    r.report = r.pictures.reportLines;
+    r.report = request.problems + r.pictures.reportLines;
+    r.problems = int(r.report.size());
     if (r.stopped())
         return r;
     if (r.cancelled())
         r.report << ReportLine::cancelled();
     if (r.report.isEmpty())
         r.report << ReportLine::allWell();
+    r.report << request.notes;
     if (request.page && !r.cancelled()) {
         r.pageFailure = writeGallery(*request.page, r.pictures.gallery);
         if (!r.pageFailure.failed())

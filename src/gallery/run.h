@@ -10,14 +10,20 @@ struct RunRequest {
     RunSettings settings;
     QList<PictureJob> jobs;
     std::optional<PageSettings> page;
+    // What gathering the pictures found: problems are report lines before
+    // the pictures' own (a folder that cannot be read); notes say what was
+    // left out on purpose and end the report without making it a problem.
+    QStringList problems;
+    QStringList notes;
 };
 
 // How a run ended, with everything the window and the shell show of it.
 struct RunResult {
     RunOutcome pictures;        // the engine's outcome: lines, gallery entries, last drawn, error
-    // The report as the report window shows it: a line for every picture
-    // with a problem, "Avbrutet." after a cancel, or the success line. After
-    // an error the pictures' lines alone, for the next run to show.
+    // The report as the report window shows it: the request's problems and a
+    // line for every picture with a problem, "Avbrutet." after a cancel, or
+    // the success line; then the request's notes. After an error the lines
+    // alone, for the next run to show.
     QStringList report;
     QString summary;            // "N av M tumbilder skapade."
     QString pageFile;           // the page this run wrote, complete with its copies; or empty
@@ -25,6 +31,9 @@ struct RunResult {
 
     bool stopped() const { return pictures.error.failed(); }
     bool cancelled() const { return pictures.cancelled; }
+    // Some picture, or something given as one, has a line in the report.
+    bool reported() const { return problems > 0; }
+    int problems = 0;
     // What the shell prints on standard output: the report, without the
     // success line when the page failed, then the summary.
     QStringList printed() const;

@@ -17,6 +17,10 @@ struct ExpandedInputs {
     QStringList paths;
     // Inputs that do not exist, as absolute native paths; they are skipped.
     QStringList missing;
+    // Report lines for what was given but cannot be taken, and lines saying
+    // what was left out on purpose; a run shows them with its report.
+    QStringList problems;
+    QStringList notes;
 };
 
 // Each input in order: a folder contributes the ordinary files directly in
