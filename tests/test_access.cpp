@@ -59,6 +59,7 @@ const QList<Row> &table()
         {"frmweb", "listkolumn", R::ComboBox, "Kolumner"},
         {"frmweb", "txtmapp", R::EditableText, "Spara i mapp"},
         {"frmweb", "txttitel", R::EditableText, "Titel"},
+        {"frmweb", "chkmodern", R::CheckBox, "Modern sida (för mobil och surfplatta)"},
 
         {"frmhelp", "", R::Dialog, "Hjälp"},
         {"frmhelp", "List1", R::List, "Välj ämne"},

@@ -48,6 +48,7 @@ private slots:
     void qualityNormalisedBeforeRun();
     void lockBothBoundsFromCanvas();
     void errorStopsRunAndCarriesLines();
+    void galleryPage_data();
     void galleryPage();
     void pageFailureKeepsTheOldPage();
     void parallelMatchesOneThread();
@@ -322,19 +323,38 @@ void TestBatch::errorStopsRunAndCarriesLines()
     QVERIFY(QFile::exists(page + "bilder.html"));
 }
 
+void TestBatch::galleryPage_data()
+{
+    QTest::addColumn<bool>("modern");
+    QTest::newRow("classic") << false;
+    // The window gives the modern page web-size copies of 2048 pixels.
+    QTest::newRow("modern") << true;
+}
+
 void TestBatch::galleryPage()
 {
+    QFETCH(bool, modern);
     const QString page = dir->path() + "/webb sida";
     QDir().mkpath(page);
-    writeJpeg(src + "a.jpg", 300, 200, 1);
+    writeJpeg(src + "a.jpg", modern ? 3000 : 300, modern ? 2000 : 200, 1);
     writeJpeg(src + "b c.jpg", 200, 300, 2);
     confirmPageFolder(page, true);
+    form->webSettings()->findChild<QCheckBox *>(QStringLiteral("chkmodern"))->setChecked(modern);
     form->List1_OLEDragDrop({src + "a.jpg", src + "b c.jpg"});
     QCOMPARE(run(), QStringList{"Tumbilder skapade utan problem!"});
-    for (const QString &name : {"a_s.jpg", "b c_s.jpg", "a.jpg", "b c.jpg", "bilder.html"})
-        QVERIFY2(QFile::exists(page + "/" + name), qPrintable(name));
+    QStringList files{"a.jpg", "a_s.jpg", "b c.jpg", "b c_s.jpg", "bilder.html"};
+    if (modern)
+        files << "a_s@2x.jpg" << "b c_s@2x.jpg";
+    files.sort();
+    QCOMPARE(listing(page), files);
     QVERIFY(!QFile::exists(src + "a_s.jpg"));
-    QCOMPARE(form->listwebfiler, (QList<GalleryEntry>{{src, "a.jpg", "a_s"}, {src, "b c.jpg", "b c_s"}}));
+    QList<GalleryEntry> entries{{src, "a.jpg", "a_s"}, {src, "b c.jpg", "b c_s"}};
+    if (modern)
+        entries = {{src, "a.jpg", "a_s", QSize(237, 157), "a_s@2x.jpg", "a.jpg"},
+                   {src, "b c.jpg", "b c_s", QSize(157, 237), "b c_s@2x.jpg", "b c.jpg"}};
+    QCOMPARE(form->listwebfiler, entries);
+    QCOMPARE(QImage(page + "/a.jpg").size(), modern ? QSize(2048, 1365) : QSize(300, 200));
+    QCOMPARE(contents(page + "/bilder.html").startsWith("<!doctype html>"), modern);
     QCOMPARE(seam->opened, QList<QUrl>{QUrl::fromLocalFile(page + "/bilder.html")});
 }
 

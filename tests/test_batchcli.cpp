@@ -3,6 +3,7 @@
 // Ctrl+C in the middle of a run, and the same files as the window's "Kör!".
 #include "app/form1.h"
 #include "files.h"
+#include "gallery/modernpage.h"
 #include "gallery/page.h"
 #include "sanitizer.h"
 #include "scriptedseam.h"
@@ -19,6 +20,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace TestPictures;
 using namespace TestFiles;
@@ -66,6 +68,8 @@ private slots:
     void badSettings();
     void problems_data();
     void problems();
+    void modernPageFiles_data();
+    void modernPageFiles();
     void interruptedRun();
     void sameFilesAsTheWindow();
     void memoryStaysWithinTheBudget();
@@ -122,6 +126,27 @@ void TestBatchCli::options_data()
                                  QCOMPARE(contents(webb + "bilder.html"),
                                           renderPage({"Semester & sol", 2, webb, OutputFormat::Jpg}, entries));
                              });
+    // The doubles are drawn by the same rules: a small picture at natural
+    // size top-left, twice as large.
+    QTest::newRow("modern page with web-size copies")
+        << QStringList{"--page", "DIR/webb", "--page-style", "modern", "--web-size", "150", "--columns", "2", "DIR"}
+        << Check([](const QString &dir) {
+               const QString webb = dir + "/webb/";
+               QCOMPARE(listing(webb), (QStringList{"a.jpg", "a_s.jpg", "a_s@2x.jpg", "b.gif.jpg", "b_s.jpg",
+                                                    "b_s@2x.jpg", "bilder.html"}));
+               QCOMPARE(QImage(webb + "a.jpg").size(), QSize(150, 100));
+               QCOMPARE(QImage(webb + "b.gif.jpg").size(), QSize(40, 30));
+               QCOMPARE(QImage(webb + "a_s@2x.jpg").size(), QImage(webb + "a_s.jpg").size() * 2);
+               const QImage small(webb + "b_s@2x.jpg");
+               QCOMPARE(small.size(), QImage(webb + "b_s.jpg").size() * 2);
+               QCOMPARE(small.pixel(small.width() - 1, small.height() - 1), qRgb(0xEF, 0xEF, 0xEF));
+               const QList<GalleryEntry> entries{
+                   {dir + "/", "a.jpg", "a_s", QSize(237, 157), "a_s@2x.jpg", "a.jpg"},
+                   {dir + "/", "b.gif", "b_s", QSize(237, 177), "b_s@2x.jpg", "b.gif.jpg"}};
+               QCOMPARE(contents(webb + "bilder.html"),
+                        renderModernPage({"Mina bilder", 2, webb, OutputFormat::Jpg, PageStyle::Modern, 150},
+                                         entries));
+           });
 }
 
 void TestBatchCli::options()
@@ -153,6 +178,10 @@ void TestBatchCli::badSettings_data()
     QTest::newRow("out and page") << QStringList{"--out", ".", "--page", "."} << "--out och --page";
     QTest::newRow("unknown mode") << QStringList{"--mode", "stor"} << "stor";
     QTest::newRow("colour 36") << QStringList{"--background", "36"} << "--background";
+    QTest::newRow("web size 99") << QStringList{"--page", ".", "--page-style", "modern", "--web-size", "99"}
+                                 << "--web-size";
+    QTest::newRow("unknown page style") << QStringList{"--page", ".", "--page-style", "ny"} << "ny";
+    QTest::newRow("page style without a page") << QStringList{"--page-style", "modern"} << "--page-style";
 }
 
 void TestBatchCli::badSettings()
@@ -228,6 +257,116 @@ void TestBatchCli::problems()
     QVERIFY(!after.contains("webb/bilder.html"));
     for (const QString &name : after.keys())
         QVERIFY2(before.contains(name) || !QImage(dir + "/" + name).isNull(), qPrintable(name));
+}
+
+void TestBatchCli::modernPageFiles_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");          // a pattern; DIR stands for the folder
+    QTest::addColumn<QStringList>("replaced");  // files in webb/ the second run made anew
+    const QStringList modern{"--page", "webb", "--page-style", "modern", "--web-size", "100"};
+    const QString kept = "^Filen finns redan: DIR/webb/a_s.jpg\nFilen finns redan: DIR/webb/b_s.jpg\n";
+    QTest::newRow("up to date: kept") << "" << modern << 1 << kept << QStringList{};
+    QTest::newRow("a picture changed: its files made anew")
+        << "touched" << modern << 1 << kept << QStringList{"a.jpg", "a_s@2x.jpg"};
+    QTest::newRow("a file of another's name: replaced")
+        << "foreign" << modern << 1 << kept << QStringList{"a.jpg", "a_s@2x.jpg"};
+    QTest::newRow("a copy's name is a thumbnail of the run: reported, left out")
+        << "copy on thumbnail" << modern << 1
+        << "^Filen finns redan: DIR/webb/a_s.jpg\n2 av 2 tumbilder skapade.\n" << QStringList{};
+    QTest::newRow("a double's name is a thumbnail of the run: reported")
+        << "double on thumbnail" << (QStringList{"--prefix", "t", "--suffix", ""} + modern) << 1
+        << "^Filen finns redan: DIR/webb/ta@2x.jpg\n2 av 2 tumbilder skapade.\n" << QStringList{};
+    QTest::newRow("full disk: the run stops, nothing half-written")
+        << "full" << modern << 2 << "^$" << QStringList{};
+}
+
+// The files a modern page makes beside the thumbnails, run after run: a copy
+// or double that is up to date stays, one of a changed picture or a file of
+// the user's is replaced, a file this run wrote never is.
+void TestBatchCli::modernPageFiles()
+{
+    QFETCH(QString, trouble);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QStringList, replaced);
+    QTemporaryDir tmp;
+    const QString dir = tmp.path(), webb = dir + "/webb/";
+    QDir(dir).mkdir("webb");
+    QVERIFY(!writeJpeg(dir, "a.jpg", photo(QSize(300, 200), 1)).isEmpty());
+    QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(200, 300), 2)).isEmpty());
+    QStringList pictures{"a.jpg", "b.jpg"};
+    if (trouble == "copy on thumbnail") {
+        QVERIFY(QFile::copy(dir + "/b.jpg", dir + "/a_s.jpg"));
+        pictures = QStringList{"a.jpg", "a_s.jpg"};
+    } else if (trouble == "double on thumbnail") {
+        QVERIFY(QFile::copy(dir + "/b.jpg", dir + "/a@2x.jpg"));
+        pictures = QStringList{"a@2x.jpg", "a.jpg"};
+    }
+    const Result first = trouble == "full" ? batch(args + pictures, dir, RLIMIT_FSIZE, 8000) : batch(args + pictures, dir);
+    if (trouble == "full") {
+        QCOMPARE(first.status, status);
+        QVERIFY2(first.err.startsWith("Ett fel uppstod: "), qPrintable(first.err));
+        QVERIFY(!listing(webb).contains("bilder.html"));
+        for (const QString &name : listing(webb))
+            QVERIFY2(!QImage(webb + name).isNull(), qPrintable(name));
+        return;
+    }
+    const QString pattern = QString(out).replace("DIR", QRegularExpression::escape(dir));
+    if (trouble.endsWith("on thumbnail")) {
+        // The first run already meets the name it wrote.
+        QCOMPARE(first.status, status);
+        QVERIFY2(QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(first.out).hasMatch(),
+                 qPrintable(first.out));
+        for (const QString &name : listing(webb))
+            QVERIFY2(!QImage(webb + name).isNull() || name == "bilder.html", qPrintable(name));
+        if (trouble == "copy on thumbnail") {
+            // a_s.jpg is a's thumbnail, not the picture a_s.jpg, whose cell is left out.
+            QCOMPARE(QImage(webb + "a_s.jpg").size(), QSize(237, 157));
+            QVERIFY(!contents(webb + "bilder.html").contains("alt=\"a_s.jpg\""));
+        } else {
+            // ta@2x.jpg is the thumbnail of a@2x.jpg; a.jpg's cell has no double.
+            QCOMPARE(QImage(webb + "ta@2x.jpg").height(), 237);
+            QVERIFY(!contents(webb + "bilder.html").contains("srcset=\"ta@2x.jpg"));
+        }
+        return;
+    }
+    QCOMPARE(first.status, 0);
+    // Each page file bears its picture's time.
+    struct stat a, copy;
+    QVERIFY(::stat(QFile::encodeName(dir + "/a.jpg").constData(), &a) == 0);
+    QVERIFY(::stat(QFile::encodeName(webb + "a.jpg").constData(), &copy) == 0);
+    QCOMPARE(copy.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
+    QCOMPARE(copy.st_mtim.tv_sec, a.st_mtim.tv_sec);
+
+    const QStringList made{"a.jpg", "a_s@2x.jpg", "b.jpg", "b_s@2x.jpg"};
+    if (trouble == "touched") {
+        QFile picture(dir + "/a.jpg");
+        QVERIFY(picture.open(QIODevice::ReadWrite));
+        QVERIFY(picture.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    } else if (trouble == "foreign") {
+        QVERIFY(put(webb + "a.jpg", jpegBytes(photo(QSize(120, 80), 7))));
+        QVERIFY(put(webb + "a_s@2x.jpg", "min egen"));
+    }
+    QMap<QString, ino_t> inodes;
+    for (const QString &name : made) {
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(webb + name).constData(), &st) == 0);
+        inodes[name] = st.st_ino;
+    }
+    const Result second = batch(args + pictures, dir);
+    QCOMPARE(second.status, status);
+    QVERIFY2(QRegularExpression(pattern).match(second.out).hasMatch(), qPrintable(second.out));
+    for (const QString &name : made) {
+        struct stat st;
+        QVERIFY(::stat(QFile::encodeName(webb + name).constData(), &st) == 0);
+        QVERIFY2((st.st_ino != inodes[name]) == replaced.contains(name), qPrintable(name));
+    }
+    QCOMPARE(QImage(webb + "a.jpg").size(), QSize(100, 67));
+    QCOMPARE(QImage(webb + "a_s@2x.jpg").size(), QSize(474, 314));
 }
 
 // Ctrl+C in the middle of 200 pictures stops after the picture in hand:

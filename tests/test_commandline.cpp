@@ -80,6 +80,9 @@ void TestCommandLine::parse_data()
         << QStringList{"--", "-x.jpg", "--help"} << Action::Window << QStringList{"-x.jpg", "--help"} << QString();
     QTest::newRow("help after a file") << QStringList{"a.jpg", "--help"} << Action::Help << QStringList{}
                                        << QStringLiteral("Användning: tumbilder");
+    QTest::newRow("web size only for the modern page")
+        << QStringList{"--batch", "--page", "webb", "--page-style", "classic", "--web-size", "800", "a.jpg"}
+        << Action::Error << QStringList{"a.jpg"} << QStringLiteral("--web-size gäller bara med --page-style modern");
     QTest::newRow("Qt's own option named as typed") << QStringList{"-platform", "offscreen"} << Action::Error
                                                     << QStringList{} << QStringLiteral("\"-platform\"");
 }

@@ -10,6 +10,7 @@
 #include "testpictures.h"
 #include <QtTest>
 #include <QBuffer>
+#include <QPainter>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -31,6 +32,20 @@ QString writePicture(const QString &path, int w, int h, const char *format = "jp
             return bytes;
         }());
     return TestPictures::writeJpeg(info.path(), info.fileName(), picture, 95);
+}
+
+// The markers of a JPEG's segments before its picture data.
+QList<uchar> jpegMarkers(const QByteArray &jpeg)
+{
+    QList<uchar> markers;
+    for (qsizetype at = 2; at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF;) {
+        const uchar marker = uchar(jpeg[at + 1]);
+        markers << marker;
+        if (marker == 0xDA)
+            break;
+        at += 2 + (uchar(jpeg[at + 2]) << 8 | uchar(jpeg[at + 3]));
+    }
+    return markers;
 }
 
 int countColour(const QImage &img, QRgb colour)
@@ -60,6 +75,8 @@ private slots:
     void previewIgnoresSizeMode();
     void reportWindow();
     void canvasTooLargeToScale();
+    void webSizeCopy_data();
+    void webSizeCopy();
 
 private:
     QTemporaryDir dir;
@@ -116,6 +133,14 @@ void TestDrawing::sizeModes()
         QVERIFY(std::fabs(r.canvas.width - 4820.f) < 1);
     // The picture fills the whole inner area: no background is left over.
     QCOMPARE(countColour(r.image, qRgb(255, 0, 255)), 0);
+
+    // Twice the pixels for a modern page: the same thumbnail, finer.
+    s.scale = 2;
+    const DrawResult twice = drawThumbnail(s, picture);
+    QCOMPARE(twice.image.size(), inner * 2);
+    QCOMPARE(countColour(twice.image, qRgb(255, 0, 255)), 0);
+    if (inner.width() > 8 && inner.height() > 8)
+        QVERIFY(TestPictures::psnr(resampleTo(twice.image, inner), r.image) > 30);
 }
 
 void TestDrawing::matchesReference()
@@ -304,6 +329,55 @@ void TestDrawing::canvasTooLargeToScale()
     QVERIFY(seam.messages[0].text.endsWith(QStringLiteral("\rFelkod: 12")));
     QCOMPARE(form.canvas().persistentImage(), before);
     QVERIFY(!QFile::exists(dir.filePath("strimla_s.jpg")));
+}
+
+void TestDrawing::webSizeCopy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("a large photo: 800 on the long side") << "big" << QSize(800, 600);
+    QTest::newRow("a small picture keeps its size") << "small" << QSize(100, 80);
+    QTest::newRow("upright, no EXIF left") << "oriented" << QSize(64, 48);
+    QTest::newRow("in sRGB numbers, no profile left") << "adobe" << QSize(320, 240);
+    QTest::newRow("transparent parts over the background") << "transparent" << QSize(40, 30);
+}
+
+// A web-size copy is a plain JPG of what the picture shows: oriented, in
+// sRGB, transparency over the background, and nothing of the file's own
+// metadata (APP1 EXIF, APP2 ICC profile, comments).
+void TestDrawing::webSizeCopy()
+{
+    QFETCH(QString, kind);
+    QFETCH(QSize, size);
+    using namespace TestPictures;
+    QString path = kind == "big" ? big : kind == "small" ? small : QString();
+    if (kind == "oriented")
+        path = writeOrientedJpeg(dir.path(), "vriden.jpg", 6);
+    else if (kind == "adobe")
+        path = writeAdobeRgbJpeg(dir.path(), "adobe.jpg", photo(size, 4));
+    else if (kind == "transparent")
+        path = writeGif(dir.path(), "genomskinlig.gif", GifKind::Transparent);
+    const Encoded copy = encodeWebSize(path, 800, 0x00FF00);
+    QVERIFY2(!copy.failure.failed(), qPrintable(copy.failure.description));
+    const QList<uchar> markers = jpegMarkers(copy.file);
+    QVERIFY(!markers.isEmpty());
+    for (const uchar m : markers)
+        QVERIFY2(m != 0xE1 && m != 0xE2 && m != 0xFE, qPrintable(QString::number(m, 16)));
+    const QImage got = QImage::fromData(copy.file).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(got.size(), size);
+
+    QImage shown = PictureReader(path).decode();
+    QImage expected(shown.size(), QImage::Format_RGB32);
+    expected.fill(Qt::green);
+    QPainter(&expected).drawImage(0, 0, shown);
+    if (kind == "transparent")
+        QVERIFY(countColour(expected, qRgb(0, 255, 0)) > 0);
+    if (kind == "oriented")
+        QVERIFY(pixelDistance(got.pixel(8, 8), qRgb(255, 0, 0)) < 48);
+    // Compared a quarter the size: JPEG's halved colour resolution blurs a
+    // pattern of pixel-sized colour blocks, not what the picture shows.
+    const double quality = psnr(resampleTo(got, size / 4), resampleTo(expected, size / 4));
+    QVERIFY2(quality > 30, qPrintable(QString::number(quality)));
 }
 
 TUMBILDER_TEST_MAIN(TestDrawing)

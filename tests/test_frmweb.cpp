@@ -85,6 +85,13 @@ void TestFrmweb::window()
         QCOMPARE(QFontInfo(label->font()).family(), QFontInfo(child("txtmapp")->font()).family());
     }
     QVERIFY(!child<QCheckBox>("chkwebläsare")->isChecked());
+    // The added check box: unticked, its caption whole, in room no other control takes.
+    auto *modern = child<QCheckBox>("chkmodern");
+    QVERIFY(!modern->isChecked() && !w->modernPage());
+    QVERIFY(modern->sizeHint().width() <= modern->width());
+    for (QWidget *other : child("Frame2")->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(other == modern || !other->geometry().intersects(modern->geometry()),
+                 qPrintable(other->objectName()));
     QCOMPARE(w->columns(), 3);
     QCOMPARE(w->title(), QStringLiteral("Mina bilder"));
     QCOMPARE(w->folder(), QString());
@@ -118,6 +125,7 @@ void TestFrmweb::controls_data()
     row("Label2", "Frame2", "Titel", QRect(8, 72, 65, 17));
     row("Label1", "Frame2", "Kolumner", QRect(8, 48, 57, 17));
     row("Command2", "Frame2", "&Stäng", QRect(280, 184, 89, 25));
+    row("chkmodern", "Frame2", "Modern sida (för mobil och surfplatta)", QRect(80, 120, 281, 17));
 }
 
 void TestFrmweb::controls()
@@ -135,7 +143,7 @@ void TestFrmweb::controls()
 void TestFrmweb::tabOrder()
 {
     const QStringList expected = {"Dir1", "Drive1", "Command4", "Command5", "listkolumn", "Command3",
-                                  "chkwebläsare", "txtmapp", "txttitel", "Command2"};
+                                  "chkwebläsare", "txtmapp", "txttitel", "Command2", "chkmodern"};
     QStringList seen;
     QWidget *w = child("Dir1");
     for (int guard = 0; guard < 200 && seen.size() < expected.size(); ++guard, w = w->nextInFocusChain())
@@ -212,6 +220,7 @@ void TestFrmweb::reopenKeepsSettings()
         child<QComboBox>("listkolumn")->setCurrentIndex(5);
         child<QLineEdit>("txttitel")->setText(QStringLiteral(" Semester 2024 "));
         child<QCheckBox>("chkwebläsare")->setChecked(true);
+        child<QCheckBox>("chkmodern")->setChecked(true);
         child<QLineEdit>("txtmapp")->setText(folder);
         w->Command2_Click();
     });
@@ -222,6 +231,7 @@ void TestFrmweb::reopenKeepsSettings()
         QCOMPARE(w->columns(), 6);
         QCOMPARE(w->title(), QStringLiteral(" Semester 2024 "));
         QVERIFY(w->openBrowser());
+        QVERIFY(w->modernPage());
         QCOMPARE(w->folder(), folder);
         // Emptying the folder takes the mark away.
         child<QLineEdit>("txtmapp")->clear();
@@ -237,6 +247,7 @@ void TestFrmweb::closeBoxDestroys()
         child<QComboBox>("listkolumn")->setCurrentIndex(0);
         child<QLineEdit>("txttitel")->setText(QStringLiteral("Annat"));
         child<QCheckBox>("chkwebläsare")->setChecked(true);
+        child<QCheckBox>("chkmodern")->setChecked(true);
         child<QLineEdit>("txtmapp")->setText(tmp.path());
         w->Command2_Click();
     });
@@ -256,6 +267,7 @@ void TestFrmweb::closeBoxDestroys()
     QCOMPARE(fresh->title(), QStringLiteral("Mina bilder"));
     QCOMPARE(fresh->folder(), QString());
     QVERIFY(!fresh->openBrowser());
+    QVERIFY(!fresh->modernPage());
 }
 
 void TestFrmweb::cancelKeepsText()

@@ -1,5 +1,6 @@
 // The gallery page: its exact bytes, and writing it beside copies of the
 // full-size pictures.
+#include "gallery/modernpage.h"
 #include "gallery/page.h"
 #include <QDir>
 #include <QImage>
@@ -164,29 +165,35 @@ void TestPage::title_data()
 {
     QTest::addColumn<QString>("title");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("modern");   // in the modern page, declared UTF-8
 
     QTest::newRow("å ä ö are references")
         << QStringLiteral("Från sjön: åäö ÅÄÖ")
-        << QByteArray("Fr&#229;n sj&#246;n: &#229;&#228;&#246; &#197;&#196;&#214;");
+        << QByteArray("Fr&#229;n sj&#246;n: &#229;&#228;&#246; &#197;&#196;&#214;")
+        << QStringLiteral("Från sjön: åäö ÅÄÖ").toUtf8();
     QTest::newRow("what Windows-1252 puts at 0x80-0x9F")
         << QStringLiteral("5€ – “bra” • Œ Ÿ ž")
-        << QByteArray("5&#8364; &#8211; &#8220;bra&#8221; &#8226; &#338; &#376; &#382;");
-    QTest::newRow("empty") << QString() << QByteArray();
+        << QByteArray("5&#8364; &#8211; &#8220;bra&#8221; &#8226; &#338; &#376; &#382;")
+        << QStringLiteral("5€ – “bra” • Œ Ÿ ž").toUtf8();
+    QTest::newRow("empty") << QString() << QByteArray() << QByteArray();
     QTest::newRow("markup is escaped")
         << QStringLiteral("<b>Tom & \"Jerry\"</b>")
+        << QByteArray("&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;")
         << QByteArray("&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;");
     QTest::newRow("outside Windows-1252")
-        << QStringLiteral("あ 😀 Ł") << QByteArray("&#12354; &#128512; &#321;");
+        << QStringLiteral("あ 😀 Ł") << QByteArray("&#12354; &#128512; &#321;")
+        << QStringLiteral("あ 😀 Ł").toUtf8();
     QTest::newRow("C1 control and an undefined byte's code point")
-        << QStringLiteral("a\u0081b") << QByteArray("a&#129;b");
+        << QStringLiteral("a\u0081b") << QByteArray("a&#129;b") << QByteArray("a&#129;b");
     QTest::newRow("line break cannot split the line")
-        << QStringLiteral("rad\r\nny") << QByteArray("rad&#13;&#10;ny");
+        << QStringLiteral("rad\r\nny") << QByteArray("rad&#13;&#10;ny") << QByteArray("rad&#13;&#10;ny");
 }
 
 void TestPage::title()
 {
     QFETCH(QString, title);
     QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, modern);
 
     const PageSettings settings{title, 3, QStringLiteral("/webb/"), OutputFormat::Jpg};
     const QByteArray page = renderPage(settings, pictures(QStringLiteral("/foto/"), 1));
@@ -196,6 +203,15 @@ void TestPage::title()
     QCOMPARE(lines.size(), 14);
     QCOMPARE(lines[1], titleLine(expected));
     QCOMPARE(lines[4], headingLine(expected));
+
+    const QList<QByteArray> modernLines =
+        renderModernPage(settings, pictures(QStringLiteral("/foto/"), 1)).split('\n');
+    QCOMPARE(modernLines.first(4), (QList<QByteArray>{"<!doctype html>", "<html lang=\"sv\">", "<head>",
+                                                      "<meta charset=\"utf-8\">"}));
+    QVERIFY(modernLines.contains("<title>" + modern + "</title>"));
+    // An empty title makes no empty heading.
+    QCOMPARE(modernLines.contains("<h1>" + modern + "</h1>"), !modern.isEmpty());
+    QVERIFY(!modernLines.contains("<h1></h1>"));
 }
 
 void TestPage::fileNames_data()
@@ -206,35 +222,47 @@ void TestPage::fileNames_data()
     QTest::addColumn<QByteArray>("href");
     QTest::addColumn<QByteArray>("src");
     QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("modernName");   // in the modern page, declared UTF-8
 
     QTest::newRow("space, #, %")
         << "semester #1 100%.jpg" << "semester #1 100%_s" << OutputFormat::Jpg
         << QByteArray("semester%20%231%20100%25.jpg") << QByteArray("semester%20%231%20100%25_s.jpg")
+        << QByteArray("semester #1 100%.jpg")
         << QByteArray("semester #1 100%.jpg");
     QTest::newRow("markup characters")
         << "Tom & \"Jerry\" <1>.gif" << "Tom & \"Jerry\" <1>" << OutputFormat::Gif
         << QByteArray("Tom%20&amp;%20&quot;Jerry&quot;%20&lt;1&gt;.gif")
         << QByteArray("Tom%20&amp;%20&quot;Jerry&quot;%20&lt;1&gt;.gif")
+        << QByteArray("Tom &amp; &quot;Jerry&quot; &lt;1&gt;.gif")
         << QByteArray("Tom &amp; &quot;Jerry&quot; &lt;1&gt;.gif");
     QTest::newRow("? and å")
         << "fråga?.bmp" << "tn_fråga?" << OutputFormat::Bmp
-        << QByteArray("fr%C3%A5ga%3F.bmp") << QByteArray("tn_fr%C3%A5ga%3F.bmp") << QByteArray("fr&#229;ga?.bmp");
+        << QByteArray("fr%C3%A5ga%3F.bmp") << QByteArray("tn_fr%C3%A5ga%3F.bmp") << QByteArray("fr&#229;ga?.bmp")
+        << QStringLiteral("fråga?.bmp").toUtf8();
     QTest::newRow("a colon would read as a scheme")
         << "foto:1.jpg" << "foto:1_s" << OutputFormat::Jpg
-        << QByteArray("foto%3A1.jpg") << QByteArray("foto%3A1_s.jpg") << QByteArray("foto:1.jpg");
+        << QByteArray("foto%3A1.jpg") << QByteArray("foto%3A1_s.jpg") << QByteArray("foto:1.jpg")
+        << QByteArray("foto:1.jpg");
     QTest::newRow("backslash is a separator in file URLs")
         << "a\\b.jpg" << "a\\b_s" << OutputFormat::Jpg
-        << QByteArray("a%5Cb.jpg") << QByteArray("a%5Cb_s.jpg") << QByteArray("a\\b.jpg");
+        << QByteArray("a%5Cb.jpg") << QByteArray("a%5Cb_s.jpg") << QByteArray("a\\b.jpg")
+        << QByteArray("a\\b.jpg");
     QTest::newRow("line break")
         << "rad\nny.jpg" << "rad\nny_s" << OutputFormat::Jpg
-        << QByteArray("rad%0Any.jpg") << QByteArray("rad%0Any_s.jpg") << QByteArray("rad&#10;ny.jpg");
+        << QByteArray("rad%0Any.jpg") << QByteArray("rad%0Any_s.jpg") << QByteArray("rad&#10;ny.jpg")
+        << QByteArray("rad&#10;ny.jpg");
     QTest::newRow("outside Windows-1252")
         << "あ.jpg" << "あ_s" << OutputFormat::Jpg
-        << QByteArray("%E3%81%82.jpg") << QByteArray("%E3%81%82_s.jpg") << QByteArray("&#12354;.jpg");
+        << QByteArray("%E3%81%82.jpg") << QByteArray("%E3%81%82_s.jpg") << QByteArray("&#12354;.jpg")
+        << QStringLiteral("あ.jpg").toUtf8();
     QTest::newRow("euro and apostrophe")
         << "Annas 5€ 'bok'.jpg" << "Annas 5€ 'bok'_s" << OutputFormat::Jpg
         << QByteArray("Annas%205%E2%82%AC%20'bok'.jpg") << QByteArray("Annas%205%E2%82%AC%20'bok'_s.jpg")
-        << QByteArray("Annas 5&#8364; 'bok'.jpg");
+        << QByteArray("Annas 5&#8364; 'bok'.jpg")
+        << QStringLiteral("Annas 5€ 'bok'.jpg").toUtf8();
+    QTest::newRow("a comma would split a srcset list")
+        << ",a,b.jpg" << ",a,b_s" << OutputFormat::Jpg
+        << QByteArray(",a,b.jpg") << QByteArray(",a,b_s.jpg") << QByteArray(",a,b.jpg") << QByteArray(",a,b.jpg");
 }
 
 void TestPage::fileNames()
@@ -245,11 +273,22 @@ void TestPage::fileNames()
     QFETCH(QByteArray, href);
     QFETCH(QByteArray, src);
     QFETCH(QByteArray, name);
+    QFETCH(QByteArray, modernName);
 
     const PageSettings settings{QStringLiteral("Mina bilder"), 3, QStringLiteral("/webb/"), format};
     const QList<QByteArray> lines = pageLines(renderPage(settings, {{"/foto/", file, thumb}}));
     QCOMPARE(lines.size(), 14);
     QCOMPARE(lines[9], cellLine(href, src, name));
+
+    // The modern page: a comma is percent-encoded too, so no URL splits a srcset list.
+    const QString ext = formatExtension(format);
+    const QByteArray modernSrc = QByteArray(src).replace(",", "%2C");
+    const GalleryEntry entry{"/foto/", file, thumb, QSize(120, 80), thumb + "@2x" + ext, {}};
+    const QByteArray cell = "<li><a href=\"" + QByteArray(href).replace(",", "%2C") + "\"><img src=\"" + modernSrc
+                            + "\" srcset=\"" + modernSrc.chopped(4) + "@2x" + ext.toLatin1()
+                            + " 2x\" width=\"120\" height=\"80\" alt=\"" + modernName
+                            + "\" loading=\"lazy\"><span aria-hidden=\"true\">" + modernName + "</span></a></li>";
+    QVERIFY2(renderModernPage(settings, {entry}).split('\n').contains(cell), cell.constData());
 }
 
 void TestPage::writeGallery_copiesAndReplaces()

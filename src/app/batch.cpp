@@ -47,7 +47,8 @@ RunRequest runRequest(const BatchSettings &b, const QString &page, const QString
     save.quality = b.quality;
     save.targetFolder = page.isEmpty() ? out : page;
     if (!page.isEmpty())
-        r.page = PageSettings{b.title, b.columns, page, b.format};
+        r.page = PageSettings{b.title, b.columns, page, b.format,
+                              b.modernPage ? PageStyle::Modern : PageStyle::Classic, b.webSize};
     r.settings = runSettings(b.mode, {outerTwips(b.box.width()), outerTwips(b.box.height())}, double(b.percent),
                              b.background, save);
     r.jobs = pictureJobs(paths);

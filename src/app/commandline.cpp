@@ -55,6 +55,14 @@ struct Options {
     QCommandLineOption columns{QStringLiteral("columns"),
                                QStringLiteral("antal kolumner på websidan, 1 till 8; från början 3"),
                                QStringLiteral("N")};
+    QCommandLineOption pageStyle{QStringLiteral("page-style"),
+                                 QStringLiteral("websidans stil: classic (tabellsidan) eller modern (för mobil "
+                                                "och surfplatta, med bildvisare); från början classic"),
+                                 QStringLiteral("STIL")};
+    QCommandLineOption webSize{QStringLiteral("web-size"),
+                               QStringLiteral("med --page-style modern: kopiera bilderna som JPG med N "
+                                              "bildpunkter på längsta sidan i stället för originalen"),
+                               QStringLiteral("N")};
     QCommandLineOption out{QStringLiteral("out"),
                            QStringLiteral("lägg tumbilderna i MAPP i stället för bredvid varje bild "
                                           "(inte med --page)"),
@@ -69,13 +77,13 @@ struct Options {
     QList<QCommandLineOption> all() const
     {
         return {help, version, batch, mode, size, percent, prefix, suffix, format, quality, background,
-                page, title, columns, out, jobs, quiet, cancelAfter, timing};
+                page, title, columns, pageStyle, webSize, out, jobs, quiet, cancelAfter, timing};
     }
     // The options that only a batch run takes.
     QList<QCommandLineOption> batchOnly() const
     {
-        return {mode, size, percent, prefix, suffix, format, quality, background, page, title, columns, out, jobs,
-                quiet, cancelAfter, timing};
+        return {mode, size, percent, prefix, suffix, format, quality, background, page, title, columns, pageStyle,
+                webSize, out, jobs, quiet, cancelAfter, timing};
     }
 
 private:
@@ -249,6 +257,22 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
         if (!c)
             return QStringLiteral("--columns vill ha ett heltal från 1 till 8");
         b.columns = *c;
+    }
+    if (parser.isSet(o.pageStyle)) {
+        const QString style = parser.value(o.pageStyle);
+        if (style != QLatin1String("classic") && style != QLatin1String("modern"))
+            return QStringLiteral("okänd stil: %1 (classic eller modern)").arg(style);
+        if (b.page.isEmpty())
+            return QStringLiteral("--page-style gäller bara med --page");
+        b.modernPage = style == QLatin1String("modern");
+    }
+    if (parser.isSet(o.webSize)) {
+        const auto n = wholeNumber(parser.value(o.webSize), 100, 16384);
+        if (!n)
+            return QStringLiteral("--web-size vill ha ett heltal från 100 till 16384");
+        if (!b.modernPage)
+            return QStringLiteral("--web-size gäller bara med --page-style modern");
+        b.webSize = *n;
     }
     if (parser.isSet(o.jobs)) {
         const auto j = wholeNumber(parser.value(o.jobs), 1, 1024);

@@ -21,6 +21,8 @@ struct BatchSettings {
     QString page;                         // write the page into this folder (empty: no page)
     QString title = QStringLiteral("Mina bilder");
     int columns = 3;
+    bool modernPage = false;              // --page-style modern
+    int webSize = 0;                      // --web-size (0: copy the originals)
     QString out;                          // thumbnails into this folder (empty: beside each picture)
     int jobs = 0;                         // worker threads (0: one a core)
     bool quiet = false;

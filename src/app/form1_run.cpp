@@ -70,6 +70,10 @@ RunRequest Form1::runRequest()
     if (chkweb->checkState() == Qt::Checked) {
         const frmweb *settings = webSettings();
         r.page = PageSettings{settings->title(), settings->columns(), settings->folder(), save.format};
+        if (settings->modernPage()) {
+            r.page->style = PageStyle::Modern;
+            r.page->webSize = DefaultWebSize;
+        }
         save.targetFolder = r.page->folder;
     }
     r.settings = runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),

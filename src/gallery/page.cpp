@@ -1,82 +1,10 @@
 #include "page.h"
+#include "modernpage.h"
+#include "pagetext.h"
 #include "platform/fileops.h"
 
 namespace {
-// Control characters would break the line-oriented file (CR, LF) or be
-// dropped from a URL by the browser (tab, LF).
-bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-// The page is plain ASCII, which reads the same whatever encoding the
-// browser assumes: from disk, or from a web host that calls it UTF-8.
-bool isPlainAscii(char32_t c) { return c < 0x80 && !isControl(c); }
-
-void appendReference(QByteArray &out, char32_t c)
-{
-    out += "&#";
-    out += QByteArray::number(uint(c));
-    out += ';';
-}
-
-void appendPercent(QByteArray &out, char32_t c)
-{
-    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
-    for (const char b : utf8) {
-        out += '%';
-        out += QByteArray::number(uchar(b), 16).toUpper().rightJustified(2, '0');
-    }
-}
-
-// One character of text or attribute value: HTML-escaped, and as a numeric
-// reference when it is not plain ASCII.
-void appendTextChar(QByteArray &out, char32_t c)
-{
-    switch (c) {
-    case '&':
-        out += "&amp;";
-        return;
-    case '<':
-        out += "&lt;";
-        return;
-    case '>':
-        out += "&gt;";
-        return;
-    case '"':
-        out += "&quot;";
-        return;
-    default:
-        break;
-    }
-    if (isPlainAscii(c))
-        out += char(c);
-    else
-        appendReference(out, c);
-}
-
-QByteArray text(const QString &s)
-{
-    QByteArray out;
-    for (const char32_t c : s.toUcs4())
-        appendTextChar(out, c);
-    return out;
-}
-
-// A bare file name as a relative URL inside an attribute. Besides the
-// escaping of text, the characters that would end or redirect the URL are
-// percent-encoded: % (an escape of its own), # (fragment), ? (query), space,
-// \ (a separator in file URLs), : (a name like "foto:1.jpg" would read as a
-// scheme), control characters, and everything outside ASCII as UTF-8, which
-// every browser and web server reads the same.
-QByteArray urlText(const QString &s)
-{
-    QByteArray out;
-    for (const char32_t c : s.toUcs4()) {
-        if (!isPlainAscii(c) || c == '%' || c == '#' || c == '?' || c == ' ' || c == '\\' || c == ':')
-            appendPercent(out, c);
-        else
-            appendTextChar(out, c);
-    }
-    return out;
-}
+QByteArray text(const QString &s) { return pageText(s, PageCharset::Ascii); }
 
 void line(QByteArray &out, const QByteArray &content)
 {
@@ -105,11 +33,11 @@ QByteArray renderPage(const PageSettings &s, const QList<GalleryEntry> &entries)
     line(out, "<tr>");
     int column = 0;
     for (const GalleryEntry &e : entries) {
-        const QByteArray href = urlText(e.file);
+        const QByteArray href = pageUrl(e.file);
         const QByteArray name = text(e.file);
         line(out, "<TD ALIGN=CENTER VALIGN=BOTTOM><FONT face=\"Verdana, Arial, Helvetica, "
                   "Sans-Serif\" size=\"-2\"><A HREF=\"" + href + "\"><IMG SRC=\""
-                  + urlText(e.thumb) + ext + "\" ALT=\"" + name + "\"><BR>" + name
+                  + pageUrl(e.thumb) + ext + "\" ALT=\"" + name + "\"><BR>" + name
                   + "</A></FONT></TD>");
         // A row ends after every C-th cell; the next row starts with its first cell.
         if (++column == s.columns) {
@@ -130,8 +58,11 @@ Failure writeGallery(const PageSettings &s, const QList<GalleryEntry> &entries)
     // in place, and then replaces the old page in one step, so a failure
     // leaves the previous page as it was.
     for (const GalleryEntry &e : entries) {
+        if (!e.picture.isEmpty())
+            continue;   // its web-size copy is in place
         if (Failure f = copyReplacing(e.folder + e.file, s.folder + e.file); f.failed())
             return f;
     }
-    return writeReplacing(pagePath(s), renderPage(s, entries));
+    return writeReplacing(pagePath(s), s.style == PageStyle::Modern ? renderModernPage(s, entries)
+                                                                    : renderPage(s, entries));
 }

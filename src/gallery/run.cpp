@@ -4,7 +4,10 @@
 RunResult makeThumbnails(const RunRequest &request, RunControl &control, RunObserver *observer)
 {
     RunResult r;
-    r.pictures = runPictures(request.settings, request.jobs, control, observer);
+    RunSettings settings = request.settings;
+    if (request.page && request.page->style == PageStyle::Modern)
+        settings.pageFiles = {true, request.page->webSize};
+    r.pictures = runPictures(settings, request.jobs, control, observer);
     r.summary = ReportLine::summary(r.pictures.written, int(request.jobs.size()));
     r.report = request.problems + r.pictures.reportLines;
     r.problems = int(r.report.size());

@@ -88,21 +88,26 @@ void Canvas::clearPicture()
     erase();
 }
 
-void Canvas::paintStretched(const QImage &image, const QRectF &targetTwips)
+QRect Canvas::stretchedPixels(QSize inner, const QRectF &targetTwips)
 {
-    if (image.isNull() || m_image.isNull())
-        return;
     // Edges in pixels. An edge less than a pixel from the inner area's edge
     // goes onto it, so the fit's four-decimal factors never leave a stray
     // line of background beside a picture that fills the thumbnail.
-    const double w = m_image.width(), h = m_image.height();
+    const double w = inner.width(), h = inner.height();
     auto snap = [](double v, double edge) { return std::fabs(v - edge) < 1.0 ? edge : v; };
     const double left = snap(targetTwips.left() / TwipsPerPixel, 0);
     const double top = snap(targetTwips.top() / TwipsPerPixel, 0);
     const double right = snap(targetTwips.right() / TwipsPerPixel, w);
     const double bottom = snap(targetTwips.bottom() / TwipsPerPixel, h);
     const int x0 = int(roundHalfEven(left)), y0 = int(roundHalfEven(top));
-    const QRect px(x0, y0, int(roundHalfEven(right)) - x0, int(roundHalfEven(bottom)) - y0);
+    return QRect(x0, y0, int(roundHalfEven(right)) - x0, int(roundHalfEven(bottom)) - y0);
+}
+
+void Canvas::paintStretched(const QImage &image, const QRectF &targetTwips)
+{
+    if (image.isNull() || m_image.isNull())
+        return;
+    const QRect px = stretchedPixels(m_image.size(), targetTwips);
     if (px.width() <= 0 || px.height() <= 0)
         return;
     const QImage scaled = resampleTo(image, px.size());

@@ -38,6 +38,8 @@ public:
     // coordinates) with a proper resampling filter; what falls outside the
     // inner area is cut off.
     void paintStretched(const QImage &image, const QRectF &targetTwips);
+    // The pixels paintStretched() covers in an inner area of `inner` pixels.
+    static QRect stretchedPixels(QSize inner, const QRectF &targetTwips);
 
     // The persistent image: the inner area in whole pixels.
     const QImage &persistentImage() const { return m_image; }

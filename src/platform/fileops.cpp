@@ -46,7 +46,9 @@ Failure writeFile(const QString &path, const Place &p, Placing how, const Fill &
     return f;
 }
 
-Failure writeData(const QString &path, const QByteArray &data, Placing how, MissingFeature lacking)
+// `modified` < 0 leaves the time of writing.
+Failure writeData(const QString &path, const QByteArray &data, Placing how, MissingFeature lacking,
+                  qint64 modified = -1)
 {
     if (badName(path))
         return failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
@@ -54,7 +56,13 @@ Failure writeData(const QString &path, const QByteArray &data, Placing how, Miss
     if (const int err = openPlace(path, p))
         return pathFailure(err, path);
     return writeFile(path, p, how, [&](int fd) {
-        const int err = writeFully(fd, data.constData(), data.size(), ::write);
+        int err = writeFully(fd, data.constData(), data.size(), ::write);
+        if (!err && modified >= 0) {
+            const timespec times[2] = {{0, UTIME_OMIT},
+                                       {time_t(modified / 1'000'000'000), long(modified % 1'000'000'000)}};
+            if (::futimens(fd, times) != 0)
+                err = errno;
+        }
         return err ? pathFailure(err, path) : Failure();
     }, lacking);
 }
@@ -97,6 +105,19 @@ Failure writeNewFile(const QString &path, const QByteArray &data, MissingFeature
 Failure writeReplacing(const QString &path, const QByteArray &data, MissingFeature lacking)
 {
     return writeData(path, data, Placing::Replacing, lacking);
+}
+
+qint64 modificationTime(const QString &path)
+{
+    struct stat st;
+    if (badName(path) || ::stat(native(path).constData(), &st) != 0)
+        return -1;
+    return qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
+Failure writeReplacingDated(const QString &path, const QByteArray &data, qint64 modified, MissingFeature lacking)
+{
+    return writeData(path, data, Placing::Replacing, lacking, modified);
 }
 
 Failure copyReplacing(const QString &from, const QString &to, MissingFeature lacking)

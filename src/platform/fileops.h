@@ -35,6 +35,16 @@ Failure writeNewFile(const QString &path, const QByteArray &data, MissingFeature
 Failure writeReplacing(const QString &path, const QByteArray &data,
                        MissingFeature lacking = MissingFeature::None);
 
+// The time a file was last modified, in nanoseconds since the epoch (a link
+// is followed); -1 when there is no such file.
+qint64 modificationTime(const QString &path);
+
+// As writeReplacing, and the file bears `modified` (modificationTime()'s
+// measure) as its modification time from the moment it has its name: a file
+// made from another can carry that one's time and be known as up to date.
+Failure writeReplacingDated(const QString &path, const QByteArray &data, qint64 modified,
+                            MissingFeature lacking = MissingFeature::None);
+
 // Copies `from` to `to`, replacing `to` completely or not at all, in blocks
 // (memory use does not grow with the file). A copy whose source and
 // destination are the same file is skipped (and succeeds).

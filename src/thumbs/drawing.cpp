@@ -15,6 +15,18 @@ bool proportional(CanvasSize canvas, QSize picture)
     return std::fabs(double(canvas.width) / canvas.height / want - 1.0) < 0.01;
 }
 
+// The canvas and the picture's place on it (twips), `scale` times finer:
+// each pixel of the thumbnail drawn at 1 becomes scale x scale pixels.
+void scaleUp(CanvasSize &canvas, QRectF &target, int scale)
+{
+    const QSize inner(twipsToPixels(canvas.width) - 2 * CanvasBorderPixels,
+                      twipsToPixels(canvas.height) - 2 * CanvasBorderPixels);
+    canvas = {float((inner.width() * scale + 2 * CanvasBorderPixels) * TwipsPerPixel),
+              float((inner.height() * scale + 2 * CanvasBorderPixels) * TwipsPerPixel)};
+    const QRectF px = Canvas::stretchedPixels(inner, target);
+    target = QRectF(px.topLeft() * scale * TwipsPerPixel, px.size() * scale * TwipsPerPixel);
+}
+
 // What drawing a picture holds at its peak: the decoding, and the canvas.
 qint64 drawingBytes(const PictureReader &reader, QSize decodeAtLeast, CanvasSize canvas)
 {
@@ -60,6 +72,13 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     // pixels narrower than exact, with no edge lost and no strip.
     if (target && settings.applySizeMode && proportional(result.canvas, natural))
         target = QRectF(0, 0, inner.width, inner.height);
+    if (settings.scale > 1) {
+        // A picture too small to be fitted is shown at natural size from
+        // the top-left corner: at scale it is stretched to the same place.
+        if (!target)
+            target = QRectF(QPointF(0, 0), QSizeF(natural) * TwipsPerPixel);
+        scaleUp(result.canvas, *target, settings.scale);
+    }
     QSize decodeAtLeast;
     if (target)
         decodeAtLeast = QSize(qMax(1, int(target->width() / TwipsPerPixel) * DecodeMargin),

@@ -12,6 +12,9 @@ struct DrawSettings {
     CanvasSize canvas;          // the canvas's size before this picture
     ColourValue background = 0xC0C0C0;
     bool applySizeMode = true;  // false for the preview: fit into the canvas as it is
+    // The same thumbnail with this many times its pixels each way, for
+    // screens of as many pixels to the point: laid out as at 1, drawn finer.
+    int scale = 1;
 };
 
 struct DrawResult {

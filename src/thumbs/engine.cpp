@@ -59,6 +59,8 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
     p.drawn = drawThumbnail(settings.draw, job.path(), budget);
     if (p.drawn.status == DrawResult::Drawn)
         p.encoded = encodeThumbnail(settings.save, p.drawn.image);
+    if (settings.pageFiles.wanted())
+        preparePageFiles(settings, job, p, budget);
     return p;
 }
 
@@ -172,6 +174,9 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
     // Two pictures a worker keep every core busy while this thread saves.
     const int ahead = control.m_threads * 2;
     int submitted = 0;
+    std::optional<PageFilesRun> pageFiles;
+    if (settings.pageFiles.wanted())
+        pageFiles.emplace(settings, jobs);
     for (int i = 0; i < total; ++i) {
         if (control.cancelled()) {
             out.cancelled = true;
@@ -192,11 +197,15 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
         }
         if (prepared.drawn.status == DrawResult::ScaleFailed && observer)
             observer->scaleFailed(i, prepared.drawn.failure);
-        const Committed c = cmd_sparabild_Click(settings.save, jobs[i], prepared);
+        Committed c = cmd_sparabild_Click(settings.save, jobs[i], prepared);
+        QStringList pageFileLines;
+        if (pageFiles)
+            pageFiles->commit(jobs[i], prepared, c, pageFileLines);
         if (prepared.drawn.status == DrawResult::Drawn)
             out.last = std::move(prepared.drawn);
         if (!c.reportLine.isEmpty())
             out.reportLines << c.reportLine;
+        out.reportLines << pageFileLines;
         if (c.entry)
             out.gallery << *c.entry;
         if (!c.written.isEmpty())

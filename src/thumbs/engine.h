@@ -1,6 +1,7 @@
 #pragma once
 #include "drawing.h"
 #include "naming.h"
+#include "pagefiles.h"
 #include "platform/encoders.h"
 #include "platform/failure.h"
 #include <QList>
@@ -15,6 +16,7 @@
 struct RunSettings {
     DrawSettings draw;
     SaveSettings save;
+    PageFileSettings pageFiles;   // for a modern page; none at first
 };
 
 // The snapshot from what the user chose, in the window or on the command
@@ -41,6 +43,7 @@ QList<PictureJob> pictureJobs(const QStringList &paths);
 struct Prepared {
     DrawResult drawn;
     Encoded encoded;   // the thumbnail's file, made when the picture was drawn
+    PreparedPageFiles pageFiles;
 };
 
 struct Committed {
@@ -51,7 +54,8 @@ struct Committed {
 };
 
 // The hidden button "rita bild": draws one picture by the run's settings into
-// its thumbnail and encodes it. Touches no shared state: any thread.
+// its thumbnail and encodes it, and makes its page files when they are
+// wanted. Touches no shared state: any thread.
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget = nullptr);
 
 // The hidden button "spara bild": records the gallery entry, names the

@@ -1,4 +1,5 @@
 #pragma once
+#include <QSize>
 #include <QString>
 
 enum class OutputFormat { Bmp, Jpg, Gif };
@@ -13,6 +14,12 @@ struct GalleryEntry {
     QString folder;
     QString file;
     QString thumb;
+    // Filled only for a modern page (pagefiles.h): the thumbnail's size in
+    // pixels, the name of its double (twice the pixels), and the name of
+    // the picture's web-size copy in the page folder; empty where none.
+    QSize size;
+    QString doubled;
+    QString picture;
     bool operator==(const GalleryEntry &) const = default;
 };
 

@@ -68,10 +68,10 @@ frmweb::frmweb(QWidget *mainWindow)
     buildChooser();
     buildSettings();
 
-    // Tab order follows the designed order; the chooser's controls come first
-    // but are skipped while their page is hidden.
+    // Tab order follows the designed order, then the added check box; the
+    // chooser's controls come first but are skipped while their page is hidden.
     const QList<QWidget *> order = {Dir1, Drive1, Command4, Command5, listkolumn, Command3, chkweblasare,
-                                    txtmapp, txttitel, Command2};
+                                    txtmapp, txttitel, Command2, chkmodern};
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     listkolumn->setFocus();
@@ -141,6 +141,10 @@ void frmweb::buildSettings()
     labelWith(txttitel, Label2->text(), {Label2});
     labelWith(txtmapp, Label3->text(), {Label3});
     Command2 = place(new QPushButton(QStringLiteral("&Stäng"), Frame2), "Command2", tw(4200, 2760, 1335, 375));
+    // Added: the page's style. It takes the empty row between the folder and
+    // chkwebläsare, on the grid of the rows above.
+    const QString modern = QStringLiteral("Modern sida (för mobil och surfplatta)");
+    chkmodern = place(new QCheckBox(modern, Frame2), "chkmodern", tw(1200, 1800, 4215, 255), modern);
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
     QFont bold = font();
@@ -185,6 +189,11 @@ QString frmweb::folder() const
 bool frmweb::openBrowser() const
 {
     return chkweblasare->checkState() == Qt::Checked;
+}
+
+bool frmweb::modernPage() const
+{
+    return chkmodern->checkState() == Qt::Checked;
 }
 
 void frmweb::Command2_Click()

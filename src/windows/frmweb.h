@@ -23,6 +23,7 @@ public:
     QString title() const;      // txttitel
     QString folder() const;     // txtmapp
     bool openBrowser() const;   // chkwebläsare ticked
+    bool modernPage() const;    // chkmodern ticked: the modern page with web-size pictures
 
     void Command2_Click();      // "&Stäng"
     void Command3_Click();      // "Bläddra..."
@@ -58,6 +59,7 @@ private:
     QComboBox *listkolumn;
     QLineEdit *txttitel, *txtmapp;
     QCheckBox *chkweblasare;
+    QCheckBox *chkmodern;       // an addition, in the free row above chkwebläsare
     QLabel *Label1, *Label2, *Label3;
     QFileSystemModel *m_folders;
     DriveFolders *m_drive;       // shows only the chosen drive's tree

@@ -1,6 +1,7 @@
 // Opens generated gallery pages in headless Chromium and checks what a visitor
 // gets: the title, every thumbnail loaded, every link leading to the full-size
-// picture of its caption, and a grid of the chosen number of columns.
+// picture of its caption, and a grid of the chosen number of columns. The
+// modern page gets the checks of modern.mjs.
 //
 // Each page is opened from disk and, when GALLERY_HTTP names a web server
 // serving GALLERY_ROOT, from there too.
@@ -11,9 +12,11 @@ import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs
 import { tmpdir } from 'node:os';
 import { basename, dirname, join, relative, sep } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { checkModern } from './modern.mjs';
 
-const manifests = process.argv.slice(2).map((p) => JSON.parse(readFileSync(p, 'utf8')));
-if (manifests.length === 0) {
+const all = process.argv.slice(2).map((p) => JSON.parse(readFileSync(p, 'utf8')));
+const manifests = all.filter((m) => m.style !== 'modern');
+if (all.length === 0) {
   console.error('usage: node check.mjs MANIFEST.json...');
   process.exit(2);
 }
@@ -116,5 +119,9 @@ try {
   rmSync(profile, { recursive: true, force: true });
 }
 
-console.log(`gallery pages: ${manifests.length}, checks passed: ${passed}, failed: ${failed}`);
+for (const m of all.filter((m) => m.style === 'modern')) {
+  await checkModern(m, { check, addresses, isFile, localPath });
+}
+
+console.log(`gallery pages: ${all.length}, checks passed: ${passed}, failed: ${failed}`);
 process.exit(failed > 0 ? 1 : 0);

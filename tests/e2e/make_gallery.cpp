@@ -3,8 +3,11 @@
 // folder, then the page and the full-size copies. Writes manifest.json with
 // what the browser should find.
 //
-// usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif
-#include "gallery/page.h"
+// The modern page is made by the run itself (makeThumbnails), with 36
+// pictures, twice-size thumbnails and, given WEBSIZE, web-size copies.
+//
+// usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif [modern [WEBSIZE]]
+#include "gallery/run.h"
 #include "platform/process.h"
 #include "thumbs/engine.h"
 #include <QDir>
@@ -25,15 +28,25 @@ int fail(const QString &what)
     return 1;
 }
 
-QImage drawPicture(int index)
+QImage drawPicture(int index, QSize size)
 {
-    QImage image(240 + 40 * index, 180, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(QColor::fromHsv((index * 40) % 360, 160, 230));
     QPainter p(&image);
     p.setBrush(QColor::fromHsv((index * 40 + 180) % 360, 200, 120));
     p.setPen(Qt::NoPen);
-    p.drawEllipse(QPoint(image.width() / 2, 90), 60, 40 + 4 * index);
+    const int r = qMin(size.width(), size.height()) / 3;
+    p.drawEllipse(QPoint(size.width() / 2, size.height() / 2), r, r * 2 / 3 + 4 * (index % 9));
     return image;
+}
+
+// Wider and wider strips for the classic page; photos, most of them
+// landscape, for the modern one.
+QSize pictureSize(int index, bool modern)
+{
+    if (!modern)
+        return QSize(240 + 40 * index, 180);
+    return index % 3 == 2 ? QSize(600, 900) : QSize(900 + 10 * index, 600);
 }
 
 // Qt reads GIF but cannot write it; giflib writes a plain 256-colour one.
@@ -59,6 +72,14 @@ bool writeGif(const QString &path, const QImage &image)
     return EGifCloseFile(gif, &err) == GIF_OK && ok;
 }
 
+int writeManifest(const QString &out, const QJsonObject &manifest)
+{
+    QFile m(out + QStringLiteral("manifest.json"));
+    if (!m.open(QIODevice::WriteOnly) || m.write(QJsonDocument(manifest).toJson()) < 0)
+        return fail(QStringLiteral("cannot write the manifest"));
+    return 0;
+}
+
 bool writePicture(const QString &path, const QImage &image)
 {
     if (path.endsWith(QStringLiteral(".gif")))
@@ -74,8 +95,9 @@ int main(int argc, char **argv)
     initPictureProcess();
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4)
-        return fail(QStringLiteral("usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif"));
+    const bool modern = args.value(4) == QLatin1String("modern");
+    if (args.size() < 4 || args.size() > 6 || (args.size() > 4 && !modern))
+        return fail(QStringLiteral("usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif [modern [WEBSIZE]]"));
     const QString out = QDir(args[1]).absolutePath() + QLatin1Char('/');
     const int columns = args[2].toInt();
     const QString formatName = args[3];
@@ -85,7 +107,7 @@ int main(int argc, char **argv)
 
     // Names that break a naive page: URL delimiters, markup, quotes, Swedish
     // letters, Windows-1252 specials and a character outside it.
-    const QStringList names{
+    QStringList names{
         QStringLiteral("semester #1.jpg"),
         QStringLiteral("100% sol & hav.gif"),
         QStringLiteral("Annas båt.bmp"),
@@ -96,13 +118,47 @@ int main(int argc, char **argv)
         QStringLiteral("japanska あ.jpg"),
         QStringLiteral("foto:1.jpg"),
     };
+    // On a phone a long name without a break must wrap, not widen the page.
+    if (modern)
+        names << QStringLiteral("semesterbilder_från_fjällen_sommaren_2026_nummer_ett.jpg");
+    if (modern)
+        for (int i = names.size(); i < 36; ++i)
+            names << QStringLiteral("bild %1.jpg").arg(i + 1, 2, 10, QLatin1Char('0'));
     const QString foto = out + QStringLiteral("mina foton #1 & å/");
     const QString webb = out + QStringLiteral("webb sida/");
     if (!QDir().mkpath(foto) || !QDir().mkpath(webb))
         return fail(QStringLiteral("cannot make folders in ") + out);
     for (int i = 0; i < names.size(); ++i) {
-        if (!writePicture(foto + names[i], drawPicture(i)))
+        if (!writePicture(foto + names[i], drawPicture(i, pictureSize(i, modern))))
             return fail(QStringLiteral("cannot write ") + foto + names[i]);
+    }
+
+    const QString title = QStringLiteral("Mina bilder – åäö é € & <små> \"citat\" あ");
+    QJsonArray files;
+    for (const QString &name : names)
+        files.append(name);
+    QJsonObject manifest{{"title", title}, {"columns", columns}, {"files", files}};
+    if (modern) {
+        RunRequest request;
+        request.settings = runSettings(SizeMode::LockBoth, {3615, 3615}, 50.0, 0xEFEFEF, {});
+        request.settings.save.format = format;
+        request.settings.save.targetFolder = webb;
+        request.page = PageSettings{title, columns, webb, format, PageStyle::Modern, args.value(5).toInt()};
+        for (const QString &name : names)
+            request.jobs.append({foto, name});
+        RunControl control(2);
+        const RunResult r = makeThumbnails(request, control);
+        if (r.reported() || r.stopped() || r.pageFailure.failed())
+            return fail(QStringLiteral("the run: ") + r.printed().join(QLatin1Char(' '))
+                        + r.pictures.error.description + r.pageFailure.description);
+        QJsonArray pictures;
+        for (const GalleryEntry &e : r.pictures.gallery)
+            pictures.append(e.picture.isEmpty() ? e.file : e.picture);
+        manifest.insert("page", r.pageFile);
+        manifest.insert("style", "modern");
+        manifest.insert("pictures", pictures);
+        manifest.insert("webSize", request.page->webSize);
+        return writeManifest(out, manifest);
     }
 
     RunSettings run;
@@ -123,18 +179,9 @@ int main(int argc, char **argv)
         entries.append(*c.entry);
     }
 
-    const PageSettings page{QStringLiteral("Mina bilder – åäö é € & <små> \"citat\" あ"), columns, webb,
-                            format};
+    const PageSettings page{title, columns, webb, format};
     if (const Failure f = writeGallery(page, entries); f.failed())
         return fail(QStringLiteral("writeGallery: ") + f.description);
-
-    QJsonArray files;
-    for (const GalleryEntry &e : entries)
-        files.append(e.file);
-    const QJsonObject manifest{{"page", pagePath(page)}, {"title", page.title},
-                               {"columns", columns}, {"files", files}};
-    QFile m(out + QStringLiteral("manifest.json"));
-    if (!m.open(QIODevice::WriteOnly) || m.write(QJsonDocument(manifest).toJson()) < 0)
-        return fail(QStringLiteral("cannot write the manifest"));
-    return 0;
+    manifest.insert("page", pagePath(page));
+    return writeManifest(out, manifest);
 }

@@ -1,5 +1,6 @@
 // Any title and file names: the page keeps its line structure (CR LF only at
 // line ends) and no name can open or close a tag or an attribute.
+#include "gallery/modernpage.h"
 #include "gallery/page.h"
 #include <cstdint>
 
@@ -27,5 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (i >= 9 && line.startsWith("<TD") && (line.count('"') != 10 || line.count('<') != 8))
             __builtin_trap();
     }
+    // The modern page: one line per picture, with as many tags and quotes
+    // as its own markup has.
+    qsizetype cells = 0;
+    for (const QByteArray &line : renderModernPage(s, entries).split('\n')) {
+        if (!line.startsWith("<li>"))
+            continue;
+        ++cells;
+        if (line.count('"') != 10 || line.count('<') != 7)
+            __builtin_trap();
+    }
+    if (cells != entries.size())
+        __builtin_trap();
     return 0;
 }

@@ -1,0 +1,149 @@
+#include "modernpage.h"
+#include "pagetext.h"
+
+namespace {
+QByteArray text(const QString &s) { return pageText(s, PageCharset::Utf8); }
+
+// A comma too: a srcset list would be split there.
+QByteArray url(const QString &s) { return pageUrl(s).replace(',', "%2C"); }
+
+QByteArray number(int n) { return QByteArray::number(n); }
+
+QByteArray columnsRule(int columns)
+{
+    return ".g{grid-template-columns:repeat(" + number(columns) + ",minmax(0,1fr))}";
+}
+
+// The chosen columns on a wide screen; narrower screens get fewer, so a
+// thumbnail never shrinks to a stamp: four on a tablet, two on a phone, one
+// below 340 px. The cells share the width (minmax(0, 1fr)) and long names
+// wrap anywhere, so nothing is wider than the screen.
+QByteArray gridStyle(int columns, int widest)
+{
+    QByteArray css = columnsRule(columns);
+    const struct { int width, most; } narrower[] = {{1000, 4}, {700, 2}, {340, 1}};
+    for (const auto &n : narrower)
+        if (columns > n.most)
+            css += "@media(max-width:" + number(n.width) + "px){" + columnsRule(n.most) + "}";
+    // On a wide screen the grid is no wider than its thumbnails need.
+    if (widest > 0)
+        css += "main{max-width:" + number(columns * (widest + 16) + (columns - 1) * 16) + "px}";
+    return css;
+}
+
+constexpr char Style[] =
+    "*{box-sizing:border-box}"
+    "html{-webkit-text-size-adjust:100%;text-size-adjust:100%}"
+    "body{margin:0;padding:16px;background:#fff;color:#222;"
+    "font:16px/1.4 system-ui,-apple-system,\"Segoe UI\",Roboto,sans-serif}"
+    "body.lock{overflow:hidden}"
+    "main{margin:0 auto}"
+    "h1{margin:.2em 0 .8em;font-size:1.6em;font-weight:600;text-align:center;overflow-wrap:anywhere}"
+    ".g{display:grid;gap:16px;margin:0;padding:0;list-style:none}"
+    ".g li{min-width:0}"
+    ".g a{display:flex;flex-direction:column;align-items:center;justify-content:flex-end;height:100%;"
+    "padding:8px;border-radius:6px;color:inherit;text-decoration:none}"
+    ".g a:hover{background:#eef0f6}"
+    ".g a:focus-visible,#v :focus-visible{outline:3px solid #1a5fb4;outline-offset:2px}"
+    ".g img{display:block;max-width:100%;height:auto}"
+    ".g span{margin-top:6px;font-size:14px;text-align:center;overflow-wrap:anywhere}"
+    "#v{position:fixed;inset:0;display:flex;align-items:center;justify-content:center;"
+    "padding:64px 8px 8px;background:rgba(0,0,0,.92);color:#fff}"
+    "#v[hidden]{display:none}"
+    "#v figure{display:flex;flex-direction:column;align-items:center;max-width:100%;margin:0}"
+    "#v img{max-width:100%;max-height:calc(100vh - 120px);object-fit:contain}"
+    "#v figcaption{margin-top:8px;font-size:14px;text-align:center;overflow-wrap:anywhere}"
+    "#v button,#v a{position:absolute;min-width:48px;min-height:48px;padding:0 12px;border:2px solid #fff;"
+    "border-radius:6px;background:#000;color:#fff;font:inherit;cursor:pointer}"
+    "#v a{top:8px;left:8px;display:flex;align-items:center}"
+    "#v .x{top:8px;right:8px;font-size:24px}"
+    "#v .p,#v .n{top:50%;font-size:28px;transform:translateY(-50%)}"
+    "#v .p{left:8px}"
+    "#v .n{right:8px}";
+
+// Without JavaScript every thumbnail is a plain link to its picture. With
+// it, a click (but for one that asks for a new tab or window) opens the
+// viewer over the page; the keys and buttons move and close it, and the
+// focus stays in it while it is open, then goes back where it was.
+constexpr char Script[] =
+    "(()=>{"
+    "const d=document,v=d.getElementById('v'),f=v.querySelector('figure'),c=f.firstChild,"
+    "o=v.querySelector('a'),x=v.querySelector('.x'),a=[...d.querySelectorAll('.g a')],m=new Image();"
+    "let i=0,back=null,x0=null,y0=0;"
+    "f.insertBefore(m,c);"
+    "const at=k=>a[(k+a.length)%a.length].getAttribute('href');"
+    "function show(n){i=(n+a.length)%a.length;const h=at(i),t=a[i].querySelector('img').alt;"
+    "m.src=h;m.alt=t;c.textContent=t;o.href=h;new Image().src=at(i+1);new Image().src=at(i-1)}"
+    "function open(n){back=d.activeElement;show(n);v.hidden=false;d.body.classList.add('lock');x.focus()}"
+    "function close(){v.hidden=true;d.body.classList.remove('lock');m.removeAttribute('src');back&&back.focus()}"
+    "a.forEach((e,n)=>e.addEventListener('click',ev=>{"
+    "if(ev.button||ev.ctrlKey||ev.metaKey||ev.shiftKey||ev.altKey)return;ev.preventDefault();open(n)}));"
+    "v.querySelector('.p').onclick=()=>show(i-1);"
+    "v.querySelector('.n').onclick=()=>show(i+1);"
+    "x.onclick=close;"
+    "v.addEventListener('click',ev=>{if(ev.target==v||ev.target==f)close()});"
+    "d.addEventListener('keydown',ev=>{if(v.hidden)return;const k=ev.key;"
+    "if(k=='ArrowLeft')show(i-1);else if(k=='ArrowRight')show(i+1);else if(k=='Escape')close();"
+    "else if(k=='Tab'){const b=[...v.querySelectorAll('a,button')];"
+    "b[(b.indexOf(d.activeElement)+(ev.shiftKey?b.length-1:1))%b.length].focus()}"
+    "else return;ev.preventDefault()});"
+    "v.addEventListener('touchstart',ev=>{x0=ev.touches.length==1?ev.touches[0].clientX:null;"
+    "y0=ev.touches[0].clientY},{passive:true});"
+    "v.addEventListener('touchend',ev=>{if(x0==null)return;const t=ev.changedTouches[0],dx=t.clientX-x0;"
+    "x0=null;if(Math.abs(dx)>50&&Math.abs(dx)>Math.abs(t.clientY-y0))show(dx<0?i+1:i-1)})"
+    "})();";
+
+void line(QByteArray &out, const QByteArray &content)
+{
+    out += content;
+    out += '\n';
+}
+}
+
+QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &entries)
+{
+    const QByteArray title = text(s.title);
+    int widest = 0;
+    for (const GalleryEntry &e : entries)
+        widest = qMax(widest, e.size.width());
+
+    QByteArray out;
+    line(out, "<!doctype html>");
+    line(out, "<html lang=\"sv\">");
+    line(out, "<head>");
+    line(out, "<meta charset=\"utf-8\">");
+    line(out, "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">");
+    line(out, "<title>" + title + "</title>");
+    line(out, "<style>" + QByteArray(Style) + gridStyle(s.columns, widest) + "</style>");
+    line(out, "</head>");
+    line(out, "<body>");
+    line(out, "<main>");
+    if (!title.isEmpty())
+        line(out, "<h1>" + title + "</h1>");
+    line(out, "<ul class=\"g\">");
+    for (const GalleryEntry &e : entries) {
+        const QByteArray name = text(e.file);
+        QByteArray img = "<img src=\"" + url(e.thumb + formatExtension(s.format)) + '"';
+        if (!e.doubled.isEmpty())
+            img += " srcset=\"" + url(e.doubled) + " 2x\"";
+        if (!e.size.isEmpty())
+            img += " width=\"" + number(e.size.width()) + "\" height=\"" + number(e.size.height()) + '"';
+        img += " alt=\"" + name + "\" loading=\"lazy\">";
+        // The caption repeats the picture's name: a screen reader hears it once.
+        line(out, "<li><a href=\"" + url(e.picture.isEmpty() ? e.file : e.picture) + "\">" + img
+                      + "<span aria-hidden=\"true\">" + name + "</span></a></li>");
+    }
+    line(out, "</ul>");
+    line(out, "</main>");
+    line(out, "<div id=\"v\" role=\"dialog\" aria-modal=\"true\" aria-label=\"Bildvisare\" hidden>");
+    line(out, "<figure><figcaption></figcaption></figure>");
+    line(out, "<a href=\"\">Öppna bilden</a>");
+    line(out, "<button class=\"p\" type=\"button\" aria-label=\"Föregående bild\">&#8249;</button>");
+    line(out, "<button class=\"n\" type=\"button\" aria-label=\"Nästa bild\">&#8250;</button>");
+    line(out, "<button class=\"x\" type=\"button\" aria-label=\"Stäng\">&#215;</button>");
+    line(out, "</div>");
+    line(out, "<script>" + QByteArray(Script) + "</script>");
+    line(out, "</body>");
+    line(out, "</html>");
+    return out;
+}

@@ -1,0 +1,188 @@
+#include "pagefiles.h"
+#include "engine.h"
+#include "report.h"
+#include "saving.h"
+#include "platform/canvas.h"
+#include "platform/fileops.h"
+#include "platform/picture.h"
+#include "platform/resample.h"
+#include <QFileInfo>
+#include <QPainter>
+#include <cerrno>
+#include <cmath>
+
+namespace {
+// Small enough for a page that opens fast, with no blocking to be seen at
+// the size it is shown.
+constexpr int WebSizeQuality = 85;
+
+QString canonical(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString c = canonical(a);
+    return !c.isEmpty() && c == canonical(b);
+}
+
+// Made from the picture as it is now (it bears the picture's modification
+// time), at the size wanted now.
+bool upToDate(const QString &file, const QString &picture, QSize size)
+{
+    const qint64 made = modificationTime(file);
+    if (made < 0 || made != modificationTime(picture))
+        return false;
+    const PictureReader reader(file);
+    return reader.isValid() && reader.naturalSize() == size;
+}
+}
+
+QString doubledName(const QString &thumbStem, OutputFormat format)
+{
+    return thumbStem + QStringLiteral("@2x") + formatExtension(format);
+}
+
+QString webSizeName(const QString &file)
+{
+    if (file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive)
+        || file.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive))
+        return file;
+    return file + QStringLiteral(".jpg");
+}
+
+QSize webSize(QSize natural, int longSide)
+{
+    const int longest = qMax(natural.width(), natural.height());
+    if (longest <= longSide)
+        return natural;
+    const double f = double(longSide) / longest;
+    return QSize(qMax(1, int(std::lround(natural.width() * f))), qMax(1, int(std::lround(natural.height() * f))));
+}
+
+Encoded encodeWebSize(const QString &path, int longSide, ColourValue background, MemoryBudget *budget)
+{
+    PictureReader reader(path);
+    if (!reader.isValid())
+        return {{}, reader.failure()};
+    const QSize size = webSize(reader.naturalSize(), longSide);
+    const QSize atLeast = size * DecodeMargin;
+    MemoryBudget::Claim claim;
+    if (budget) {
+        claim = budget->claim(reader.decodeBytes(atLeast) + qint64(size.width()) * size.height() * 4 * 2);
+        if (!claim)
+            return {{}, systemFailure(ECANCELED)};
+    }
+    QImage picture = reader.decode(atLeast);
+    if (picture.isNull())
+        return {{}, reader.failure()};
+    if (picture.size() != size)
+        picture = resampleTo(picture, size);
+    // A new image: what the picture's file said beyond its pixels (its
+    // colour profile, now applied) stays behind.
+    QImage out(size, QImage::Format_RGB32);
+    if (picture.isNull() || out.isNull())
+        return {{}, systemFailure(ENOMEM)};
+    out.fill(Canvas::toColor(background));
+    QPainter(&out).drawImage(0, 0, picture);
+    return encodeJpeg(out, WebSizeQuality);
+}
+
+void preparePageFiles(const RunSettings &s, const PictureJob &job, Prepared &p, MemoryBudget *budget)
+{
+    const PageFileSettings &want = s.pageFiles;
+    if (p.drawn.status != DrawResult::Drawn)
+        return;
+    PreparedPageFiles &f = p.pageFiles;
+    if (want.doubled) {
+        const ThumbName name = thumbName(s.save, job.folder, job.file);
+        f.doubledSize = p.drawn.image.size() * 2;
+        // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
+        if (nameTaken(name.nameFor(s.save.format))
+            && upToDate(doubledName(name.stem, s.save.format), job.path(), f.doubledSize)) {
+            f.doubledUpToDate = true;
+        } else {
+            DrawSettings twice = s.draw;
+            twice.scale = 2;
+            const DrawResult drawn = drawThumbnail(twice, job.path(), budget);
+            if (drawn.status == DrawResult::Drawn && drawn.image.size() == f.doubledSize)
+                f.doubled = encodeThumbnail(s.save, drawn.image);
+        }
+    }
+    if (want.webSize > 0) {
+        const QString path = s.save.targetFolder + webSizeName(job.file);
+        if (sameFile(path, job.path()))
+            return;
+        const QSize size = webSize(PictureReader(job.path()).naturalSize(), want.webSize);
+        if (upToDate(path, job.path(), size))
+            f.webSizedUpToDate = true;
+        else
+            f.webSized = encodeWebSize(job.path(), want.webSize, s.draw.background, budget);
+    }
+}
+
+PageFilesRun::PageFilesRun(const RunSettings &settings, const QList<PictureJob> &jobs) : m_settings(settings)
+{
+    for (const PictureJob &job : jobs)
+        m_pictures << canonical(job.path());
+    m_pictures.remove(QString());
+}
+
+bool PageFilesRun::takenByRun(const QString &path) const
+{
+    return m_taken.contains(path) || m_pictures.contains(canonical(path));
+}
+
+Failure PageFilesRun::write(const QString &path, const Encoded &encoded, const QString &picture)
+{
+    if (encoded.failure.failed())
+        return encoded.failure;
+    return writeReplacingDated(path, encoded.file, modificationTime(picture));
+}
+
+void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c, QStringList &reportLines)
+{
+    if (!c.written.isEmpty())
+        m_taken << c.written;
+    if (!c.entry || c.failure.failed())
+        return;
+    GalleryEntry &e = *c.entry;
+    const PreparedPageFiles &f = p.pageFiles;
+    const OutputFormat format = m_settings.save.format;
+    const ThumbName name = thumbName(m_settings.save, job.folder, job.file);
+    // A thumbnail an earlier run left may not be the size drawn now.
+    e.size = p.drawn.image.size();
+    if (c.written.isEmpty()) {
+        const PictureReader there(name.nameFor(format));
+        if (there.isValid())
+            e.size = there.naturalSize();
+    }
+
+    const bool doubled = f.doubledUpToDate || !f.doubled.file.isEmpty() || f.doubled.failure.failed();
+    if (m_settings.pageFiles.doubled && doubled && f.doubledSize == e.size * 2) {
+        const QString path = doubledName(name.stem, format);
+        if (takenByRun(path)) {
+            reportLines << ReportLine::exists(path);
+        } else {
+            if (!f.doubledUpToDate && (c.failure = write(path, f.doubled, job.path())).failed())
+                return;
+            m_taken << path;
+            e.doubled = doubledName(e.thumb, format);
+        }
+    }
+
+    if (m_settings.pageFiles.webSize > 0) {
+        const QString copy = webSizeName(job.file);
+        const QString path = m_settings.save.targetFolder + copy;
+        // In the pictures' own folder a JPG is its own copy, as it is.
+        if (sameFile(path, job.path()))
+            return;
+        if (takenByRun(path)) {
+            reportLines << ReportLine::exists(path);
+            c.entry.reset();
+            return;
+        }
+        if (!f.webSizedUpToDate && (c.failure = write(path, f.webSized, job.path())).failed())
+            return;
+        m_taken << path;
+        e.picture = copy;
+    }
+}
