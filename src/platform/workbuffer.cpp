@@ -1,5 +1,6 @@
 #include "workbuffer.h"
 #include <algorithm>
+#include <condition_variable>
 #include <mutex>
 #include <sys/mman.h>
 
@@ -11,27 +12,14 @@ size_t aligned(size_t bytes)
     return (bytes + Alignment - 1) / Alignment * Alignment;
 }
 
-// Memory straight from the system, not from the heap: what is freed is gone
-// at once instead of staying in the heap beside the region. Its pages come
-// as they are first written, as the decoding reaches them, 2 MB at a time
-// where the system allows (a fault for every 4 KB is what made fresh memory
-// expensive).
-void adviseLarge(void *data, size_t bytes)
-{
-#ifdef MADV_HUGEPAGE
-    ::madvise(data, bytes, MADV_HUGEPAGE);
-#endif
-}
-
+// Memory straight from the system, not from the heap: when the region goes,
+// it is gone at once instead of staying in the heap.
 unsigned char *mapBlock(size_t bytes)
 {
     if (bytes == 0)
         return nullptr;
     void *p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
-    adviseLarge(p, bytes);
-    return static_cast<unsigned char *>(p);
+    return p == MAP_FAILED ? nullptr : static_cast<unsigned char *>(p);
 }
 
 void unmapBlock(unsigned char *data, size_t bytes)
@@ -46,6 +34,7 @@ struct Region {
     unsigned char *data = nullptr;
     size_t size = 0;
     std::vector<std::pair<unsigned char *, size_t>> used;
+    std::condition_variable freed;
 
     // Grows (keeping the pages it has) or goes; only while nobody uses it.
     void resize(size_t bytes)
@@ -63,8 +52,12 @@ struct Region {
             size = 0;
             return;
         }
+#ifdef MADV_HUGEPAGE
+        // The region stays, so its pages are worth having 2 MB at a time
+        // where the system allows: a fault each, instead of one every 4 KB.
         if (data)
-            adviseLarge(data, size);
+            ::madvise(data, size, MADV_HUGEPAGE);
+#endif
     }
 };
 
@@ -82,16 +75,16 @@ WorkBuffer::~WorkBuffer()
 
 void WorkBuffer::giveBack()
 {
+    if (m_parts.empty())
+        return;
     Region &r = region();
     {
         const std::lock_guard lock(r.mutex);
         for (const Part &p : m_parts)
-            if (p.data != m_own.data)
-                std::erase(r.used, std::pair(p.data, p.size));
+            std::erase(r.used, std::pair(p.data, p.size));
     }
-    unmapBlock(m_own.data, m_own.size);
+    r.freed.notify_all();
     m_parts.clear();
-    m_own = {nullptr, 0};
     m_part = m_used = 0;
 }
 
@@ -100,41 +93,44 @@ bool WorkBuffer::reserve(size_t bytes, size_t largestPiece)
     giveBack();
     largestPiece = aligned(largestPiece);
     // Each part may leave up to a piece unused at its end.
-    size_t need = aligned(bytes) + largestPiece;
+    const size_t need = aligned(bytes) + largestPiece;
     if (need < bytes)
         return false;
     Region &r = region();
-    {
-        const std::lock_guard lock(r.mutex);
+    std::unique_lock lock(r.mutex);
+    for (;;) {
         if (r.used.empty() && r.size < need)
             r.resize(need);
-        // The gaps between the parts in use, in address order.
+        if (!r.data)
+            return false;
+        // The gaps between the parts in use, in address order: enough of
+        // them for `need`, or none.
         std::sort(r.used.begin(), r.used.end());
+        std::vector<Part> parts;
+        size_t left = need;
         unsigned char *at = r.data;
-        const size_t count = r.used.size();
-        for (size_t i = 0; i <= count && need > 0 && r.data; ++i) {
-            unsigned char *end = i < count ? r.used[i].first : r.data + r.size;
+        for (size_t i = 0; i <= r.used.size() && left > 0; ++i) {
+            unsigned char *end = i < r.used.size() ? r.used[i].first : r.data + r.size;
             const size_t gap = size_t(end - at);
             if (gap > largestPiece) {
-                const size_t take = std::min(gap, need);
-                m_parts.push_back({at, take});
-                r.used.emplace_back(at, take);
-                need = take == need ? 0 : need - take + largestPiece;
+                const size_t take = std::min(gap, left);
+                parts.push_back({at, take});
+                left = take == left ? 0 : left - take + largestPiece;
             }
-            if (i < count)
+            if (i < r.used.size())
                 at = r.used[i].first + r.used[i].second;
         }
-    }
-    if (need > 0) {
-        m_own = {mapBlock(need), need};
-        if (!m_own.data) {
-            m_own.size = 0;
-            giveBack();
-            return false;
+        if (left == 0) {
+            for (const Part &p : parts)
+                r.used.emplace_back(p.data, p.size);
+            m_parts = std::move(parts);
+            return true;
         }
-        m_parts.push_back(m_own);
+        // No room beside the pictures in hand: this one waits for them
+        // rather than take fresh memory, so the pictures never hold more
+        // at once than the largest of them needed alone.
+        r.freed.wait(lock);
     }
-    return true;
 }
 
 void *WorkBuffer::piece(size_t bytes)

@@ -7,10 +7,11 @@
 // the heap does not keep (see process.cpp).
 //
 // One region is kept, as large as the most one picture needed, and the
-// pictures in hand share it: each takes what is free there, and only what
-// does not fit comes fresh from the system, to go back when the picture is
-// done. So the process holds no more than its pictures need at once, as it
-// would without the region; the region goes at the end of a run.
+// pictures in hand share it: each takes what is free there, and one that
+// finds too little waits until the others are done with it. So these blocks
+// never add up to more than the largest picture needed alone: the peak is no
+// higher than a single worker's, however many draw at once. The region goes
+// at the end of a run.
 class WorkBuffer {
 public:
     WorkBuffer() = default;
@@ -19,8 +20,9 @@ public:
     WorkBuffer(const WorkBuffer &) = delete;
     WorkBuffer &operator=(const WorkBuffer &) = delete;
 
-    // Room for pieces of at most `largestPiece` bytes, `bytes` in all;
-    // false when memory runs out. Gives back what an earlier call got.
+    // Room for pieces of at most `largestPiece` bytes, `bytes` in all,
+    // waiting for the other pictures' parts if need be; false when memory
+    // runs out. Gives back what an earlier call got.
     bool reserve(size_t bytes, size_t largestPiece);
     // The next `bytes` of that room, in one piece, aligned to 64. They hold
     // whatever an earlier picture left there.
@@ -33,8 +35,7 @@ private:
     };
     void giveBack();
 
-    std::vector<Part> m_parts;      // in the region, then the one of its own
-    Part m_own{nullptr, 0};         // what did not fit in the region
+    std::vector<Part> m_parts;      // in the region
     size_t m_part = 0;              // where piece() takes from
     size_t m_used = 0;
 };
