@@ -24,14 +24,7 @@ WORK=$(mktemp -d /tmp/tumbilder-faults.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
 stage_corpus "$CORPUS" "$WORK"
 COUNT=${COUNT:-${#PHOTOS[@]}}
-mkdir -p "$WORK/list"
-LIST=()
-for ((i = 0; i < COUNT; ++i)); do
-    photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
-    name=$(printf '%05d-%s' "$i" "$(basename "$photo")")
-    ln -s "$(readlink "$photo")" "$WORK/list/$name"
-    LIST+=("$name")
-done
+stage_list "$COUNT" "$WORK"
 threads=()
 [ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")
 
