@@ -61,6 +61,20 @@ stage_corpus() {
     while IFS= read -r -d '' f; do PHOTOS+=("$f"); done < <(find "$STAGE" -mindepth 1 -print0 | sort -z)
 }
 
+# The staged photos repeated under names of their own in $2/list, so that
+# every one of the $1 pictures is decoded and written. Sets LIST (array).
+stage_list() {
+    local count=$1 work=$2 i photo name
+    mkdir -p "$work/list"
+    LIST=()
+    for ((i = 0; i < count; ++i)); do
+        photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
+        name=$(printf '%05d-%s' "$i" "$(basename "$photo")")
+        ln -s "$(readlink "$photo")" "$work/list/$name"
+        LIST+=("$name")
+    done
+}
+
 ensure_corpus() {
     local corpus=$1
     if [ "$corpus" = "$DEFAULT_CORPUS" ]; then

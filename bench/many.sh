@@ -21,14 +21,7 @@ ensure_tumbilder
 WORK=$(mktemp -d /tmp/tumbilder-many.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
 stage_corpus "$CORPUS" "$WORK"
-mkdir -p "$WORK/list"
-LIST=()
-for ((i = 0; i < COUNT; ++i)); do
-    photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
-    name=$(printf '%04d-%s' "$i" "$(basename "$photo")")
-    ln -s "$(readlink "$photo")" "$WORK/list/$name"
-    LIST+=("$name")
-done
+stage_list "$COUNT" "$WORK"
 
 threads=()
 [ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")

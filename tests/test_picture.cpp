@@ -210,6 +210,8 @@ void TestPicture::pixelsTheFileLeavesOutAreTransparent_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QImage>("expected");
+    // A progressive JPEG of this size decoded just before, if any.
+    QTest::addColumn<QSize>("before");
 
     // RLE BMPs of 30 x 20: data in stored order, bottom row first.
     const QSize size(30, 20);
@@ -220,7 +222,7 @@ void TestPicture::pixelsTheFileLeavesOutAreTransparent_data()
         for (const QList<int> &r : runs)
             for (int i = 0; i < r[2]; ++i)
                 expected.setPixel(r[1] + i, size.height() - 1 - r[0], r[3 + i % (r.size() - 3)] < 16 ? rleGrey(r[3 + i % (r.size() - 3)]) : qRgb(0, 0, 0));
-        QTest::newRow(name) << bmpRleBytes(size, bits, data) << expected;
+        QTest::newRow(name) << bmpRleBytes(size, bits, data) << expected << QSize();
     };
     rle("rle8 ends before the picture is full", 8, QByteArray("\x1e\x05\0\0\x0a\x07\0\x01", 8),
         {{0, 0, 30, 5}, {1, 0, 10, 7}});
@@ -242,26 +244,34 @@ void TestPicture::pixelsTheFileLeavesOutAreTransparent_data()
         for (int x = 0; x < 300; ++x)
             e.setPixel(x, 299, rleGrey(5));
         return e;
-    }();
+    }() << QSize();
 
     QImage frame;
     const QByteArray gif = gifSmallFrameBytes(&frame);
-    QTest::newRow("gif frame smaller than its screen") << gif << frame;
+    QTest::newRow("gif frame smaller than its screen") << gif << frame << QSize();
 
     // Later scans missing: libjpeg's own decode of what is there, nothing else.
     const QByteArray dcOnly = jpegFirstScansBytes(photo(QSize(96, 64), 3), 1);
-    QTest::newRow("progressive jpeg with only its first scan")
-        << dcOnly << libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 1);
+    const QImage dcDecoded = libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 1);
+    QTest::newRow("progressive jpeg with only its first scan") << dcOnly << dcDecoded << QSize();
+    // The larger picture's coefficients were in memory this one may reuse.
+    QTest::newRow("progressive jpeg with only its first scan, after a larger one")
+        << dcOnly << dcDecoded << QSize(640, 480);
 }
 
 void TestPicture::pixelsTheFileLeavesOutAreTransparent()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QImage, expected);
+    QFETCH(QSize, before);
     const QString path = writeFile(dir(), "utan.bmp", bytes);
     // Whatever the memory held before, the same picture.
     for (QRgb previous : {qRgb(255, 0, 0), qRgb(0, 0, 255)}) {
         soil(expected.size(), previous);
+        if (!before.isEmpty()) {
+            PictureReader larger(writeJpeg(dir(), "stor.jpg", photo(before, qRed(previous)), 90, true));
+            QVERIFY(!larger.decode().isNull());
+        }
         PictureReader reader(path);
         QVERIFY2(reader.isValid(), qPrintable(reader.failure().description));
         const QImage image = reader.decode();

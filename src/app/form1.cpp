@@ -5,6 +5,7 @@
 #include "seam.h"
 #include "appicon.h"
 #include "platform/failure.h"
+#include "platform/process.h"
 #include "thumbs/quality.h"
 #include "windows/form2.h"
 #include "windows/frmweb.h"
@@ -358,6 +359,8 @@ void Form1::cmdtestabild_Click()
     DrawSettings s = drawSettings();
     s.applySizeMode = false;
     const DrawResult drawn = drawThumbnail(s, path);
+    // A run of one picture: what it kept for the next goes back.
+    releaseFreeMemory();
     if (drawn.status == DrawResult::Drawn)
         showDrawn(drawn);
     else if (drawn.status == DrawResult::ScaleFailed)

@@ -1,4 +1,5 @@
 #include "jpegdecode.h"
+#include "jpegcoefficients.h"
 #include "jpegerrors.h"
 #include "jpegscans.h"
 #include "pictureheaders.h"
@@ -57,6 +58,7 @@ bool decode(const uchar *data, qint64 size, int denom, qint64 maxPixels, bool sm
     jpeg_decompress_struct info;
     JpegErrors errors;
     jpeg_progress_mgr progress{};
+    JpegCoefficients coefficients;
     info.err = jpegErrors(errors, jpegMessage);
     if (setjmp(errors.jump)) {
         out.outOfMemory = out.outOfMemory || errors.msg_code == JERR_OUT_OF_MEMORY;
@@ -65,6 +67,7 @@ bool decode(const uchar *data, qint64 size, int denom, qint64 maxPixels, bool sm
         return false;
     }
     jpeg_create_decompress(&info);
+    coefficients.attach(info);
     progress.progress_monitor = limitScans;
     info.progress = &progress;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));

@@ -1,6 +1,7 @@
 #include "drawing.h"
 #include "platform/canvas.h"
 #include "platform/picture.h"
+#include "platform/workbuffer.h"
 #include <cerrno>
 #include <cmath>
 
@@ -27,11 +28,14 @@ void scaleUp(CanvasSize &canvas, QRectF &target, int scale)
     target = QRectF(px.topLeft() * scale * TwipsPerPixel, px.size() * scale * TwipsPerPixel);
 }
 
-// What drawing a picture holds at its peak: the decoding, and the canvas.
+// What drawing a picture holds at its peak: the decoding, the canvas, and
+// the buffers kept from earlier pictures. Those are counted even when this
+// picture's decoding reuses one (and so twice): the budget is then stricter
+// than needed, never looser.
 qint64 drawingBytes(const PictureReader &reader, QSize decodeAtLeast, CanvasSize canvas)
 {
     return reader.decodeBytes(decodeAtLeast)
-           + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4;
+           + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4 + keptWorkBytes();
 }
 }
 

@@ -2,6 +2,7 @@
 #include "report.h"
 #include "saving.h"
 #include "splittext.h"
+#include "platform/process.h"
 #include <QDir>
 #include <QThread>
 #include <QThreadPool>
@@ -217,5 +218,7 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
             break;
     }
     control.stopWorkers();
+    // Between runs the process holds only what it needs.
+    releaseFreeMemory();
     return out;
 }
