@@ -486,4 +486,4 @@ void TestBatch::progressText()
 }
 
 TUMBILDER_TEST_MAIN(TestBatch)
-#include "test_batch.moc"
+#include "test_windowrun.moc"
