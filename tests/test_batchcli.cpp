@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "files.h"
 #include "gallery/page.h"
+#include "mainwindowtest.h"
 #include "sanitizer.h"
 #include "scriptedseam.h"
 #include "shell.h"
@@ -57,7 +58,7 @@ Result batch(const QStringList &args, const QString &workingDir, int resource = 
 }
 }
 
-class TestBatchCli : public QObject {
+class TestBatchCli : public MainWindowTest {
     Q_OBJECT
 private slots:
     void options_data();
@@ -271,18 +272,16 @@ void TestBatchCli::sameFilesAsTheWindow()
         QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(300, 500), 2), 90, true).isEmpty());
         QVERIFY(!writeGif(dir, "c.gif", GifKind::Transparent).isEmpty());
     }
-    ScriptedSeam seam;
-    seam.onModal = [](QDialog *d) {
+    seam->onModal = [](QDialog *d) {
         if (auto *colours = qobject_cast<frmbakgrund *>(d))
             colours->lbl_Click(3);   // #FF8000, the 11th swatch
         else
             d->accept();
     };
-    Form1 form;
-    form.Picture1_Click();
-    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
-    form.List1_OLEDragDrop({window});
-    form.Command1_Click();
+    main->Picture1_Click();
+    main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
+    main->List1_OLEDragDrop({window});
+    main->Command1_Click();
     const Result r = batch({"--mode", "height", "--background", "10", shell}, tmp.path());
     QCOMPARE(r.status, 0);
     const auto fromWindow = snapshot(window), fromShell = snapshot(shell);
