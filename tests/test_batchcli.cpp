@@ -146,10 +146,12 @@ void TestBatchCli::badSettings_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("size 0x10") << QStringList{"--size", "0x10"} << "--size";
+    QTest::newRow("size 16381x10") << QStringList{"--size", "16381x10"} << "--size";
     QTest::newRow("percent 0") << QStringList{"--mode", "percent", "--percent", "0"} << "--percent";
     QTest::newRow("quality abc") << QStringList{"--quality", "abc"} << "--quality";
     QTest::newRow("prefix a/b") << QStringList{"--prefix", "a/b"} << "--prefix";
     QTest::newRow("9 columns") << QStringList{"--columns", "9"} << "--columns";
+    QTest::newRow("0 columns") << QStringList{"--columns", "0"} << "--columns";
     QTest::newRow("no such page folder") << QStringList{"--page", "finns-inte"} << "finns inte: finns-inte";
     QTest::newRow("out and page") << QStringList{"--out", ".", "--page", "."} << "--out och --page";
     QTest::newRow("unknown mode") << QStringList{"--mode", "stor"} << "stor";

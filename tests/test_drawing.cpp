@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QLineEdit>
 #include <QScreen>
+#include <QThread>
 #include <cmath>
 
 namespace {
@@ -61,6 +62,8 @@ private slots:
     void previewIgnoresSizeMode();
     void reportWindow();
     void canvasTooLargeToScale();
+    void memoryBudget_data();
+    void memoryBudget();
 
 private:
     QTemporaryDir dir;
@@ -297,6 +300,39 @@ void TestDrawing::canvasTooLargeToScale()
     QVERIFY(seam->messages[0].text.endsWith(QStringLiteral("\rFelkod: 12")));
     QCOMPARE(main->canvas().persistentImage(), before);
     QVERIFY(!QFile::exists(dir.filePath("strimla_s.jpg")));
+}
+
+void TestDrawing::memoryBudget_data()
+{
+    QTest::addColumn<qint64>("held");     // by a picture being drawn; 0: none
+    QTest::addColumn<qint64>("wanted");   // by the next, of a budget of 100
+    QTest::addColumn<bool>("waits");      // until the other gives its bytes back
+    QTest::newRow("fits beside the other") << qint64(60) << qint64(40) << false;
+    QTest::newRow("would go over the limit") << qint64(60) << qint64(41) << true;
+    QTest::newRow("over the limit alone: let through") << qint64(0) << qint64(500) << false;
+}
+
+void TestDrawing::memoryBudget()
+{
+    QFETCH(qint64, held);
+    QFETCH(qint64, wanted);
+    QFETCH(bool, waits);
+    MemoryBudget budget(100);
+    MemoryBudget::Claim first = held ? budget.claim(held) : MemoryBudget::Claim();
+    std::atomic<bool> admitted = false;
+    const std::unique_ptr<QThread> next(QThread::create([&] { admitted = bool(budget.claim(wanted)); }));
+    next->start();
+    const auto finish = qScopeGuard([&] {
+        first.release();
+        next->wait();
+    });
+    if (waits) {
+        QTRY_COMPARE(budget.waiting(), 1);
+        QVERIFY(!admitted);
+        first.release();
+    }
+    QVERIFY(next->wait(30000));
+    QVERIFY(admitted);
 }
 
 TUMBILDER_TEST_MAIN(TestDrawing)
