@@ -86,7 +86,7 @@ void TestForm1::window()
     QCOMPARE(child<QLineEdit>("Text2")->maxLength(), 3);
 }
 
-// The main window's controls as they are described: name, kind, the window
+// The main window's controls, one row each: name, kind, the window
 // or frame they are in, caption, place and size in twips. A label that sizes
 // itself to its caption has its place only (0 x 0).
 void TestForm1::controls_data()
