@@ -30,6 +30,8 @@ WORK=$(mktemp -d /tmp/tumbilder-files.XXXXXX)
 ensure_copybench() {
     if [ -z "$GIVEN_COPYBENCH" ] && [ ! -x "$COPYBENCH" ]; then
         ensure_tumbilder
+        # A bench build made before the benchmark programs had their option.
+        cmake -B "$BUILD_DIR" -DTUMBILDER_BENCH=ON >&2 || die "cmake failed"
         cmake --build "$BUILD_DIR" --target copybench -j"$(nproc)" >&2 || die "build failed"
     fi
     [ -x "$COPYBENCH" ] || die "no $COPYBENCH"

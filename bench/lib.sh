@@ -13,19 +13,11 @@ IM_COMPARE=/usr/bin/compare
 
 die() { echo "bench: $*" >&2; exit 1; }
 
+source "$REPO/scripts/packages.sh"
+
 # Installs the Debian packages that are missing (as root, or through sudo).
 ensure_packages() {
-    local missing=()
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "bench: installing ${missing[*]}" >&2
-    local sudo=
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq >&2 || die "apt-get update failed"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >&2 \
-        || die "cannot install ${missing[*]}"
+    install_missing_packages bench "$@" || die "cannot install $*"
 }
 
 # Builds the program in Release in its own build folder when it is not there yet.
@@ -33,7 +25,7 @@ ensure_tumbilder() {
     if [ ! -x "$TUMBILDER" ] || [ -n "${REBUILD:-}" ]; then
         export CCACHE_BASEDIR=$REPO
         if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-            cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >&2 || die "cmake failed"
+            cmake -S "$REPO" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DTUMBILDER_BENCH=ON >&2 || die "cmake failed"
         fi
         cmake --build "$BUILD_DIR" --target tumbilder -j"$(nproc)" >&2 || die "build failed"
     fi

@@ -5,6 +5,7 @@
 # build and package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
 mode=${1:-test}
 
 want=(
@@ -26,18 +27,7 @@ if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
 fi
 [ "$mode" = fuzz ] && want+=(clang libclang-rt-14-dev)
 
-missing=()
-for p in "${want[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing_packages setup "${want[@]}"
 
 # The gallery page is checked in a real browser driven by playwright-core.
 if { [ "$mode" = test ] || [ "$mode" = fuzz ]; } && [ -f tests/e2e/package-lock.json ]; then

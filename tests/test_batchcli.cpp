@@ -5,6 +5,7 @@
 #include "files.h"
 #include "gallery/modernpage.h"
 #include "gallery/page.h"
+#include "mainwindowtest.h"
 #include "sanitizer.h"
 #include "scriptedseam.h"
 #include "shell.h"
@@ -59,7 +60,7 @@ Result batch(const QStringList &args, const QString &workingDir, int resource = 
 }
 }
 
-class TestBatchCli : public QObject {
+class TestBatchCli : public MainWindowTest {
     Q_OBJECT
 private slots:
     void options_data();
@@ -170,10 +171,12 @@ void TestBatchCli::badSettings_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("size 0x10") << QStringList{"--size", "0x10"} << "--size";
+    QTest::newRow("size 16381x10") << QStringList{"--size", "16381x10"} << "--size";
     QTest::newRow("percent 0") << QStringList{"--mode", "percent", "--percent", "0"} << "--percent";
     QTest::newRow("quality abc") << QStringList{"--quality", "abc"} << "--quality";
     QTest::newRow("prefix a/b") << QStringList{"--prefix", "a/b"} << "--prefix";
     QTest::newRow("9 columns") << QStringList{"--columns", "9"} << "--columns";
+    QTest::newRow("0 columns") << QStringList{"--columns", "0"} << "--columns";
     QTest::newRow("no such page folder") << QStringList{"--page", "finns-inte"} << "finns inte: finns-inte";
     QTest::newRow("out and page") << QStringList{"--out", ".", "--page", "."} << "--out och --page";
     QTest::newRow("unknown mode") << QStringList{"--mode", "stor"} << "stor";
@@ -410,18 +413,16 @@ void TestBatchCli::sameFilesAsTheWindow()
         QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(300, 500), 2), 90, true).isEmpty());
         QVERIFY(!writeGif(dir, "c.gif", GifKind::Transparent).isEmpty());
     }
-    ScriptedSeam seam;
-    seam.onModal = [](QDialog *d) {
+    seam->onModal = [](QDialog *d) {
         if (auto *colours = qobject_cast<frmbakgrund *>(d))
             colours->lbl_Click(3);   // #FF8000, the 11th swatch
         else
             d->accept();
     };
-    Form1 form;
-    form.Picture1_Click();
-    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
-    form.List1_OLEDragDrop({window});
-    form.Command1_Click();
+    main->Picture1_Click();
+    main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
+    main->List1_OLEDragDrop({window});
+    main->Command1_Click();
     const Result r = batch({"--mode", "height", "--background", "10", shell}, tmp.path());
     QCOMPARE(r.status, 0);
     const auto fromWindow = snapshot(window), fromShell = snapshot(shell);

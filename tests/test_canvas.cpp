@@ -88,6 +88,8 @@ private slots:
     void resampleKeepsDetailAndSuppressesAliasing_data();
     void resampleKeepsDetailAndSuppressesAliasing();
     void resampleKeepsColoursAndAlphaValid();
+    void resampleKeepsEdgesAndFlats_data();
+    void resampleKeepsEdgesAndFlats();
 };
 
 void TestCanvas::innerAreaFollowsOuterSize_data()
@@ -338,6 +340,39 @@ void TestCanvas::resampleKeepsColoursAndAlphaValid()
         QVERIFY(valid);
         QCOMPARE(qAlpha(out.pixel(0, 0)), 0);
     }
+}
+
+void TestCanvas::resampleKeepsEdgesAndFlats_data()
+{
+    QTest::addColumn<QImage>("source");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("darkened");   // where a dark line must show; none: the result stays flat
+    // White with a black line one pixel wide: the first and the last pixel of
+    // a row count like the others.
+    auto line = [](int column) {
+        QImage image(800, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        for (int y = 0; y < image.height(); ++y)
+            image.setPixel(column, y, qRgb(0, 0, 0));
+        return image;
+    };
+    QTest::newRow("dark first column") << line(0) << QSize(200, 10) << QPoint(0, 5);
+    QTest::newRow("dark last column") << line(799) << QSize(200, 10) << QPoint(199, 5);
+    QImage grey(2400, 60, QImage::Format_RGB32);
+    grey.fill(qRgb(128, 128, 128));
+    QTest::newRow("flat grey to a few pixels") << grey << QSize(3, 2) << QPoint(-1, -1);
+}
+
+void TestCanvas::resampleKeepsEdgesAndFlats()
+{
+    QFETCH(QImage, source);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, darkened);
+    const QImage out = resampleTo(source, size);
+    if (darkened.x() < 0)
+        QVERIFY(allPixels(out, source.pixel(0, 0)));
+    else
+        QVERIFY2(qGreen(out.pixel(darkened)) < 240, qPrintable(QString::number(qGreen(out.pixel(darkened)))));
 }
 
 TUMBILDER_TEST_MAIN(TestCanvas)

@@ -4,6 +4,7 @@
 #include "platform/picture.h"
 #include "platform/resample.h"
 #include "thumbs/engine.h"
+#include "mainwindowtest.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
 #include "testmain.h"
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QLineEdit>
 #include <QScreen>
+#include <QThread>
 #include <cmath>
 
 namespace {
@@ -60,7 +62,7 @@ int countColour(const QImage &img, QRgb colour)
 
 Q_DECLARE_METATYPE(SizeMode)
 
-class TestDrawing : public QObject {
+class TestDrawing : public MainWindowTest {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -77,6 +79,8 @@ private slots:
     void canvasTooLargeToScale();
     void webSizeCopy_data();
     void webSizeCopy();
+    void memoryBudget_data();
+    void memoryBudget();
 
 private:
     QTemporaryDir dir;
@@ -184,15 +188,13 @@ void TestDrawing::viewStaysInFrame()
         QCOMPARE(cmd_ritabild_Click(run, pictureJobs({path}).first()).drawn.status, DrawResult::Drawn);
     // Percent mode makes the canvas 800 x 600 pixels, and a run stopped by an
     // error (a separator in the suffix) leaves it so; the view stays within its frame.
-    ScriptedSeam seam;
-    Form1 form;
-    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[3]->click();
-    form.findChild<QLineEdit *>(QStringLiteral("plusfilnamn2"))->setText("_s/");
-    form.List1_OLEDragDrop({big});
-    form.Command1_Click();
-    QCOMPARE(seam.messages.size(), 1);
-    QCOMPARE(form.canvas().width(), 12000.f);
-    QCOMPARE(form.findChild<QWidget *>(QStringLiteral("Picture1"))->size(), QSize(241, 241));
+    main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[3]->click();
+    main->findChild<QLineEdit *>(QStringLiteral("plusfilnamn2"))->setText("_s/");
+    main->List1_OLEDragDrop({big});
+    main->Command1_Click();
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(main->canvas().width(), 12000.f);
+    QCOMPARE(main->findChild<QWidget *>(QStringLiteral("Picture1"))->size(), QSize(241, 241));
 }
 
 void TestDrawing::missingAndUnreadable_data()
@@ -229,83 +231,79 @@ void TestDrawing::missingAndUnreadable()
 
 void TestDrawing::previewNeedsSelection()
 {
-    ScriptedSeam seam;
-    Form1 form;
-    form.List1_OLEDragDrop({big});
-    const QImage before = form.canvas().persistentImage();
-    form.cmdtestabild_Click();
-    QCOMPARE(seam.messages.size(), 1);
-    QCOMPARE(seam.messages[0].text, QStringLiteral("Markera en bild i listan för att se den som miniatyr!"));
-    QCOMPARE(seam.messages[0].title, QStringLiteral("Tumbilder"));
-    QCOMPARE(seam.messages[0].icon, Seam::Icon::Warning);
-    QCOMPARE(form.canvas().persistentImage(), before);
+    main->List1_OLEDragDrop({big});
+    const QImage before = main->canvas().persistentImage();
+    main->cmdtestabild_Click();
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].text, QStringLiteral("Markera en bild i listan för att se den som miniatyr!"));
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Tumbilder"));
+    QCOMPARE(seam->messages[0].icon, Seam::Icon::Warning);
+    QCOMPARE(main->canvas().persistentImage(), before);
 }
 
 void TestDrawing::previewIgnoresSizeMode()
 {
-    ScriptedSeam seam;
     QImage first;
     for (int mode = 0; mode < 4; ++mode) {
-        Form1 form;
-        form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[mode]->click();
-        form.List1_OLEDragDrop({big});
-        auto *list = form.findChild<QListWidget *>(QStringLiteral("List1"));
+        main = std::make_unique<Form1>();
+        main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[mode]->click();
+        main->List1_OLEDragDrop({big});
+        auto *list = main->findChild<QListWidget *>(QStringLiteral("List1"));
         list->setCurrentRow(0);
-        form.cmdtestabild_Click();
-        QCOMPARE(form.canvas().width(), 3615.f);
-        QCOMPARE(form.canvas().height(), 3615.f);
+        main->cmdtestabild_Click();
+        QCOMPARE(main->canvas().width(), 3615.f);
+        QCOMPARE(main->canvas().height(), 3615.f);
         if (mode == 0)
-            first = form.canvas().persistentImage();
+            first = main->canvas().persistentImage();
         else
-            QCOMPARE(form.canvas().persistentImage(), first);
+            QCOMPARE(main->canvas().persistentImage(), first);
     }
-    QVERIFY(seam.messages.isEmpty());
+    QVERIFY(seam->messages.isEmpty());
     // A file that vanished after it was listed: silently nothing new.
-    Form1 form;
-    form.List1_OLEDragDrop({dir.filePath("finns-inte.jpg")});
-    form.findChild<QListWidget *>(QStringLiteral("List1"))->setCurrentRow(0);
-    const QImage before = form.canvas().persistentImage();
-    form.cmdtestabild_Click();
-    QCOMPARE(form.canvas().persistentImage(), before);
-    QVERIFY(form.reportText().isEmpty());
-    QVERIFY(seam.messages.isEmpty());
+    main = std::make_unique<Form1>();
+    main->List1_OLEDragDrop({dir.filePath("finns-inte.jpg")});
+    main->findChild<QListWidget *>(QStringLiteral("List1"))->setCurrentRow(0);
+    const QImage before = main->canvas().persistentImage();
+    main->cmdtestabild_Click();
+    QCOMPARE(main->canvas().persistentImage(), before);
+    QVERIFY(main->reportText().isEmpty());
+    QVERIFY(seam->messages.isEmpty());
 }
 
 void TestDrawing::reportWindow()
 {
-    Form1 form;
-    QVERIFY(!form.reportWindow());
-    form.appendReport(QStringLiteral("Fil saknas: /a.jpg"));
-    QVERIFY(form.reportWindow());
-    QVERIFY(!form.reportWindow()->isVisible());
-    form.appendReport(QStringLiteral("Filen finns redan: /b_s.jpg"));
-    QCOMPARE(form.reportText(), QStringLiteral("\r\nFil saknas: /a.jpg\r\nFilen finns redan: /b_s.jpg"));
-    auto *text = form.reportWindow()->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    QVERIFY(!main->reportWindow());
+    main->appendReport(QStringLiteral("Fil saknas: /a.jpg"));
+    QVERIFY(main->reportWindow());
+    QVERIFY(!main->reportWindow()->isVisible());
+    main->appendReport(QStringLiteral("Filen finns redan: /b_s.jpg"));
+    QCOMPARE(main->reportText(), QStringLiteral("\r\nFil saknas: /a.jpg\r\nFilen finns redan: /b_s.jpg"));
+    auto *text = main->reportWindow()->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
     QCOMPARE(text->lineWrapMode(), QPlainTextEdit::NoWrap);
     QVERIFY(!text->isReadOnly());
-    QCOMPARE(form.reportWindow()->windowTitle(), QStringLiteral("Info"));
+    QCOMPARE(main->reportWindow()->windowTitle(), QStringLiteral("Info"));
     // At the centre of the screen, like the other windows, in the main window's font.
-    form.move(0, 0);
-    form.reportWindow()->show();
-    const QPoint offCentre = form.reportWindow()->geometry().center() - form.screen()->availableGeometry().center();
+    main->move(0, 0);
+    main->reportWindow()->show();
+    const QPoint offCentre = main->reportWindow()->geometry().center() - main->screen()->availableGeometry().center();
     QVERIFY2(offCentre.manhattanLength() <= 8, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
-    QCOMPARE(form.reportWindow()->font(), form.font());
-    form.reportWindow()->hide();
+    QCOMPARE(main->reportWindow()->font(), main->font());
+    main->reportWindow()->hide();
 
-    form.reportWindow()->close();
-    QTRY_VERIFY(!form.reportWindow());
+    main->reportWindow()->close();
+    QTRY_VERIFY(!main->reportWindow());
 
     // Enter (even in the text box) and Escape close the window and discard the report.
     for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
-        form.appendReport(QStringLiteral("rad"));
-        QPointer<Form2> window = form.reportWindow();
+        main->appendReport(QStringLiteral("rad"));
+        QPointer<Form2> window = main->reportWindow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         auto *box = window->findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
         box->setFocus();
         QTest::keyClick(box, Qt::Key(key));
         QTRY_VERIFY(window.isNull());
-        QVERIFY(form.reportText().isEmpty());
+        QVERIFY(main->reportText().isEmpty());
     }
 }
 
@@ -315,19 +313,17 @@ void TestDrawing::canvasTooLargeToScale()
     // pixels wide, more than any picture can be. The user is told, the
     // canvas keeps what it showed, and no thumbnail is written.
     const QString path = writePicture(dir.filePath("strimla.bmp"), 60000, 1, "bmp");
-    ScriptedSeam seam;
-    seam.onModal = [](QDialog *d) { d->accept(); };
-    Form1 form;
-    form.findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
-    form.List1_OLEDragDrop({path});
-    const QImage before = form.canvas().persistentImage();
-    form.Command1_Click();
-    QCOMPARE(seam.messages.size(), 1);
-    QCOMPARE(seam.messages[0].title, QStringLiteral("Felmeddelande"));
-    QCOMPARE(seam.messages[0].icon, Seam::Icon::Warning);
-    QVERIFY(seam.messages[0].text.startsWith(QStringLiteral("Ett fel uppstod då bilden skulle skalas om: ")));
-    QVERIFY(seam.messages[0].text.endsWith(QStringLiteral("\rFelkod: 12")));
-    QCOMPARE(form.canvas().persistentImage(), before);
+    seam->onModal = [](QDialog *d) { d->accept(); };
+    main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[0]->click();
+    main->List1_OLEDragDrop({path});
+    const QImage before = main->canvas().persistentImage();
+    main->Command1_Click();
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Felmeddelande"));
+    QCOMPARE(seam->messages[0].icon, Seam::Icon::Warning);
+    QVERIFY(seam->messages[0].text.startsWith(QStringLiteral("Ett fel uppstod då bilden skulle skalas om: ")));
+    QVERIFY(seam->messages[0].text.endsWith(QStringLiteral("\rFelkod: 12")));
+    QCOMPARE(main->canvas().persistentImage(), before);
     QVERIFY(!QFile::exists(dir.filePath("strimla_s.jpg")));
 }
 
@@ -378,6 +374,39 @@ void TestDrawing::webSizeCopy()
     // pattern of pixel-sized colour blocks, not what the picture shows.
     const double quality = psnr(resampleTo(got, size / 4), resampleTo(expected, size / 4));
     QVERIFY2(quality > 30, qPrintable(QString::number(quality)));
+}
+
+void TestDrawing::memoryBudget_data()
+{
+    QTest::addColumn<qint64>("held");     // by a picture being drawn; 0: none
+    QTest::addColumn<qint64>("wanted");   // by the next, of a budget of 100
+    QTest::addColumn<bool>("waits");      // until the other gives its bytes back
+    QTest::newRow("fits beside the other") << qint64(60) << qint64(40) << false;
+    QTest::newRow("would go over the limit") << qint64(60) << qint64(41) << true;
+    QTest::newRow("over the limit alone: let through") << qint64(0) << qint64(500) << false;
+}
+
+void TestDrawing::memoryBudget()
+{
+    QFETCH(qint64, held);
+    QFETCH(qint64, wanted);
+    QFETCH(bool, waits);
+    MemoryBudget budget(100);
+    MemoryBudget::Claim first = held ? budget.claim(held) : MemoryBudget::Claim();
+    std::atomic<bool> admitted = false;
+    const std::unique_ptr<QThread> next(QThread::create([&] { admitted = bool(budget.claim(wanted)); }));
+    next->start();
+    const auto finish = qScopeGuard([&] {
+        first.release();
+        next->wait();
+    });
+    if (waits) {
+        QTRY_COMPARE(budget.waiting(), 1);
+        QVERIFY(!admitted);
+        first.release();
+    }
+    QVERIFY(next->wait(30000));
+    QVERIFY(admitted);
 }
 
 TUMBILDER_TEST_MAIN(TestDrawing)

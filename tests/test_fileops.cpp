@@ -1,5 +1,6 @@
 #include "filesizelimit.h"
 #include "platform/fileops.h"
+#include "syscallshim.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -162,6 +163,7 @@ void TestFileOps::writeNewFileFailures_data()
     for (const auto &[road, missing] : Roads) {
         QTest::addRow("disk full%s", road) << "full" << EFBIG << int(missing);
         QTest::addRow("name of 256 bytes%s", road) << "long" << ENAMETOOLONG << int(missing);
+        QTest::addRow("data lost at the close, after naming%s", road) << "close" << EIO << int(missing);
     }
     QTest::newRow("NUL in the name") << "nul" << FailureCode::BadFileName << 0;
 }
@@ -190,6 +192,7 @@ void TestFileOps::writeNewFileFailures()
         std::optional<FileSizeLimit> limit;
         if (situation == "full")
             limit.emplace(1000);
+        const SyscallShim::Watch watch(path, {}, situation == "close" ? EIO : 0);
         f = writeNewFile(path, bigData, MissingFeature(missing));
     }
     QCOMPARE(f.number, number);
@@ -213,9 +216,14 @@ void TestFileOps::writeNewFileGetsTheUsualMode()
     QFETCH(int, missing);
     QTemporaryDir tmp;
     const mode_t old = ::umask(022);
+    const SyscallShim::Watch watch(tmp.filePath("sol_s.jpg"));
     const Failure f = writeNewFile(tmp.filePath("sol_s.jpg"), "data", MissingFeature(missing));
     ::umask(old);
     QVERIFY(!f.failed());
+    // Where the system can name a finished file without replacing, it is on
+    // the disk before it gets its name (the last road names it first, alone).
+    if (MissingFeature(missing) != MissingFeature::Links)
+        QVERIFY(watch.syncedBeforeNamed());
     QCOMPARE(contents(tmp.filePath("sol_s.jpg")), QByteArray("data"));
     // Others may read a thumbnail (a web server, say), as any new file.
     struct stat st;

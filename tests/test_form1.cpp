@@ -4,6 +4,7 @@
 #include "platform/version.h"
 #include "app/language.h"
 #include "files.h"
+#include "mainwindowtest.h"
 #include "scriptedseam.h"
 #include "testmain.h"
 #include <QtTest>
@@ -20,11 +21,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
-class TestForm1 : public QObject {
+class TestForm1 : public MainWindowTest {
     Q_OBJECT
 private slots:
-    void init() { form = std::make_unique<Form1>(); }
-    void cleanup() { form.reset(); }
     void window();
     void controls_data();
     void controls();
@@ -52,35 +51,33 @@ private:
     template <typename T = QWidget>
     T *child(const char *name) const
     {
-        return form->findChild<T *>(QString::fromUtf8(name));
+        return main->findChild<T *>(QString::fromUtf8(name));
     }
     QRadioButton *opt(int index) const
     {
-        for (auto *b : form->findChildren<QRadioButton *>(QStringLiteral("optlås")))
+        for (auto *b : main->findChildren<QRadioButton *>(QStringLiteral("optlås")))
             if (b->property("index").toInt() == index)
                 return b;
         return nullptr;
     }
     void drop(const QList<QUrl> &urls);
     QStringList listItems() const;
-
-    std::unique_ptr<Form1> form;
 };
 
 void TestForm1::window()
 {
-    QCOMPARE(form->windowTitle(), QStringLiteral("Tumbilder"));
-    QCOMPARE(form->size(), QSize(488, 422));
-    QCOMPARE(form->minimumSize(), form->maximumSize());
-    QVERIFY(!(form->windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(!form->windowIcon().isNull());
+    QCOMPARE(main->windowTitle(), QStringLiteral("Tumbilder"));
+    QCOMPARE(main->size(), QSize(488, 422));
+    QCOMPARE(main->minimumSize(), main->maximumSize());
+    QVERIFY(!(main->windowFlags() & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(main->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!main->windowIcon().isNull());
     QVERIFY(!child<QLabel>("Image1")->pixmap().isNull());
     QCOMPARE(versionText(), QStringLiteral("1.30"));
-    QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
-    QCOMPARE(form->outputFormat(), OutputFormat::Jpg);
-    QVERIFY(form->cmdprocentTag().isEmpty());
-    QVERIFY(!form->folderMark());
+    QCOMPARE(main->sizeMode(), SizeMode::LockBoth);
+    QCOMPARE(main->outputFormat(), OutputFormat::Jpg);
+    QVERIFY(main->cmdprocentTag().isEmpty());
+    QVERIFY(!main->folderMark());
     QVERIFY(child<QPushButton>("Command1")->font().bold());
     QVERIFY(!child<QPushButton>("cmdhelp")->font().bold());
     QCOMPARE(child("Picture1")->toolTip(), QStringLiteral("Klicka för att välja bakgrundsfärg"));
@@ -89,66 +86,81 @@ void TestForm1::window()
     QCOMPARE(child<QLineEdit>("Text2")->maxLength(), 3);
 }
 
+// The main window's controls, one row each: name, kind, the window
+// or frame they are in, caption, place and size in twips. A label that sizes
+// itself to its caption has its place only (0 x 0).
 void TestForm1::controls_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<bool>("checked");
-    auto row = [](const char *name, const char *kind, const char *caption, int l, int t, int w, int h,
-                  bool enabled = true, bool checked = false) {
-        QTest::newRow(name) << QString::fromUtf8(name) << kind << QString::fromUtf8(caption) << QRect(l, t, w, h)
-                            << enabled << checked;
+    auto row = [](const char *name, const char *kind, const char *in, const char *caption, int l, int t, int w,
+                  int h, bool enabled = true, bool checked = false) {
+        QTest::newRow(name) << QString::fromUtf8(name) << kind << in << QString::fromUtf8(caption)
+                            << QRect(l, t, w, h) << enabled << checked;
     };
-    row("Frame2", "QGroupBox", "", 120, 0, 1815, 1095);
-    row("Label1", "QLabel", "Höjd", 120, 240, 375, 255);
-    row("Text1", "QLineEdit", "237", 720, 240, 615, 285, false);
-    row("Label2", "QLabel", "Bredd", 120, 600, 495, 255);
-    row("Text2", "QLineEdit", "237", 720, 600, 615, 285, false);
-    row("Frame1", "QGroupBox", "", 2040, 0, 1575, 1095);
-    row("cmdprocent", "QPushButton", "...", 1080, 795, 255, 225);
-    row("Frame3", "QGroupBox", "", 3720, 0, 3495, 1095);
-    row("Label6", "QLabel", "Lägg till", 120, 240, 975, 255);
-    row("plusfilnamn1", "QLineEdit", "", 720, 240, 1095, 285);
-    row("Label8", "QLabel", "innan filnamnet.", 1920, 240, 1215, 255);
-    row("Label7", "QLabel", "Lägg till", 120, 600, 855, 255);
-    row("plusfilnamn2", "QLineEdit", "_s", 720, 600, 1095, 285);
-    row("Label9", "QLabel", "efter filnamnet.", 1920, 600, 1095, 255);
-    row("Image1", "QLabel", "", 6720, 120, 480, 480);
-    row("HScroll1", "QScrollBar", "", 360, 1200, 3615, 255);
-    row("VScroll1", "QScrollBar", "", 120, 1440, 255, 3615);
-    row("Picture1", "CanvasView", "", 360, 1440, 3615, 3615);
-    row("Label5", "QLabel", "Dra & släpp dina bilder i listan nedan.", 4080, 1200, 3255, 255);
-    row("List1", "PictureList", "", 4080, 1440, 3135, 2595);
-    row("cmdtestabild", "QPushButton", "Testa markerad bild", 4080, 4080, 1815, 375);
-    row("cmd_tömlista", "QPushButton", "Töm lista", 6000, 4080, 1215, 375);
-    row("Command1", "QPushButton", "Kör!", 4080, 4560, 1815, 495);
-    row("cmdhelp", "QPushButton", "&Hjälp", 6000, 4560, 1215, 495);
-    row("Frame4", "QGroupBox", "Spara som", 120, 5160, 3855, 1095);
-    row("optbmp", "QRadioButton", "BMP", 120, 240, 735, 255);
-    row("optjpg", "QRadioButton", "JPG", 120, 480, 615, 255, true, true);
-    row("Label10", "QLabel", "-------> Kvalitet (1 - 100):", 840, 480, 1935, 255);
-    row("txtjpg", "QLineEdit", "65", 2760, 480, 735, 285);
-    row("optgif", "QRadioButton", "GIF", 120, 720, 615, 255);
-    row("Frame5", "QGroupBox", "Websida", 4080, 5160, 3135, 1095);
-    row("chkweb", "QCheckBox", "Skapa websida med bilderna", 120, 240, 2895, 255);
-    row("cmdweb", "QPushButton", "Inställningar...", 1200, 600, 1335, 375, false);
+    row("Frame2", "QGroupBox", "Form1", "", 120, 0, 1815, 1095);
+    row("Label1", "QLabel", "Frame2", "Höjd", 120, 240, 375, 255);
+    row("Text1", "QLineEdit", "Frame2", "237", 720, 240, 615, 285, false);
+    row("Label3", "QLabel", "Frame2", "pxl", 1440, 240, 0, 0);
+    row("Label2", "QLabel", "Frame2", "Bredd", 120, 600, 495, 255);
+    row("Text2", "QLineEdit", "Frame2", "237", 720, 600, 615, 285, false);
+    row("Label4", "QLabel", "Frame2", "pxl", 1440, 600, 0, 0);
+    row("Frame1", "QGroupBox", "Form1", "", 2040, 0, 1575, 1095);
+    row("optlås(0)", "QRadioButton", "Frame1", "Lås höjd", 120, 120, 1215, 195);
+    row("optlås(1)", "QRadioButton", "Frame1", "Lås bredd", 120, 360, 1095, 195);
+    row("optlås(2)", "QRadioButton", "Frame1", "Lås båda", 120, 600, 1215, 195, true, true);
+    row("optlås(3)", "QRadioButton", "Frame1", "Procent", 120, 840, 855, 195);
+    row("cmdprocent", "QPushButton", "Frame1", "...", 1080, 795, 255, 225);
+    row("Frame3", "QGroupBox", "Form1", "", 3720, 0, 3495, 1095);
+    row("Label6", "QLabel", "Frame3", "Lägg till", 120, 240, 975, 255);
+    row("plusfilnamn1", "QLineEdit", "Frame3", "", 720, 240, 1095, 285);
+    row("Label8", "QLabel", "Frame3", "innan filnamnet.", 1920, 240, 1215, 255);
+    row("Label7", "QLabel", "Frame3", "Lägg till", 120, 600, 855, 255);
+    row("plusfilnamn2", "QLineEdit", "Frame3", "_s", 720, 600, 1095, 285);
+    row("Label9", "QLabel", "Frame3", "efter filnamnet.", 1920, 600, 1095, 255);
+    row("Image1", "QLabel", "Form1", "", 6720, 120, 480, 480);
+    row("HScroll1", "QScrollBar", "Form1", "", 360, 1200, 3615, 255);
+    row("VScroll1", "QScrollBar", "Form1", "", 120, 1440, 255, 3615);
+    row("Picture1", "CanvasView", "Form1", "", 360, 1440, 3615, 3615);
+    row("Label5", "QLabel", "Form1", "Dra & släpp dina bilder i listan nedan.", 4080, 1200, 3255, 255);
+    row("List1", "PictureList", "Form1", "", 4080, 1440, 3135, 2595);
+    row("cmdtestabild", "QPushButton", "Form1", "Testa markerad bild", 4080, 4080, 1815, 375);
+    row("cmd_tömlista", "QPushButton", "Form1", "Töm lista", 6000, 4080, 1215, 375);
+    row("Command1", "QPushButton", "Form1", "Kör!", 4080, 4560, 1815, 495);
+    row("cmdhelp", "QPushButton", "Form1", "&Hjälp", 6000, 4560, 1215, 495);
+    row("Frame4", "QGroupBox", "Form1", "Spara som", 120, 5160, 3855, 1095);
+    row("optbmp", "QRadioButton", "Frame4", "BMP", 120, 240, 735, 255);
+    row("optjpg", "QRadioButton", "Frame4", "JPG", 120, 480, 615, 255, true, true);
+    row("Label10", "QLabel", "Frame4", "-------> Kvalitet (1 - 100):", 840, 480, 1935, 255);
+    row("txtjpg", "QLineEdit", "Frame4", "65", 2760, 480, 735, 285);
+    row("optgif", "QRadioButton", "Frame4", "GIF", 120, 720, 615, 255);
+    row("Frame5", "QGroupBox", "Form1", "Websida", 4080, 5160, 3135, 1095);
+    row("chkweb", "QCheckBox", "Frame5", "Skapa websida med bilderna", 120, 240, 2895, 255);
+    row("cmdweb", "QPushButton", "Frame5", "Inställningar...", 1200, 600, 1335, 375, false);
 }
 
 void TestForm1::controls()
 {
     QFETCH(QString, name);
     QFETCH(QString, kind);
+    QFETCH(QString, in);
     QFETCH(QString, caption);
     QFETCH(QRect, twips);
     QFETCH(bool, enabled);
     QFETCH(bool, checked);
-    QWidget *w = form->findChild<QWidget *>(name);
+    // A member of a control array is its name and its index: optlås(2).
+    QWidget *w = name.endsWith(')') ? opt(name.at(name.size() - 2).digitValue())
+                                    : main->findChild<QWidget *>(name);
     QVERIFY2(w, qPrintable(name));
     QCOMPARE(QString::fromLatin1(w->metaObject()->className()), kind);
-    QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(w->parentWidget()->objectName(), in);
+    const QRect pixels(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QCOMPARE(twips.isEmpty() ? QRect(w->pos(), QSize(0, 0)) : w->geometry(), pixels);
     QCOMPARE(w->isEnabled(), enabled);
     QString text;
     if (auto *b = qobject_cast<QAbstractButton *>(w)) {
@@ -186,11 +198,6 @@ void TestForm1::tabOrder()
         if (expected.contains(c))
             filtered << c;
     QCOMPARE(filtered, expected);
-    QCOMPARE(opt(0)->text(), QStringLiteral("Lås höjd"));
-    QCOMPARE(opt(1)->text(), QStringLiteral("Lås bredd"));
-    QCOMPARE(opt(2)->text(), QStringLiteral("Lås båda"));
-    QCOMPARE(opt(3)->text(), QStringLiteral("Procent"));
-    QVERIFY(opt(2)->isChecked());
 }
 
 void TestForm1::qualityTyping_data()
@@ -219,8 +226,8 @@ void TestForm1::qualityTyping()
     QFETCH(QString, shown);
     QFETCH(QString, afterLeaving);
     QFETCH(Qt::FocusReason, leaving);
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     auto *box = child<QLineEdit>("txtjpg");
     box->setFocus();
     box->selectAll();
@@ -245,13 +252,13 @@ void TestForm1::qualityCaretStays()
     auto *box = child<QLineEdit>("txtjpg");
     box->setText(QStringLiteral("85"));
     box->setCursorPosition(1);
-    form->txtjpg_Change();
+    main->txtjpg_Change();
     QCOMPARE(box->cursorPosition(), 1);
 }
 
 void TestForm1::chkwebEnablesSettings()
 {
-    form->show();
+    main->show();
     auto *chk = child<QCheckBox>("chkweb");
     auto *settings = child<QPushButton>("cmdweb");
     QTest::mouseClick(chk, Qt::LeftButton);
@@ -287,10 +294,10 @@ void TestForm1::scrollBars()
     QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("196"));
     v->setValue(value);
     QCOMPARE(child<QLineEdit>("Text1")->text(), readout);
-    QCOMPARE(form->canvas().width(), float(value));
-    QCOMPARE(form->canvas().height(), float(value));
-    QCOMPARE(form->canvas().innerPixels(), QSize(readout.toInt(), readout.toInt()));
-    QCOMPARE(form->picture2Inner(), QSize(readout.toInt(), readout.toInt()));
+    QCOMPARE(main->canvas().width(), float(value));
+    QCOMPARE(main->canvas().height(), float(value));
+    QCOMPARE(main->canvas().innerPixels(), QSize(readout.toInt(), readout.toInt()));
+    QCOMPARE(main->picture2Inner(), QSize(readout.toInt(), readout.toInt()));
 }
 
 void TestForm1::percentDialog_data()
@@ -316,40 +323,38 @@ void TestForm1::percentDialog()
     QFETCH(QList<std::optional<QString>>, answers);
     QFETCH(QString, tag);
     QFETCH(int, boxesShown);
-    ScriptedSeam seam;
-    seam.answers = answers;
-    const CanvasSize before{form->canvas().width(), form->canvas().height()};
-    form->cmdprocent_Click();
-    QCOMPARE(seam.inputs.size(), boxesShown);
-    for (const auto &input : seam.inputs) {
+    seam->answers = answers;
+    const CanvasSize before{main->canvas().width(), main->canvas().height()};
+    main->cmdprocent_Click();
+    QCOMPARE(seam->inputs.size(), boxesShown);
+    for (const auto &input : seam->inputs) {
         QCOMPARE(input.prompt, QStringLiteral("Ange önskad storlek av originalstorleken, i procent (1 - 100)"));
         QCOMPARE(input.title, QStringLiteral("Procent av original"));
         QCOMPARE(input.defaultText, QStringLiteral("50"));
     }
-    QCOMPARE(form->cmdprocentTag(), tag);
+    QCOMPARE(main->cmdprocentTag(), tag);
     QCOMPARE(child("cmdprocent")->toolTip(), tag.isEmpty() ? QString() : tag + "%");
-    QCOMPARE(form->sizeMode(), SizeMode::LockBoth);
-    QCOMPARE(form->canvas().width(), before.width);
+    QCOMPARE(main->sizeMode(), SizeMode::LockBoth);
+    QCOMPARE(main->canvas().width(), before.width);
 }
 
 void TestForm1::percentDefault()
 {
-    form->show();
+    main->show();
     QTest::mouseClick(opt(0), Qt::LeftButton);
-    QVERIFY(form->cmdprocentTag().isEmpty());
+    QVERIFY(main->cmdprocentTag().isEmpty());
     QTest::mouseClick(opt(3), Qt::LeftButton);
-    QCOMPARE(form->sizeMode(), SizeMode::Percent);
-    QCOMPARE(form->cmdprocentTag(), QStringLiteral("50"));
+    QCOMPARE(main->sizeMode(), SizeMode::Percent);
+    QCOMPARE(main->cmdprocentTag(), QStringLiteral("50"));
     QCOMPARE(child("cmdprocent")->toolTip(), QStringLiteral("50%"));
-    ScriptedSeam seam;
-    seam.answers = {QStringLiteral("75")};
-    form->cmdprocent_Click();
+    seam->answers = {QStringLiteral("75")};
+    main->cmdprocent_Click();
     QTest::mouseClick(opt(0), Qt::LeftButton);
     QTest::mouseClick(opt(3), Qt::LeftButton);
-    QCOMPARE(form->cmdprocentTag(), QStringLiteral("75"));
-    seam.answers = {std::nullopt};
-    form->cmdprocent_Click();
-    QCOMPARE(form->cmdprocentTag(), QStringLiteral("75"));
+    QCOMPARE(main->cmdprocentTag(), QStringLiteral("75"));
+    seam->answers = {std::nullopt};
+    main->cmdprocent_Click();
+    QCOMPARE(main->cmdprocentTag(), QStringLiteral("75"));
 }
 
 void TestForm1::drop(const QList<QUrl> &urls)
@@ -403,8 +408,7 @@ void TestForm1::pasteDeleteAndMenu()
     else
         mime->setText(QString(clipboard).replace("DIR", d));
     QGuiApplication::clipboard()->setMimeData(mime);
-    ScriptedSeam seam;
-    form->show();
+    main->show();
     auto *list = child<QListWidget>("List1");
     list->setFocus();
     QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
@@ -413,19 +417,19 @@ void TestForm1::pasteDeleteAndMenu()
         expected << d + "/" + name;
     QCOMPARE(listItems(), expected);
     QCoreApplication::processEvents();
-    QCOMPARE(seam.messages.size(), message ? 1 : 0);
+    QCOMPARE(seam->messages.size(), message ? 1 : 0);
 
     auto *menu = list->findChild<QMenu *>();
     auto action = [menu](const char *name) { return menu->findChild<QAction *>(QString::fromUtf8(name)); };
-    seam.files = {{d + "/e.bmp", d + "/f.png"}, {}};
+    seam->files = {{d + "/e.bmp", d + "/f.png"}, {}};
     action("läggTill")->trigger();
     expected << d + "/e.bmp";
     QCOMPARE(listItems(), expected);
     action("läggTill")->trigger();   // cancelled: nothing more
-    QCOMPARE(seam.fileDialogs.size(), 2);
-    QCOMPARE(seam.fileDialogs[0].prompt, QDir::homePath());
-    QCOMPARE(seam.fileDialogs[1].prompt, d);
-    QVERIFY(seam.fileDialogs[0].defaultText.contains("*.jpeg"));
+    QCOMPARE(seam->fileDialogs.size(), 2);
+    QCOMPARE(seam->fileDialogs[0].prompt, QDir::homePath());
+    QCOMPARE(seam->fileDialogs[1].prompt, d);
+    QVERIFY(seam->fileDialogs[0].defaultText.contains("*.jpeg"));
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Delete);
     expected.removeFirst();
@@ -444,8 +448,8 @@ void TestForm1::pasteDeleteAndMenu()
 // selected row of underscores, the underscores show.
 void TestForm1::listRowsShowWholeLetters()
 {
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     auto *list = child<QListWidget>("List1");
     list->addItem(QStringLiteral("______"));
     list->addItem(QStringLiteral("gjy"));
@@ -490,33 +494,32 @@ void TestForm1::drops()
 
 void TestForm1::dropOfNonLocalData()
 {
-    ScriptedSeam seam;
     drop({QUrl::fromLocalFile("/tmp/a.jpg"), QUrl("https://example.org/b.jpg"), QUrl::fromLocalFile("/tmp/c.jpg")});
     QCOMPARE(listItems(), QStringList{"/tmp/a.jpg"});
     // Not inside the drop, but right after it.
-    QVERIFY(seam.messages.isEmpty());
+    QVERIFY(seam->messages.isEmpty());
     QCoreApplication::processEvents();
-    QCOMPARE(seam.messages.size(), 1);
-    QCOMPARE(seam.messages[0].text, QStringLiteral("Ett fel uppstod: 13"));
-    QCOMPARE(seam.messages[0].title, QStringLiteral("Tumbilder"));
-    QCOMPARE(seam.messages[0].icon, Seam::Icon::None);
+    QCOMPARE(seam->messages.size(), 1);
+    QCOMPARE(seam->messages[0].text, QStringLiteral("Ett fel uppstod: 13"));
+    QCOMPARE(seam->messages[0].title, QStringLiteral("Tumbilder"));
+    QCOMPARE(seam->messages[0].icon, Seam::Icon::None);
 }
 
 void TestForm1::clearAndRebuild()
 {
-    form->List1_OLEDragDrop({"/bilder/sol.jpg", "/sol.jpg", "//server/share/a.gif"});
-    QCOMPARE(form->cmd_kor_Click(), (QList<PictureJob>{{"/bilder/", "sol.jpg"}, {"/", "sol.jpg"},
+    main->List1_OLEDragDrop({"/bilder/sol.jpg", "/sol.jpg", "//server/share/a.gif"});
+    QCOMPARE(main->cmd_kor_Click(), (QList<PictureJob>{{"/bilder/", "sol.jpg"}, {"/", "sol.jpg"},
                                                       {"//server/share/", "a.gif"}}));
-    form->listwebfiler = {{"/bilder/", "sol.jpg", "sol_s"}};
-    form->List1_OLEDragDrop({"/ny/b.bmp"});
-    const QList<PictureJob> jobs = form->cmd_kor_Click();
+    main->listwebfiler = {{"/bilder/", "sol.jpg", "sol_s"}};
+    main->List1_OLEDragDrop({"/ny/b.bmp"});
+    const QList<PictureJob> jobs = main->cmd_kor_Click();
     QCOMPARE(jobs.size(), 4);
     QCOMPARE(jobs.last().folder, QStringLiteral("/ny/"));
-    form->cmd_tomlista_Click();
+    main->cmd_tomlista_Click();
     QVERIFY(listItems().isEmpty());
-    QVERIFY(form->cmd_kor_Click().isEmpty());
-    QCOMPARE(form->listwebfiler.size(), 1);   // gallery entries stay
-    form->cmd_tomlista_Click();               // on an empty list: nothing happens
+    QVERIFY(main->cmd_kor_Click().isEmpty());
+    QCOMPARE(main->listwebfiler.size(), 1);   // gallery entries stay
+    main->cmd_tomlista_Click();               // on an empty list: nothing happens
     QVERIFY(listItems().isEmpty());
 }
 
@@ -556,10 +559,8 @@ void TestForm1::keysOnControls()
     QFETCH(int, key);
     QFETCH(bool, held);
     QFETCH(QString, effect);
-    ScriptedSeam seam;
-    seam.answers = {std::nullopt};
-    form->List1_OLEDragDrop({QStringLiteral("/finns/inte.jpg")});
-    form->show();
+    main->List1_OLEDragDrop({QStringLiteral("/finns/inte.jpg")});
+    main->show();
     QWidget *w = child(control.toUtf8().constData());
     QVERIFY(w);
     w->setFocus();
@@ -573,11 +574,11 @@ void TestForm1::keysOnControls()
     QStringList seen;
     if (child<QListWidget>("List1")->count() == 0)
         seen << QStringLiteral("list emptied");
-    for (const QString &name : seam.shown)
+    for (const QString &name : seam->shown)
         seen << QStringLiteral("shown ") + name;
-    for (const auto &m : seam.messages)
+    for (const auto &m : seam->messages)
         seen << QStringLiteral("message ") + m.text;
-    for (const auto &input : seam.inputs)
+    for (const auto &input : seam->inputs)
         seen << QStringLiteral("input ") + input.title;
     QCOMPARE(seen.join(QStringLiteral("; ")), effect);
 }

@@ -98,6 +98,9 @@ void TestGeometry::fitTarget_data()
     QTest::newRow("exactly the inner size needs no fit") << QSize(237, 237) << 3555.f << 3555.f << true << QRectF();
     QTest::newRow("one pixel wider than the inner area")
         << QSize(238, 100) << 3555.f << 3555.f << false << QRectF(0, (3555 - 1494) / 2.0, 3555, 1494);
+    // r = 0.05925 is taken as 0.0592 (four decimals): 2664 high, not 2666.
+    QTest::newRow("the ratio to four decimals")
+        << QSize(4000, 3000) << 3555.f << 3555.f << false << QRectF(0, 445.5, 3555, 2664);
     // r = 0.5925 gives 1777.5, which rounds to the even 1778.
     QTest::newRow("only the height step")
         << QSize(200, 400) << 3555.f << 3555.f << false << QRectF(888.5, 0, 1778, 3555);

@@ -3,6 +3,7 @@
 // message, and every file that existed before is left byte for byte.
 #include "app/form1.h"
 #include "filesizelimit.h"
+#include "mainwindowtest.h"
 #include "scriptedseam.h"
 #include "testpictures.h"
 #include "windows/form2.h"
@@ -62,7 +63,7 @@ QString writeRaw(const QString &dir, const QByteArray &name, const QByteArray &b
 using Maker = std::function<QString(const QString &dir)>;
 Q_DECLARE_METATYPE(Maker)
 
-class TestHostile : public QObject {
+class TestHostile : public MainWindowTest {
     Q_OBJECT
 private slots:
     void inputs_data();
@@ -76,23 +77,24 @@ private:
         QStringList reports;
         QList<ScriptedSeam::Message> messages;
     };
-    Run run(Form1 &form, const QStringList &paths);
+    // Runs the main window over `paths`, the user pressing OK on the report.
+    Run run(const QStringList &paths);
 };
 
-TestHostile::Run TestHostile::run(Form1 &form, const QStringList &paths)
+TestHostile::Run TestHostile::run(const QStringList &paths)
 {
-    ScriptedSeam seam;
     Run r;
-    seam.onModal = [&r](QDialog *d) {
+    seam->onModal = [&r](QDialog *d) {
         if (auto *report = qobject_cast<Form2 *>(d)) {
             r.reports << report->reportText();
             report->accept();
         }
     };
-    form.setThreads(2);
-    form.List1_OLEDragDrop(paths);
-    form.Command1_Click();
-    r.messages = seam.messages;
+    main->setThreads(2);
+    main->List1_OLEDragDrop(paths);
+    main->Command1_Click();
+    seam->onModal = nullptr;
+    r.messages = seam->messages;
     return r;
 }
 
@@ -153,9 +155,8 @@ void TestHostile::inputs()
     const QString path = make(dir.path());
     QVERIFY(!path.isEmpty());
     const auto before = snapshot(dir.path());
-    Form1 form;
     // The picture twice, then a good one: the run goes on after every problem.
-    const Run r = run(form, {path, path, good});
+    const Run r = run({path, path, good});
     QVERIFY2(r.messages.isEmpty(), qPrintable(r.messages.value(0).text));
     QCOMPARE(r.reports.size(), 1);
     if (line.isEmpty()) {
@@ -180,10 +181,9 @@ void TestHostile::transparentGifShowsBackground()
     QTemporaryDir dir;
     QImage expected;
     const QString path = writeGif(dir.path(), "genom.gif", GifKind::Transparent, &expected);
-    Form1 form;
-    form.canvas().setBackColour(0x00FF00);   // green, as a swatch would set it
-    form.findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
-    const Run r = run(form, {path});
+    main->canvas().setBackColour(0x00FF00);   // green, as a swatch would set it
+    main->findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
+    const Run r = run({path});
     QCOMPARE(r.reports, QStringList{"Tumbilder skapade utan problem!"});
     const QImage thumb(dir.path() + "/genom_s.bmp");
     QVERIFY(!thumb.isNull());
@@ -220,7 +220,6 @@ void TestHostile::faults()
     QDir().mkpath(src);
     QStringList paths = {writeJpeg(src, "a.jpg", photo(QSize(640, 480), 1)),
                          writeJpeg(src, "b.jpg", photo(QSize(480, 640), 2))};
-    Form1 form;
     QString page = dir.path() + "/webb/";
     if (fault == "same folder")
         page = src;
@@ -234,10 +233,10 @@ void TestHostile::faults()
                 removeLong(page + name);
     });
     if (fault.startsWith("page") || fault == "same folder") {
-        form.findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
-        form.webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(page);
-        form.webSettings()->Command2_Click();
-        QVERIFY(form.folderMark());
+        main->findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
+        main->webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(page);
+        main->webSettings()->Command2_Click();
+        QVERIFY(main->folderMark());
     }
     if (fault == "page gone" || fault == "page is a file")
         QDir(page).removeRecursively();
@@ -254,9 +253,9 @@ void TestHostile::faults()
     Run r;
     if (fault == "full disk") {
         FileSizeLimit limit(2000);
-        r = run(form, paths);
+        r = run(paths);
     } else {
-        r = run(form, paths);
+        r = run(paths);
     }
     if (!message.isEmpty()) {
         QCOMPARE(r.messages.size(), 1);

@@ -1,7 +1,7 @@
 #include "commandline.h"
 #include "platform/version.h"
 #include "platform/canvas.h"
-#include "thumbs/swatches.h"
+#include "windows/swatches.h"
 #include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>

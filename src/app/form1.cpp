@@ -36,7 +36,7 @@ Form1::Form1(QWidget *parent)
 {
     // A window to a screen reader, not a plain pane.
     setAccessibleRole(this, QAccessible::Window);
-    // The designed client area; the load step hides its working strip.
+    // The designed client area; the load step shows its upper part.
     setUpWindow(this, "Form1", QStringLiteral("Tumbilder"), 7320, 7485);
     // The layout is in twips made for an 8-point face; a smaller pixel size
     // keeps every caption inside its control.
@@ -86,7 +86,6 @@ void Form1::buildControls()
         pxl->adjustSize();
     labelWith(Text1, QStringLiteral("Höjd i pixlar"), {Label1, Label3});
     labelWith(Text2, QStringLiteral("Bredd i pixlar"), {Label2, Label4});
-    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
 
     Frame1 = place(new QGroupBox(this), "Frame1", tw(2040, 0, 1575, 1095), QStringLiteral("Storleksläge"));
     const char *optNames[] = {"Lås höjd", "Lås bredd", "Lås båda", "Procent"};
@@ -203,8 +202,8 @@ void Form1::setTabOrder()
 void Form1::Form_Load()
 {
     setWindowIcon(appIcon());
-    // The visible client area (6330 twips); the working controls are plain
-    // data, not a hidden strip.
+    // The upper part of the designed client area (6330 twips) is all there
+    // is to see.
     setFixedHeight(6330 / 15);
     optjpg->setChecked(true);
     centreOnScreen(this);

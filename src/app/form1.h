@@ -21,8 +21,9 @@ class QScrollBar;
 class CanvasView;
 class PictureList;
 
-// The main window. It holds the controls and wires their handlers to the
-// logic in thumbs/, gallery/ and platform/; it computes nothing itself.
+// The main window: its controls and their handlers. What a run needs is
+// taken from the controls into a RunRequest (form1_run.cpp); the work is
+// done by makeThumbnails, and the window shows what it returns.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -60,11 +61,9 @@ public:
     void cmdhelp_Click();
     void Picture1_Click();
     void optlas_Click(int index);
-    void Text1_Change() {}
+    // A value change and a drag both end here.
     void HScroll1_Change();
-    void HScroll1_Scroll() { HScroll1_Change(); }
     void VScroll1_Change();
-    void VScroll1_Scroll() { VScroll1_Change(); }
     void cmdprocent_Click();
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);

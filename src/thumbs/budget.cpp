@@ -22,7 +22,12 @@ void MemoryBudget::Claim::release()
 MemoryBudget::Claim MemoryBudget::claim(qint64 bytes)
 {
     std::unique_lock lock(m_mutex);
-    m_room.wait(lock, [&] { return m_closed || m_holders == 0 || m_used + bytes <= m_limit; });
+    const auto room = [&] { return m_closed || m_holders == 0 || m_used + bytes <= m_limit; };
+    if (!room()) {
+        ++m_waiting;
+        m_room.wait(lock, room);
+        --m_waiting;
+    }
     if (m_closed)
         return {};
     m_used += bytes;

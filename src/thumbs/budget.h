@@ -1,5 +1,6 @@
 #pragma once
 #include <QtGlobal>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -32,6 +33,8 @@ public:
     Claim claim(qint64 bytes);
     // Wakes every waiter with an empty claim; used when a run stops.
     void close();
+    // How many claims are waiting for room now.
+    int waiting() const { return m_waiting; }
 
     // A quarter of the physical memory, at most 1 GiB.
     static qint64 defaultBytes();
@@ -44,5 +47,6 @@ private:
     std::condition_variable m_room;
     qint64 m_used = 0;
     int m_holders = 0;
+    std::atomic<int> m_waiting = 0;
     bool m_closed = false;
 };

@@ -2,6 +2,7 @@
 #include "platform/canvas.h"
 #include "platform/picture.h"
 #include "platform/workbuffer.h"
+#include "trace.h"
 #include <cerrno>
 #include <cmath>
 
@@ -88,6 +89,8 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
         decodeAtLeast = QSize(qMax(1, int(target->width() / TwipsPerPixel) * DecodeMargin),
                               qMax(1, int(target->height() / TwipsPerPixel) * DecodeMargin));
 
+    QElapsedTimer clock;
+    clock.start();
     MemoryBudget::Claim claim;
     if (budget) {
         claim = budget->claim(drawingBytes(reader, decodeAtLeast, result.canvas));
@@ -96,24 +99,34 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
             return result;
         }
     }
+    const qint64 waitNs = clock.nsecsElapsed();
     Canvas canvas(result.canvas.width, result.canvas.height, settings.background);
     if (canvas.persistentImage().isNull() && !canvas.innerPixels().isEmpty()) {
         result.status = DrawResult::ScaleFailed;
         result.failure = systemFailure(ENOMEM);
         return result;
     }
+    clock.start();
     const QImage picture = reader.decode(decodeAtLeast);
+    const qint64 decodeNs = clock.nsecsElapsed();
     if (picture.isNull()) {
         result.status = DrawResult::Unreadable;
         result.failure = reader.failure();
         return result;
     }
+    clock.start();
     if (target) {
         canvas.paintStretched(picture, *target);
     } else {
         canvas.setPicture(picture);
         result.loadedPicture = picture;
     }
+    qCDebug(lcRun).noquote().nospace()
+        << path << ": decoded at 1/" << qRound(double(natural.width()) / picture.width()) << ", "
+        << picture.width() << "x" << picture.height() << " of " << natural.width() << "x" << natural.height()
+        << ", in " << traceMs(decodeNs) << " after waiting " << traceMs(waitNs) << " for memory; canvas "
+        << canvas.innerPixels().width() << "x" << canvas.innerPixels().height() << " px, "
+        << (target ? "resampled in " : "drawn in ") << traceMs(clock.nsecsElapsed());
     result.status = DrawResult::Drawn;
     result.image = canvas.persistentImage();
     return result;

@@ -3,6 +3,7 @@
 #include "saving.h"
 #include "splittext.h"
 #include "platform/process.h"
+#include "trace.h"
 #include <QDir>
 #include <QThread>
 #include <QThreadPool>
@@ -58,8 +59,13 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
 {
     Prepared p;
     p.drawn = drawThumbnail(settings.draw, job.path(), budget);
-    if (p.drawn.status == DrawResult::Drawn)
+    if (p.drawn.status == DrawResult::Drawn) {
+        QElapsedTimer clock;
+        clock.start();
         p.encoded = encodeThumbnail(settings.save, p.drawn.image);
+        qCDebug(lcRun).noquote().nospace() << job.path() << ": encoded in " << traceMs(clock.nsecsElapsed()) << ", "
+                                           << p.encoded.file.size() << " bytes";
+    }
     if (settings.pageFiles.wanted())
         preparePageFiles(settings, job, p, budget);
     return p;
@@ -83,7 +89,13 @@ Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &jo
     }
     const ThumbName name = thumbName(settings, job.folder, job.file);
     c.entry = name.entry;
+    QElapsedTimer clock;
+    clock.start();
     const SaveResult saved = saveEncoded(settings, name, prepared.encoded);
+    qCDebug(lcRun).noquote().nospace() << job.path() << ": "
+                                       << (saved.written.isEmpty() ? QStringLiteral("nothing written")
+                                                                   : QStringLiteral("written to ") + saved.written)
+                                       << " in " << traceMs(clock.nsecsElapsed());
     c.reportLine = saved.reportLine;
     c.written = saved.written;
     c.failure = saved.failure;

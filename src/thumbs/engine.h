@@ -53,15 +53,15 @@ struct Committed {
     Failure failure;                   // an error that stops the run
 };
 
-// The hidden button "rita bild": draws one picture by the run's settings into
-// its thumbnail and encodes it, and makes its page files when they are
-// wanted. Touches no shared state: any thread.
+// Draws one picture by the run's settings into its thumbnail and encodes it,
+// and makes its page files when they are wanted. Touches no shared state:
+// any thread.
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget = nullptr);
 
-// The hidden button "spara bild": records the gallery entry, names the
-// thumbnail and writes it, never over anything. A picture that could not be
-// drawn gets its report line ("Fil saknas: ", "Kan inte läsa bilden: ",
-// "Kan inte skala om bilden: ") and nothing else.
+// Records the gallery entry, names the thumbnail and writes it, never over
+// anything. A picture that could not be drawn gets its report line
+// ("Fil saknas: ", "Kan inte läsa bilden: ", "Kan inte skala om bilden: ")
+// and nothing else.
 Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared);
 
 // Follows a run as it goes. Called on the run's thread, which waits for each

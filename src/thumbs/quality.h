@@ -1,4 +1,5 @@
 #pragma once
+// In thumbs/, like lockBothBound: a pure rule over text that decides the quality the encoder gets.
 #include <QString>
 #include <optional>
 

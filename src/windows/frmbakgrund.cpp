@@ -1,7 +1,7 @@
 #include "windows/layout.h"
 #include "frmbakgrund.h"
 #include "platform/canvas.h"
-#include "thumbs/swatches.h"
+#include "windows/swatches.h"
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>

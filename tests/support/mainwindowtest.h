@@ -12,7 +12,9 @@ protected:
     std::unique_ptr<ScriptedSeam> seam;
     std::unique_ptr<Form1> main;
 
-private slots:
+protected slots:
+    // A test with more to set up has an init() and cleanup() of its own that
+    // call these.
     void init();
     void cleanup();
 };

@@ -2,6 +2,7 @@
 #include "app/seam.h"
 #include <QDialog>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 #include <optional>
 
@@ -25,8 +26,11 @@ public:
                                     const QString &defaultText) override
     {
         inputs.append({prompt, title, defaultText});
-        if (answers.isEmpty())
-            return QStringLiteral("50");   // never leave a loop hanging
+        if (answers.isEmpty()) {
+            // A box the test did not expect: fail it, and cancel so no loop hangs.
+            QTest::qFail(qPrintable(QStringLiteral("unscripted input box: ") + prompt), __FILE__, __LINE__);
+            return std::nullopt;
+        }
         return answers.takeFirst();
     }
     QStringList openFileNames(QWidget *, const QString &title, const QString &folder, const QString &filter) override

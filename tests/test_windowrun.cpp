@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/runprogress.h"
 #include "windows/frmweb.h"
+#include "mainwindowtest.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
 #include "windows/frmbakgrund.h"
@@ -33,7 +34,7 @@ void writeJpeg(const QString &path, int w, int h, int seed)
 
 }
 
-class TestBatch : public QObject {
+class TestBatch : public MainWindowTest {
     Q_OBJECT
 private slots:
     void init();
@@ -60,12 +61,10 @@ private slots:
 private:
     QStringList run(int threads = 2);   // returns the reports shown
     template <typename T = QWidget>
-    T *child(const char *name) const { return form->findChild<T *>(QString::fromUtf8(name)); }
+    T *child(const char *name) const { return main->findChild<T *>(QString::fromUtf8(name)); }
     void confirmPageFolder(const QString &folder, bool browser = false);
 
     std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<ScriptedSeam> seam;
-    std::unique_ptr<Form1> form;
     QString src;    // source folder, ending with '/'
     QStringList shownReports;
 };
@@ -75,12 +74,12 @@ void TestBatch::init()
     dir = std::make_unique<QTemporaryDir>();
     src = dir->path() + "/bilder å #1/";
     QDir().mkpath(src);
-    seam = std::make_unique<ScriptedSeam>();
+    MainWindowTest::init();
     // The user reads the report and presses OK.
     seam->onModal = [this](QDialog *d) {
         if (auto *report = qobject_cast<Form2 *>(d)) {
             // The progress window is gone before the report shows.
-            auto *progress = form->findChild<QProgressDialog *>();
+            auto *progress = main->findChild<QProgressDialog *>();
             QVERIFY(!progress || !progress->isVisible());
             shownReports << report->reportText();
             report->accept();
@@ -88,22 +87,20 @@ void TestBatch::init()
             settings->Command2_Click();
         }
     };
-    form = std::make_unique<Form1>();
     shownReports.clear();
 }
 
 void TestBatch::cleanup()
 {
-    form.reset();
-    seam.reset();
+    MainWindowTest::cleanup();
     dir.reset();
 }
 
 QStringList TestBatch::run(int threads)
 {
-    form->setThreads(threads);
+    main->setThreads(threads);
     shownReports.clear();
-    form->Command1_Click();
+    main->Command1_Click();
     QCoreApplication::processEvents();
     return shownReports;
 }
@@ -111,11 +108,11 @@ QStringList TestBatch::run(int threads)
 void TestBatch::confirmPageFolder(const QString &folder, bool browser)
 {
     child<QCheckBox>("chkweb")->click();
-    frmweb *settings = form->webSettings();
+    frmweb *settings = main->webSettings();
     settings->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(folder);
     settings->findChild<QCheckBox *>(QStringLiteral("chkwebläsare"))->setChecked(browser);
     settings->findChild<QComboBox *>(QStringLiteral("listkolumn"))->setCurrentIndex(1);
-    form->cmdweb_Click();
+    main->cmdweb_Click();
 }
 
 void TestBatch::threeNewPictures_data()
@@ -135,8 +132,8 @@ void TestBatch::threeNewPictures()
     for (int i = 0; i < names.size(); ++i)
         writeJpeg(src + names[i], 640 + i * 100, 480, i);
     const auto before = snapshot(dir->path());
-    form->findChild<QRadioButton *>(format)->click();
-    form->List1_OLEDragDrop({src + names[0], src + names[1], src + names[2]});
+    main->findChild<QRadioButton *>(format)->click();
+    main->List1_OLEDragDrop({src + names[0], src + names[1], src + names[2]});
     const QStringList reports = run();
     QCOMPARE(reports, QStringList{"Tumbilder skapade utan problem!"});
     for (const QString &stem : {"sol_s", "måne & stjärna_s", "semester.2003_s"}) {
@@ -149,12 +146,12 @@ void TestBatch::threeNewPictures()
     QCOMPARE(after.size(), before.size() + 3);
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(after.value(it.key()), it.value());
-    QVERIFY(!form->reportWindow());
+    QVERIFY(!main->reportWindow());
     // The canvas is back at the bars, and the last entry is selected.
-    QCOMPARE(form->canvas().width(), 3615.f);
-    QCOMPARE(form->canvas().height(), 3615.f);
+    QCOMPARE(main->canvas().width(), 3615.f);
+    QCOMPARE(main->canvas().height(), 3615.f);
     QCOMPARE(child<QListWidget>("List1")->currentRow(), 2);
-    QCOMPARE(form->listwebfiler.size(), 3);
+    QCOMPARE(main->listwebfiler.size(), 3);
 }
 
 void TestBatch::problemsAreReported_data()
@@ -190,13 +187,13 @@ void TestBatch::problemsAreReported()
         QImage wide(5000, 1, QImage::Format_RGB32);
         wide.fill(Qt::gray);
         QVERIFY(wide.save(src + "b.jpg", "BMP"));
-        for (auto *mode : form->findChildren<QRadioButton *>(QStringLiteral("optlås")))
+        for (auto *mode : main->findChildren<QRadioButton *>(QStringLiteral("optlås")))
             if (mode->property("index").toInt() == 0)
                 mode->click();
         line = "Kan inte skala om bilden: " + src + "b.jpg";
     }
     const auto before = snapshot(dir->path());
-    form->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg", src + "c.jpg"});
+    main->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg", src + "c.jpg"});
     QCOMPARE(run(), QStringList{"\r\n" + line});
     // The scaling message comes first, as ever.
     QCOMPARE(seam->messages.size(), problem == "unscalable" ? 1 : 0);
@@ -207,7 +204,7 @@ void TestBatch::problemsAreReported()
         QCOMPARE(after.value(it.key()), it.value());
     QCOMPARE(after.size(), before.size() + 2);
     // Only drawn pictures get a gallery entry.
-    QCOMPARE(form->listwebfiler.size(), problem == "exists" ? 3 : 2);
+    QCOMPARE(main->listwebfiler.size(), problem == "exists" ? 3 : 2);
     // A second run finds every thumbnail already there.
     const QStringList second = run();
     QCOMPARE(second.size(), 1);
@@ -233,17 +230,17 @@ void TestBatch::preconditions()
     QFETCH(QString, message);
     writeJpeg(src + "a.jpg", 100, 100, 1);
     if (pictures)
-        form->List1_OLEDragDrop({src + "a.jpg"});
+        main->List1_OLEDragDrop({src + "a.jpg"});
     if (web)
         child<QCheckBox>("chkweb")->click();
-    form->listwebfiler = {{"gammal", "rad", "här"}};
+    main->listwebfiler = {{"gammal", "rad", "här"}};
     const auto before = snapshot(dir->path());
     QVERIFY(run().isEmpty());
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].text, message);
     QCOMPARE(seam->messages[0].title, QStringLiteral("Tumbilder"));
     QCOMPARE(seam->messages[0].icon, Seam::Icon::Warning);
-    QVERIFY(form->listwebfiler.isEmpty());
+    QVERIFY(main->listwebfiler.isEmpty());
     QCOMPARE(snapshot(dir->path()), before);
 }
 
@@ -264,7 +261,7 @@ void TestBatch::qualityNormalisedBeforeRun()
     QFETCH(QString, typed);
     QFETCH(QString, normal);
     writeJpeg(src + "a.jpg", 400, 300, 1);
-    form->List1_OLEDragDrop({src + "a.jpg"});
+    main->List1_OLEDragDrop({src + "a.jpg"});
     auto *box = child<QLineEdit>("txtjpg");
     // Bypass the box's own rule, as a paste of several characters at once can.
     box->blockSignals(true);
@@ -281,16 +278,16 @@ void TestBatch::lockBothBoundsFromCanvas()
         writeJpeg(src + QString("p%1.jpg").arg(i), i == 1 ? 300 : 900, i == 1 ? 900 : 500, i);
     child<QScrollBar>("HScroll1")->setValue(2400);
     child<QScrollBar>("VScroll1")->setValue(1800);
-    form->List1_OLEDragDrop({src + "p0.jpg", src + "p1.jpg", src + "p2.jpg"});
+    main->List1_OLEDragDrop({src + "p0.jpg", src + "p1.jpg", src + "p2.jpg"});
     run();
     for (int i = 0; i < 3; ++i) {
         const QImage thumb(src + QString("p%1_s.jpg").arg(i));
         QVERIFY(thumb.width() <= 156 && thumb.height() <= 116);
         QVERIFY(thumb.width() >= 155 || thumb.height() >= 115);
     }
-    QCOMPARE(form->canvas().width(), 2400.f);
-    QCOMPARE(form->canvas().height(), 1800.f);
-    QCOMPARE(form->picture2Inner(), QSize(156, 116));
+    QCOMPARE(main->canvas().width(), 2400.f);
+    QCOMPARE(main->canvas().height(), 1800.f);
+    QCOMPARE(main->picture2Inner(), QSize(156, 116));
 }
 
 void TestBatch::errorStopsRunAndCarriesLines()
@@ -300,10 +297,10 @@ void TestBatch::errorStopsRunAndCarriesLines()
     writeJpeg(src + "a.jpg", 300, 200, 1);
     writeJpeg(src + "c.jpg", 300, 200, 3);
     confirmPageFolder(page);
-    QVERIFY(form->folderMark());
+    QVERIFY(main->folderMark());
     // The page folder vanishes after it was confirmed.
     QDir(page).removeRecursively();
-    form->List1_OLEDragDrop({src + "borta.jpg", src + "a.jpg", src + "c.jpg"});
+    main->List1_OLEDragDrop({src + "borta.jpg", src + "a.jpg", src + "c.jpg"});
     QVERIFY(run().isEmpty());
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].title, QStringLiteral("Felmeddelande"));
@@ -339,8 +336,8 @@ void TestBatch::galleryPage()
     writeJpeg(src + "a.jpg", modern ? 3000 : 300, modern ? 2000 : 200, 1);
     writeJpeg(src + "b c.jpg", 200, 300, 2);
     confirmPageFolder(page, true);
-    form->webSettings()->findChild<QCheckBox *>(QStringLiteral("chkmodern"))->setChecked(modern);
-    form->List1_OLEDragDrop({src + "a.jpg", src + "b c.jpg"});
+    main->webSettings()->findChild<QCheckBox *>(QStringLiteral("chkmodern"))->setChecked(modern);
+    main->List1_OLEDragDrop({src + "a.jpg", src + "b c.jpg"});
     QCOMPARE(run(), QStringList{"Tumbilder skapade utan problem!"});
     QStringList files{"a.jpg", "a_s.jpg", "b c.jpg", "b c_s.jpg", "bilder.html"};
     if (modern)
@@ -352,7 +349,7 @@ void TestBatch::galleryPage()
     if (modern)
         entries = {{src, "a.jpg", "a_s", QSize(237, 157), "a_s@2x.jpg", "a.jpg"},
                    {src, "b c.jpg", "b c_s", QSize(157, 237), "b c_s@2x.jpg", "b c.jpg"}};
-    QCOMPARE(form->listwebfiler, entries);
+    QCOMPARE(main->listwebfiler, entries);
     QCOMPARE(QImage(page + "/a.jpg").size(), modern ? QSize(2048, 1365) : QSize(300, 200));
     QCOMPARE(contents(page + "/bilder.html").startsWith("<!doctype html>"), modern);
     QCOMPARE(seam->opened, QList<QUrl>{QUrl::fromLocalFile(page + "/bilder.html")});
@@ -368,7 +365,7 @@ void TestBatch::pageFailureKeepsTheOldPage()
     writeJpeg(src + "a.jpg", 300, 200, 1);
     writeJpeg(src + "b.jpg", 300, 200, 2);
     confirmPageFolder(page, true);
-    form->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg"});
+    main->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg"});
     QCOMPARE(run(), QStringList{"Tumbilder skapade utan problem!"});
     QCOMPARE(seam->messages.size(), 1);
     QCOMPARE(seam->messages[0].title, QStringLiteral("Felmeddelande"));
@@ -399,19 +396,19 @@ void TestBatch::parallelMatchesOneThread()
     for (int pass = 0; pass < 2; ++pass) {
         const QString out = dir->path() + QString("/ut%1/").arg(pass);
         QDir().mkpath(out);
-        Form1 f;
-        f.List1_OLEDragDrop(list);
+        main = std::make_unique<Form1>();
+        main->List1_OLEDragDrop(list);
         QFile existing(out + "p4_s.gif");
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("finns");
         existing.close();
-        f.findChild<QRadioButton *>(QStringLiteral("optgif"))->click();
-        f.findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
-        f.webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(out);
-        f.cmdweb_Click();
-        f.setThreads(pass == 0 ? 0 : 2);
+        main->findChild<QRadioButton *>(QStringLiteral("optgif"))->click();
+        main->findChild<QCheckBox *>(QStringLiteral("chkweb"))->click();
+        main->webSettings()->findChild<QLineEdit *>(QStringLiteral("txtmapp"))->setText(out);
+        main->cmdweb_Click();
+        main->setThreads(pass == 0 ? 0 : 2);
         shownReports.clear();
-        f.Command1_Click();
+        main->Command1_Click();
         reports[pass] = shownReports;
         outputs[pass] = snapshot(out);
         reports[pass].replaceInStrings(out, "UT/");
@@ -432,11 +429,11 @@ void TestBatch::cancelStopsAfterPictureInHand()
     const QString page = dir->path() + "/webb/";
     QDir().mkpath(page);
     confirmPageFolder(page, true);
-    form->List1_OLEDragDrop(list);
-    connect(form.get(), &Form1::pictureCommitted, this, [this](int index) {
+    main->List1_OLEDragDrop(list);
+    connect(main.get(), &Form1::pictureCommitted, this, [this](int index) {
         if (index != 2)
             return;
-        auto *progress = form->findChild<QProgressDialog *>();
+        auto *progress = main->findChild<QProgressDialog *>();
         auto *cancel = progress->findChild<QPushButton *>();
         QCOMPARE(cancel->text(), QStringLiteral("Avbryt"));
         QVERIFY(progress->labelText().startsWith(QStringLiteral("Skapar tumbilder...")));
@@ -447,7 +444,7 @@ void TestBatch::cancelStopsAfterPictureInHand()
     });
     const QStringList reports = run(2);
     QCOMPARE(reports, QStringList{"\r\nAvbrutet."});
-    QVERIFY(!form->findChild<QProgressDialog *>());
+    QVERIFY(!main->findChild<QProgressDialog *>());
     for (int i = 0; i < 8; ++i)
         QCOMPARE(QFile::exists(page + QString("p%1_s.jpg").arg(i)), i <= 2);
     QVERIFY(!QFile::exists(page + "bilder.html"));
@@ -465,10 +462,10 @@ void TestBatch::chosenColourInSavedThumbnail()
         else if (auto *report = qobject_cast<Form2 *>(d))
             report->accept();
     };
-    form->Picture1_Click();
-    QCOMPARE(form->canvas().backColour(), ColourValue(33023));
-    form->findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
-    form->List1_OLEDragDrop({src + "liten.jpg"});
+    main->Picture1_Click();
+    QCOMPARE(main->canvas().backColour(), ColourValue(33023));
+    main->findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
+    main->List1_OLEDragDrop({src + "liten.jpg"});
     run();
     const QImage thumb(src + "liten_s.bmp");
     QCOMPARE(thumb.size(), QSize(237, 189));   // 3615 x 2892 twips outer
@@ -476,7 +473,7 @@ void TestBatch::chosenColourInSavedThumbnail()
     QCOMPARE(thumb.pixel(49, 100), qRgb(0xFF, 0x80, 0x00));
     QVERIFY(thumb.pixel(10, 10) != qRgb(0xFF, 0x80, 0x00));
     // After the run the canvas shows that thumbnail, at the bars' size.
-    const QImage canvas = form->canvas().persistentImage();
+    const QImage canvas = main->canvas().persistentImage();
     QCOMPARE(canvas.size(), QSize(237, 237));
     QCOMPARE(canvas.copy(0, 0, 237, 189), thumb.convertToFormat(QImage::Format_RGB32));
 }
@@ -506,4 +503,4 @@ void TestBatch::progressText()
 }
 
 TUMBILDER_TEST_MAIN(TestBatch)
-#include "test_batch.moc"
+#include "test_windowrun.moc"
