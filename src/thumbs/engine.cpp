@@ -56,6 +56,10 @@ RunSettings runSettings(SizeMode mode, CanvasSize canvas, std::optional<double> 
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget)
 {
     Prepared p;
+    if (thumbnailCurrent(settings.save, job.folder, job.file)) {
+        p.current = true;
+        return p;
+    }
     p.drawn = drawThumbnail(settings.draw, job.path(), budget);
     if (p.drawn.status == DrawResult::Drawn)
         p.encoded = encodeThumbnail(settings.save, p.drawn.image);
@@ -65,6 +69,12 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
 Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared)
 {
     Committed c;
+    if (prepared.current) {
+        const ThumbName name = thumbName(settings, job.folder, job.file);
+        c.entry = name.entry;
+        c.current = name.nameFor(settings.format);
+        return c;
+    }
     switch (prepared.drawn.status) {
     case DrawResult::Drawn:
         break;
@@ -80,9 +90,11 @@ Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &jo
     }
     const ThumbName name = thumbName(settings, job.folder, job.file);
     c.entry = name.entry;
-    const SaveResult saved = saveEncoded(settings, name, prepared.encoded);
+    const SaveResult saved = saveEncoded(settings, name, job.path(), prepared.encoded);
     c.reportLine = saved.reportLine;
     c.written = saved.written;
+    c.current = saved.current;
+    c.older = saved.older;
     c.failure = saved.failure;
     return c;
 }
@@ -190,6 +202,10 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
         } else {
             prepared = cmd_ritabild_Click(settings, jobs[i], &control.m_state->budget);
         }
+        // A thumbnail found made while the picture waited can have gone
+        // since: then the picture is drawn after all.
+        if (prepared.current && !thumbnailCurrent(settings.save, jobs[i].folder, jobs[i].file))
+            prepared = cmd_ritabild_Click(settings, jobs[i], &control.m_state->budget);
         if (prepared.drawn.status == DrawResult::ScaleFailed && observer)
             observer->scaleFailed(i, prepared.drawn.failure);
         const Committed c = cmd_sparabild_Click(settings.save, jobs[i], prepared);
@@ -199,8 +215,16 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
             out.reportLines << c.reportLine;
         if (c.entry)
             out.gallery << *c.entry;
-        if (!c.written.isEmpty())
+        if (!c.written.isEmpty()) {
             ++out.written;
+            out.thumbnails << c.written;
+        }
+        if (!c.current.isEmpty()) {
+            ++out.current;
+            out.thumbnails << c.current;
+        }
+        if (c.older)
+            ++out.older;
         out.error = c.failure;
         if (observer)
             observer->committed(i, total);

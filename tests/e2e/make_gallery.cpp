@@ -125,7 +125,7 @@ int main(int argc, char **argv)
 
     const PageSettings page{QStringLiteral("Mina bilder – åäö é € & <små> \"citat\" あ"), columns, webb,
                             format};
-    if (const Failure f = writeGallery(page, entries); f.failed())
+    if (const Failure f = writeGallery(page, entries).failure; f.failed())
         return fail(QStringLiteral("writeGallery: ") + f.description);
 
     QJsonArray files;
