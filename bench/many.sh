@@ -14,21 +14,9 @@ CORPUS=${1:-$DEFAULT_CORPUS}
 COUNT=${COUNT:-1000}
 SHORT=${SHORT:-50}
 ROUNDS=${ROUNDS:-3}
-ensure_packages time
-ensure_corpus "$CORPUS"
-ensure_tumbilder
-
-WORK=$(mktemp -d /tmp/tumbilder-many.XXXXXX)
-[ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
-stage_corpus "$CORPUS" "$WORK"
-mkdir -p "$WORK/list"
-LIST=()
-for ((i = 0; i < COUNT; ++i)); do
-    photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
-    name=$(printf '%04d-%s' "$i" "$(basename "$photo")")
-    ln -s "$(readlink "$photo")" "$WORK/list/$name"
-    LIST+=("$name")
-done
+start_bench many "$CORPUS"
+repeat_photos "$COUNT" "$WORK/list"
+LIST=("${REPEATED[@]}")
 
 threads=()
 [ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")
