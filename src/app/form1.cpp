@@ -61,7 +61,13 @@ Form1::Form1(QWidget *parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The settings window goes with the children, once this is no Form1
+    // any more: its signals must not reach this window then.
+    if (m_frmweb)
+        m_frmweb->disconnect(this);
+}
 
 void Form1::buildControls()
 {
