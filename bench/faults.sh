@@ -24,7 +24,8 @@ WORK=$(mktemp -d /tmp/tumbilder-faults.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
 stage_corpus "$CORPUS" "$WORK"
 COUNT=${COUNT:-${#PHOTOS[@]}}
-stage_list "$COUNT" "$WORK"
+repeat_photos "$COUNT" "$WORK/list"
+LIST=("${REPEATED[@]}")
 threads=()
 [ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")
 

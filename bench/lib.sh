@@ -53,17 +53,18 @@ stage_corpus() {
     while IFS= read -r -d '' f; do PHOTOS+=("$f"); done < <(find "$STAGE" -mindepth 1 -print0 | sort -z)
 }
 
-# The staged photos repeated under names of their own in $2/list, so that
-# every one of the $1 pictures is decoded and written. Sets LIST (array).
-stage_list() {
-    local count=$1 work=$2 i photo name
-    mkdir -p "$work/list"
-    LIST=()
+# The staged photos repeated as $1 links in the folder $2 under names of
+# their own (0000-name.jpg, 0001-...), so every picture is decoded and
+# written. Sets REPEATED (array of the names, in order).
+repeat_photos() {
+    local count=$1 dir=$2 photo name i
+    mkdir -p "$dir"
+    REPEATED=()
     for ((i = 0; i < count; ++i)); do
         photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
-        name=$(printf '%05d-%s' "$i" "$(basename "$photo")")
-        ln -s "$(readlink "$photo")" "$work/list/$name"
-        LIST+=("$name")
+        name=$(printf '%04d-%s' "$i" "$(basename "$photo")")
+        ln -s "$(readlink "$photo")" "$dir/$name"
+        REPEATED+=("$name")
     done
 }
 
@@ -72,6 +73,22 @@ ensure_corpus() {
     if [ "$corpus" = "$DEFAULT_CORPUS" ]; then
         ensure_packages mate-backgrounds
     fi
+}
+
+# The usual start of a bench over repeated runs: GNU time, the corpus, the
+# Release build, and a work folder named after the bench (removed at the
+# end unless KEEP is set) with the corpus staged in it. Sets WORK, STAGE
+# and PHOTOS.
+start_bench() {
+    local name=$1 corpus=$2
+    ensure_packages time
+    ensure_corpus "$corpus"
+    ensure_tumbilder
+    WORK=$(mktemp -d "/tmp/tumbilder-$name.XXXXXX")
+    if [ -z "${KEEP:-}" ]; then
+        trap 'rm -rf "$WORK"' EXIT
+    fi
+    stage_corpus "$corpus" "$WORK"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

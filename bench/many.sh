@@ -14,14 +14,9 @@ CORPUS=${1:-$DEFAULT_CORPUS}
 COUNT=${COUNT:-1000}
 SHORT=${SHORT:-50}
 ROUNDS=${ROUNDS:-3}
-ensure_packages time
-ensure_corpus "$CORPUS"
-ensure_tumbilder
-
-WORK=$(mktemp -d /tmp/tumbilder-many.XXXXXX)
-[ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
-stage_corpus "$CORPUS" "$WORK"
-stage_list "$COUNT" "$WORK"
+start_bench many "$CORPUS"
+repeat_photos "$COUNT" "$WORK/list"
+LIST=("${REPEATED[@]}")
 
 threads=()
 [ -n "${THREADS:-}" ] && threads=(--jobs "$THREADS")

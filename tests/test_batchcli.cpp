@@ -71,6 +71,7 @@ private slots:
     void problems();
     void modernPageFiles_data();
     void modernPageFiles();
+    void interruptedRun_data();
     void interruptedRun();
     void sameFilesAsTheWindow();
     void memoryStaysWithinTheBudget();
@@ -118,6 +119,26 @@ void TestBatchCli::options_data()
                });
     QTest::newRow("out") << QStringList{"--out", "DIR/ut", "DIR"} << Check([](const QString &dir) {
         QCOMPARE(listing(dir + "/ut"), (QStringList{"a_s.jpg", "b_s.jpg"}));
+    });
+    // Run again over the same folder: nothing is drawn, copied or written
+    // anew, and the page comes out the same.
+    for (const QStringList style : {QStringList{}, QStringList{"--page-style", "modern", "--web-size", "150"}})
+        QTest::addRow("update, twice, %s", style.isEmpty() ? "classic" : "modern")
+            << QStringList{"--update", "--page", "DIR/webb"} + style + QStringList{"DIR"} << Check([style](const QString &dir) {
+        const QString webb = dir + "/webb/";
+        const QByteArray page = contents(webb + "bilder.html");
+        auto before = stamps(dir);
+        const Result again = batch(QStringList{"--update", "--page", "webb"} + style + QStringList{dir}, dir);
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.out, "Tumbilder skapade utan problem!\n0 av 2 tumbilder skapade, 2 var redan klara.\n"
+                            "Websidan: " + webb + "bilder.html\n");
+        QCOMPARE(contents(webb + "bilder.html"), page);
+        // Only the page is written again.
+        auto after = stamps(dir);
+        QVERIFY(after.remove("webb/bilder.html") && before.remove("webb/bilder.html"));
+        QCOMPARE(after.keys(), before.keys());
+        for (auto it = before.begin(); it != before.end(); ++it)
+            QCOMPARE(after.value(it.key()), it.value());
     });
     QTest::newRow("page") << QStringList{"--page", "DIR/webb", "--title", "Semester & sol", "--columns", "2", "DIR"}
                           << Check([](const QString &dir) {
@@ -177,7 +198,8 @@ void TestBatchCli::badSettings_data()
     QTest::newRow("prefix a/b") << QStringList{"--prefix", "a/b"} << "--prefix";
     QTest::newRow("9 columns") << QStringList{"--columns", "9"} << "--columns";
     QTest::newRow("0 columns") << QStringList{"--columns", "0"} << "--columns";
-    QTest::newRow("no such page folder") << QStringList{"--page", "finns-inte"} << "finns inte: finns-inte";
+    QTest::newRow("a file where the page folder would be") << QStringList{"--page", "a.jpg/webb"}
+                                                           << "kan inte skapa mappen för websidan";
     QTest::newRow("out and page") << QStringList{"--out", ".", "--page", "."} << "--out och --page";
     QTest::newRow("unknown mode") << QStringList{"--mode", "stor"} << "stor";
     QTest::newRow("colour 36") << QStringList{"--background", "36"} << "--background";
@@ -217,6 +239,26 @@ void TestBatchCli::problems_data()
     QTest::newRow("a copy for the page cannot be made")
         << "copy" << 2 << "2 av 2 tumbilder skapade.\n"
         << "Ett fel uppstod när websidan skulle skapas: ";
+    QTest::newRow("a folder holding a picture's thumbnail")
+        << "folder" << 1
+        << "Filen finns redan: DIR/a_s.jpg\n1 tumbild i mapparna hoppades över\n1 av 2 tumbilder skapade.\n" << "";
+    QTest::newRow("update: a thumbnail older than its picture")
+        << "older" << 1
+        << "Filen finns redan: DIR/a_s.jpg\n"
+           "En tumbild som är äldre än sin bild skrivs aldrig över: ta bort den så görs den om.\n"
+           "1 av 2 tumbilder skapade.\n" << "";
+    QTest::newRow("the page folder is made")
+        << "made" << 0
+        << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\nWebsidan: DIR/ny/webb/bilder.html\n"
+        << "tumbilder: skapade mappen för websidan: DIR/ny/webb\n";
+    const QString sameName = "En tumbild har samma namn, bilden tas inte med på websidan: DIR/";
+    QTest::newRow("a picture named like the run's thumbnail")
+        << "named like a thumbnail" << 1
+        << sameName + "a_s.jpg\n3 av 3 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n" << "";
+    QTest::newRow("no prefix and no suffix: each picture named like its thumbnail")
+        << "no suffix" << 1
+        << sameName + "a.jpg\n" + sameName + "b.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n"
+        << "";
 }
 
 // Problems as the report window would list them, or as a run stopped by an
@@ -232,8 +274,26 @@ void TestBatchCli::problems()
     QVERIFY(!writeJpeg(dir, "a.jpg", photo(QSize(300, 200), 1)).isEmpty());
     QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(200, 300), 2)).isEmpty());
     QStringList args{"a.jpg", "b.jpg"};
-    if (problem == "exists")
+    if (problem == "exists" || problem == "folder" || problem == "older")
         QVERIFY(put(dir + "/a_s.jpg", "min egen"));
+    if (problem == "folder")
+        args = QStringList{dir};
+    if (problem == "older") {
+        QVERIFY(touch(dir + "/a_s.jpg", -3600));
+        args << "--update";
+    }
+    if (problem == "made")
+        args << "--page" << "ny/webb";
+    if (problem == "named like a thumbnail" || problem == "no suffix") {
+        QVERIFY(QDir(dir).mkdir("webb"));
+        args << "--page" << "webb";
+    }
+    if (problem == "named like a thumbnail")
+        QVERIFY(!writeJpeg(dir, "a_s.jpg", photo(QSize(640, 480), 3)).isEmpty());
+    if (problem == "named like a thumbnail")
+        args << "a_s.jpg";
+    if (problem == "no suffix")
+        args << "--prefix" << "" << "--suffix" << "";
     if (problem == "missing")
         args << "saknas.jpg";
     if (problem == "unscalable") {
@@ -257,9 +317,23 @@ void TestBatchCli::problems()
     const auto after = snapshot(dir);
     for (auto it = before.begin(); it != before.end(); ++it)
         QCOMPARE(after.value(it.key()), it.value());
-    QVERIFY(!after.contains("webb/bilder.html"));
-    for (const QString &name : after.keys())
-        QVERIFY2(before.contains(name) || !QImage(dir + "/" + name).isNull(), qPrintable(name));
+    // A page only where the run says it wrote one; every other new file is a picture.
+    for (const QString &name : after.keys()) {
+        if (name.endsWith("bilder.html"))
+            QVERIFY2(r.out.contains("Websidan: " + dir + "/" + name + "\n"), qPrintable(name));
+        else
+            QVERIFY2(before.contains(name) || !QImage(dir + "/" + name).isNull(), qPrintable(name));
+    }
+    // Where a picture is named like a thumbnail of the run, the thumbnail
+    // stays and the page leaves the picture out.
+    if (problem == "named like a thumbnail" || problem == "no suffix") {
+        const QString thumb = problem == "no suffix" ? "/webb/a.jpg" : "/webb/a_s.jpg";
+        QCOMPARE(QImage(dir + thumb).size(), QSize(237, 157));
+        QList<GalleryEntry> shown;
+        if (problem != "no suffix")
+            shown = {{dir + "/", "a.jpg", "a_s"}, {dir + "/", "b.jpg", "b_s"}};
+        QCOMPARE(contents(dir + "/webb/bilder.html"), renderPage({"Mina bilder", 3, dir + "/webb/", OutputFormat::Jpg}, shown));
+    }
 }
 
 void TestBatchCli::modernPageFiles_data()
@@ -372,33 +446,55 @@ void TestBatchCli::modernPageFiles()
     QCOMPARE(QImage(webb + "a_s@2x.jpg").size(), QSize(474, 314));
 }
 
-// Ctrl+C in the middle of 200 pictures stops after the picture in hand:
-// every thumbnail written is whole, nothing half-written is left, no page.
+void TestBatchCli::interruptedRun_data()
+{
+    QTest::addColumn<bool>("copying");
+    QTest::newRow("while drawing") << false;
+    QTest::newRow("while the page's copies are made") << true;
+}
+
+// Ctrl+C in the middle of a run stops it: while drawing 200 pictures, after
+// the picture in hand, every thumbnail written whole and nothing
+// half-written left; while copying 1000 pictures for the page (their
+// thumbnails made already), before the next copy. The old page stays.
 void TestBatchCli::interruptedRun()
 {
+    QFETCH(bool, copying);
     QTemporaryDir tmp;
-    const QString dir = tmp.path() + "/bilder";
+    const QString dir = tmp.path() + "/bilder", webb = tmp.path() + "/webb";
     QDir().mkpath(dir);
-    QDir().mkpath(tmp.path() + "/webb");
+    QDir().mkpath(webb);
+    QVERIFY(put(webb + "/bilder.html", "gammal sida"));
     const QByteArray jpeg = jpegBytes(photo(QSize(800, 600), 3));
-    for (int i = 0; i < 200; ++i)
-        QVERIFY(put(dir + QString("/%1.jpg").arg(i, 3, 10, QLatin1Char('0')), jpeg));
+    const int count = copying ? 1000 : 200;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QString("%1").arg(i, 4, 10, QLatin1Char('0'));
+        QVERIFY(put(dir + "/" + name + ".jpg", jpeg));
+        if (copying)
+            QVERIFY(put(webb + "/" + name + "_s.gif", "gjord") && touch(webb + "/" + name + "_s.gif", 60));
+    }
     QProcess p;
-    startBatch(p, {"--jobs", "1", "--format", "gif", "--page", tmp.path() + "/webb", dir});
+    startBatch(p, QStringList{"--jobs", "1", "--format", "gif", "--page", webb, dir} + (copying ? QStringList{"--update"} : QStringList{}));
     QVERIFY(p.waitForStarted());
-    // Once the run is under way.
-    QTRY_VERIFY_WITH_TIMEOUT(listing(tmp.path() + "/webb").size() >= 3, 30000);
+    // Once the run is under way: the third thumbnail, or the first copy.
+    const QString sign = webb + (copying ? "/0000.jpg" : "/0002_s.gif");
+    QDeadlineTimer deadline(30000);
+    while (!QFileInfo::exists(sign) && !deadline.hasExpired() && p.state() == QProcess::Running)
+        QThread::usleep(200);
     ::kill(pid_t(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 130);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     QVERIFY2(out.contains("\nAvbrutet.\n") || out.startsWith("Avbrutet.\n"), qPrintable(out));
-    const QStringList written = listing(tmp.path() + "/webb");
-    QVERIFY2(written.size() < 200, "the run was not stopped");
-    QVERIFY(!written.contains("bilder.html"));
-    for (const QString &name : written)
-        QVERIFY2(!QImage(tmp.path() + "/webb/" + name).isNull(), qPrintable(name));
+    QCOMPARE(contents(webb + "/bilder.html"), QByteArray("gammal sida"));
+    int made = 0;
+    for (const QString &name : listing(webb)) {
+        made += name.endsWith(copying ? ".jpg" : "_s.gif");
+        QVERIFY2(name == "bilder.html" || contents(webb + "/" + name) == "gjord"
+                     || !QImage(webb + "/" + name).isNull(), qPrintable(name));
+    }
+    QVERIFY2(made < count, "the run was not stopped");
 }
 
 // The same pictures and settings through "Kör!" and through --batch give

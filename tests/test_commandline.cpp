@@ -40,6 +40,7 @@ private:
 
 using Action = CommandLine::Action;
 Q_DECLARE_METATYPE(CommandLine::Action)
+Q_DECLARE_METATYPE(SaveSettings)
 
 namespace {
 
@@ -191,18 +192,25 @@ void TestCommandLine::pictureName()
 //   a.JPG c.jpeg
 //   Bilder/ bild10.jpg bild2.jpg bild1.JPG .dold.jpg notes.txt länk.jpg -> bild2.jpg
 //           trasig.jpg -> (nothing)  sub/inne.jpg
+//   Tummar/ a.jpg a_s.jpg b_s.jpg
+//   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
 void TestCommandLine::expand_data()
 {
     QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<SaveSettings>("naming");   // how the run names its thumbnails
     QTest::addColumn<QStringList>("listed");    // what the list takes, relative to the tree
     QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<int>("leftOut");           // thumbnails left out of the folders
 
     QVERIFY(m_tree.isValid());
     const QString root = m_tree.path();
     const QImage photo = TestPictures::photo(QSize(32, 24));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Bilder/sub")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Tummar")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Gif")));
     for (const char *name : {"a.JPG", "c.jpeg", "Bilder/bild10.jpg", "Bilder/bild2.jpg", "Bilder/bild1.JPG",
-                             "Bilder/.dold.jpg", "Bilder/sub/inne.jpg"})
+                             "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Tummar/a.jpg", "Tummar/a_s.jpg",
+                             "Tummar/b_s.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
@@ -210,23 +218,42 @@ void TestCommandLine::expand_data()
 
     const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild10.jpg",
                              "Bilder/länk.jpg"};
+    const SaveSettings start;   // as the window starts: no prefix, suffix _s, JPG
+    SaveSettings gif;
+    gif.prefix = QStringLiteral("tn_");
+    gif.format = OutputFormat::Gif;
     QTest::newRow("a folder: its pictures by name, no subfolders, no broken link")
-        << QStringList{"Bilder"} << folder << QStringList{};
-    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << folder << QStringList{};
+        << QStringList{"Bilder"} << start << folder << QStringList{} << 0;
+    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << start << folder << QStringList{} << 0;
     QTest::newRow("missing name skipped and reported")
-        << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << QStringList{"a.JPG"} << QStringList{"saknas.jpg", "Saknas"};
-    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << QStringList{}
-                                              << QStringList{"Bilder/trasig.jpg"};
+        << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << start << QStringList{"a.JPG"}
+        << QStringList{"saknas.jpg", "Saknas"} << 0;
+    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << start << QStringList{}
+                                              << QStringList{"Bilder/trasig.jpg"} << 0;
     QTest::newRow("relative paths made clean") << QStringList{"Bilder/../a.JPG", "./c.jpeg", "Bilder/sub/inne.jpg"}
-                                               << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"} << QStringList{};
-    QTest::newRow("an empty name is not the working folder") << QStringList{""} << QStringList{} << QStringList{""};
+                                               << start << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"}
+                                               << QStringList{} << 0;
+    QTest::newRow("an empty name is not the working folder")
+        << QStringList{""} << start << QStringList{} << QStringList{""} << 0;
+    // A thumbnail is left out beside its picture only: b_s.jpg has no b.jpg.
+    QTest::newRow("a folder without the thumbnails of its pictures")
+        << QStringList{"Tummar"} << start << QStringList{"Tummar/a.jpg", "Tummar/b_s.jpg"} << QStringList{} << 1;
+    QTest::newRow("thumbnails by prefix and format") << QStringList{"Gif", "Tummar"} << gif
+                                                     << QStringList{"Gif/a.jpg", "Gif/tn_b_s.gif", "Tummar/a_s.jpg",
+                                                                    "Tummar/a.jpg", "Tummar/b_s.jpg"}
+                                                     << QStringList{} << 1;
+    QTest::newRow("files named one by one are taken as they are")
+        << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"} << start << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"}
+        << QStringList{} << 0;
 }
 
 void TestCommandLine::expand()
 {
     QFETCH(QStringList, inputs);
+    QFETCH(SaveSettings, naming);
     QFETCH(QStringList, listed);
     QFETCH(QStringList, missing);
+    QFETCH(int, leftOut);
 
     const QString root = m_tree.path();
     auto absolute = [&](QStringList names) {
@@ -234,7 +261,7 @@ void TestCommandLine::expand()
             name = name.isEmpty() ? name : QDir::toNativeSeparators(root + QLatin1Char('/') + name);
         return names;
     };
-    const ExpandedInputs expanded = expandInputs(inputs, root);
+    const ExpandedInputs expanded = expandInputs(inputs, root, naming);
     // What the list then keeps, by the same name test a drop uses.
     QStringList kept;
     for (const QString &path : expanded.paths) {
@@ -243,12 +270,13 @@ void TestCommandLine::expand()
     }
     QCOMPARE(kept, absolute(listed));
     QCOMPARE(expanded.missing, absolute(missing));
+    QCOMPARE(expanded.thumbnailsLeftOut, leftOut);
 
     // Absolute inputs give the same as relative ones.
     QStringList absoluteInputs;
     for (const QString &input : inputs)
         absoluteInputs << (input.isEmpty() ? input : root + QLatin1Char('/') + input);
-    const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath());
+    const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath(), naming);
     QCOMPARE(fromAbsolute.paths, expanded.paths);
     QCOMPARE(fromAbsolute.missing, expanded.missing);
 }

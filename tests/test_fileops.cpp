@@ -369,12 +369,19 @@ void TestFileOps::writeFully()
 void TestFileOps::copyReplacing_data()
 {
     QTest::addColumn<QString>("to");       // relative to the temporary folder
-    QTest::addColumn<QString>("before");   // what stands there first: "nothing", "file", "symlink to source"
+    QTest::addColumn<QString>("before");   // what stands there first: "nothing", "file", "symlink to source",
+                                           // "same size (and time)" as the source
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("number");
 
     QTest::newRow("to a new name") << "webb/sol.jpg" << "nothing" << QByteArray("picture") << 0;
     QTest::newRow("over an old copy") << "webb/sol.jpg" << "file" << QByteArray("picture") << 0;
+    // A copy of the picture as it is now is left as it is: same size and
+    // modification time. Either differing, it is made again.
+    QTest::newRow("over a copy of the same size and time") << "webb/sol.jpg" << "same size and time"
+                                                           << QByteArray("PICTURE") << 0;
+    QTest::newRow("over a file of the same size, another time") << "webb/sol.jpg" << "same size"
+                                                                << QByteArray("picture") << 0;
     QTest::newRow("same file") << "bilder/sol.jpg" << "nothing" << QByteArray("picture") << 0;
     QTest::newRow("same file, other spelling") << "bilder/../bilder/./sol.jpg" << "nothing" << QByteArray("picture")
                                                << 0;
@@ -396,6 +403,10 @@ void TestFileOps::copyReplacing()
     QVERIFY(put(from, "picture"));
     if (before == "file")
         QVERIFY(put(target, "old copy"));
+    if (before.startsWith("same size")) {
+        QVERIFY(put(target, "PICTURE") && touch(from, -7200));
+        QVERIFY(touch(target, before == "same size" ? -3600 : -7200));
+    }
     if (before == "symlink to source")
         QVERIFY(QFile::link(from, target));
 
@@ -410,9 +421,12 @@ void TestFileOps::copyReplacing()
     // stays; anything else is replaced by a new file.
     struct stat now {};
     if (existed && ::lstat(QFile::encodeName(target).constData(), &now) == 0)
-        QCOMPARE(now.st_ino == old.st_ino, sameFile);
+        QCOMPARE(now.st_ino == old.st_ino, sameFile || before == "same size and time");
     QCOMPARE(contents(from), QByteArray("picture"));
     QCOMPARE(contents(target), expected);
+    // A copy keeps the picture's modification time, so the next run knows it.
+    if (number == 0)
+        QCOMPARE(QFileInfo(target).lastModified(), QFileInfo(from).lastModified());
     QCOMPARE(listing(tmp.filePath("bilder")), QStringList{"sol.jpg"});
 }
 

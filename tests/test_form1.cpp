@@ -473,9 +473,11 @@ void TestForm1::drops()
     QTemporaryDir dir;
     const QString d = dir.path() + "/";
     // A folder, even one named like a picture, brings the pictures directly
-    // inside it in reading order: not its subfolders, not other files.
+    // inside it in reading order: not its subfolders, not other files, not
+    // the thumbnails of its pictures as the window names them.
     QDir().mkpath(d + "x.jpg/under");
-    for (const char *inside : {"x.jpg/b10.jpg", "x.jpg/b2.GIF", "x.jpg/text.txt", "x.jpg/under/c.jpg"})
+    for (const char *inside : {"x.jpg/b10.jpg", "x.jpg/b2.GIF", "x.jpg/text.txt", "x.jpg/under/c.jpg",
+                               "x.jpg/b2_s.jpg", "x.jpg/tn_b10.gif"})
         QVERIFY(TestFiles::put(d + inside, "bild"));
     const QStringList names = {"a.JPG", "b.txt", "c.jpeg", "d", "semester.2003.jpg", "x.jpg", "med mellanslag.gif",
                                "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "trail.jpg.", "#&'.jpg"};
@@ -484,12 +486,19 @@ void TestForm1::drops()
         urls << QUrl::fromLocalFile(d + n);
     drop(urls);
     const QStringList expected = {d + "a.JPG", d + "c.jpeg", d + "semester.2003.jpg", d + "x.jpg/b2.GIF",
-                                  d + "x.jpg/b10.jpg", d + "med mellanslag.gif", d + "blåbär.BMP", d + "bild.Jpeg",
-                                  d + "#&'.jpg"};
+                                  d + "x.jpg/b10.jpg", d + "x.jpg/tn_b10.gif", d + "med mellanslag.gif",
+                                  d + "blåbär.BMP", d + "bild.Jpeg", d + "#&'.jpg"};
     QCOMPARE(listItems(), expected);
     // The same files again: duplicates are kept, appended in order.
     drop({QUrl::fromLocalFile(d + "a.JPG")});
     QCOMPARE(listItems(), expected + QStringList{d + "a.JPG"});
+    // The naming at the time of the drop tells the thumbnails.
+    child<QLineEdit>("plusfilnamn1")->setText("tn_");
+    child<QLineEdit>("plusfilnamn2")->clear();
+    child<QRadioButton>("optgif")->click();
+    drop({QUrl::fromLocalFile(d + "x.jpg")});
+    QCOMPARE(listItems().mid(expected.size() + 1),
+             (QStringList{d + "x.jpg/b2_s.jpg", d + "x.jpg/b2.GIF", d + "x.jpg/b10.jpg"}));
 }
 
 void TestForm1::dropOfNonLocalData()

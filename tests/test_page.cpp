@@ -303,18 +303,25 @@ void TestPage::writeGallery_copiesAndReplaces()
     makePicture(other + "a.bmp", 30, 2);   // same name, later in the run: its copy wins
     makePicture(webb + "b b.bmp", 40, 3);  // stale copy from an earlier run
     writeAll(webb + "bilder.html", "<HTML>gammal</HTML>\r\n");
+    // A picture named like a thumbnail the run made for the page.
+    makePicture(foto + "a_s.bmp", 50, 5);
+    makePicture(webb + "a_s.bmp", 60, 4);
+    const QByteArray thumbnail = readAll(webb + "a_s.bmp");
 
-    const PageSettings settings{QStringLiteral("Sommar"), 2, webb, OutputFormat::Jpg};
+    const PageSettings settings{QStringLiteral("Sommar"), 2, webb, OutputFormat::Bmp};
     const QList<GalleryEntry> entries{{foto, "a.bmp", "a_s"}, {foto, "b b.bmp", "b b_s"},
-                                      {other, "a.bmp", "a_s"}};
-    const Failure f = writeGallery(settings, entries);
-    QVERIFY2(!f.failed(), qPrintable(f.description));
+                                      {other, "a.bmp", "a_s"}, {foto, "a_s.bmp", "a_s_s"}};
+    const PageOutcome written = writeGallery(settings, entries, {webb + "a_s.bmp"});
+    QVERIFY2(!written.failure.failed(), qPrintable(written.failure.description));
+    QVERIFY(!written.cancelled);
+    QCOMPARE(written.leftOut, QStringList{foto + "a_s.bmp"});
 
-    QCOMPARE(readAll(webb + "bilder.html"), renderPage(settings, entries));
+    QCOMPARE(readAll(webb + "bilder.html"), renderPage(settings, entries.first(3)));
     QCOMPARE(readAll(webb + "a.bmp"), readAll(other + "a.bmp"));
     QCOMPARE(readAll(webb + "b b.bmp"), readAll(foto + "b b.bmp"));
+    QCOMPARE(readAll(webb + "a_s.bmp"), thumbnail);
     QCOMPARE(QDir(webb).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             QStringList({"a.bmp", "b b.bmp", "bilder.html"}));
+             QStringList({"a.bmp", "a_s.bmp", "b b.bmp", "bilder.html"}));
 }
 
 void TestPage::writeGallery_inPicturesFolder_data()
@@ -337,7 +344,7 @@ void TestPage::writeGallery_inPicturesFolder()
 
     const PageSettings settings{QStringLiteral("Mina bilder"), 3, tmp.filePath(spelling), OutputFormat::Jpg};
     const QList<GalleryEntry> entries{{foto, "a.jpg", "a_s"}, {foto, "b.jpg", "b_s"}};
-    const Failure f = writeGallery(settings, entries);
+    const Failure f = writeGallery(settings, entries).failure;
     QVERIFY2(!f.failed(), qPrintable(f.description));
     QCOMPARE(readAll(foto + "a.jpg"), a);
     QCOMPARE(readAll(foto + "b.jpg"), b);
@@ -356,6 +363,7 @@ void TestPage::writeGallery_failure_data()
     QTest::newRow("a file where the page folder should be") << "file" << ENOTDIR << QStringList{};
     QTest::newRow("page larger than the disk allows")
         << "limit" << EFBIG << QStringList{"a.bmp", "b.bmp", "c.bmp"};
+    QTest::newRow("cancelled after the first copy") << "cancel" << 0 << QStringList{"a.bmp"};
 }
 
 void TestPage::writeGallery_failure()
@@ -386,7 +394,9 @@ void TestPage::writeGallery_failure()
     }
     const PageSettings settings{QStringLiteral("Mina bilder"), 3, pageFolder, OutputFormat::Bmp};
 
-    Failure f;
+    PageOutcome outcome;
+    int asked = 0;
+    const auto cancelled = [&] { return trouble == "cancel" && ++asked > 1; };
     {
         // The pictures fit under the limit; the page does not.
         std::optional<FileSizeLimit> limit;
@@ -395,10 +405,12 @@ void TestPage::writeGallery_failure()
             QVERIFY(renderPage(settings, entries).size() > 400);
             limit.emplace(300);
         }
-        f = writeGallery(settings, entries);
+        outcome = writeGallery(settings, entries, {}, cancelled);
     }
+    const Failure &f = outcome.failure;
     QCOMPARE(f.number, errnum);
-    QVERIFY(!f.description.isEmpty());
+    QCOMPARE(f.description.isEmpty(), errnum == 0);
+    QCOMPARE(outcome.cancelled, trouble == "cancel");
 
     if (trouble == "vanished") {
         QVERIFY(!QFileInfo::exists(webb));

@@ -82,6 +82,8 @@ private slots:
     void secondRunReportsAndKeepsTheFile();
     void refusesExistingNames_data();
     void refusesExistingNames();
+    void updateCountsAThumbnailAsMade_data();
+    void updateCountsAThumbnailAsMade();
     void anythingAtTheNameCounts_data();
     void anythingAtTheNameCounts();
     void webChoiceWritesIntoThePageFolder();
@@ -230,6 +232,65 @@ void TestSaving::refusesExistingNames()
     QCOMPARE(listing(tmp.path()), sorted);
     for (const QString &name : present)
         QVERIFY2(contents(folder + name) == before[name], qPrintable(name));
+}
+
+void TestSaving::updateCountsAThumbnailAsMade_data()
+{
+    QTest::addColumn<OutputFormat>("format");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("thumb");       // what stands at the thumbnail's name
+    QTest::addColumn<qint64>("age");          // its modification time against the picture's, in seconds
+    QTest::addColumn<QString>("reported");    // the name reported, or empty when it counts as made
+    QTest::addColumn<bool>("older");
+
+    QTest::newRow("jpg, newer") << OutputFormat::Jpg << "_s" << "sol_s.jpg" << qint64(60) << "" << false;
+    QTest::newRow("jpg, as new") << OutputFormat::Jpg << "_s" << "sol_s.jpg" << qint64(0) << "" << false;
+    QTest::newRow("bmp, newer") << OutputFormat::Bmp << "_s" << "sol_s.bmp" << qint64(60) << "" << false;
+    QTest::newRow("jpg, older") << OutputFormat::Jpg << "_s" << "sol_s.jpg" << qint64(-60) << "sol_s.jpg" << true;
+    QTest::newRow("bmp, older") << OutputFormat::Bmp << "_s" << "sol_s.bmp" << qint64(-60) << "sol_s.bmp" << true;
+    QTest::newRow("jpg, only a newer bmp of its name") << OutputFormat::Jpg << "_s" << "sol_s.bmp" << qint64(60)
+                                                       << "sol_s.bmp" << false;
+    QTest::newRow("the picture is its own thumbnail") << OutputFormat::Jpg << "" << "sol.jpg" << qint64(0)
+                                                      << "sol.jpg" << false;
+    QTest::newRow("a link to a newer file") << OutputFormat::Jpg << "_s" << "link" << qint64(60) << "sol_s.jpg"
+                                            << false;
+}
+
+// With update, a thumbnail there and at least as new as its picture is made:
+// no line, nothing written, its gallery entry as ever. Anything else is
+// reported as without update, and stays.
+void TestSaving::updateCountsAThumbnailAsMade()
+{
+    QFETCH(OutputFormat, format);
+    QFETCH(QString, suffix);
+    QFETCH(QString, thumb);
+    QFETCH(qint64, age);
+    QFETCH(QString, reported);
+    QFETCH(bool, older);
+
+    QTemporaryDir tmp;
+    const QString folder = withSeparator(tmp.path());
+    TestPictures::writeFile(tmp.path(), "sol.jpg", sourceBytes("sol.jpg"));
+    QVERIFY(touch(folder + "sol.jpg", -3600));
+    if (thumb == "link") {
+        QVERIFY(put(folder + "annan.jpg", "tumbild") && touch(folder + "annan.jpg", age - 3600));
+        QVERIFY(QFile::link(folder + "annan.jpg", folder + "sol_s.jpg"));
+    } else if (thumb != "sol.jpg") {
+        QVERIFY(put(folder + thumb, "tumbild") && touch(folder + thumb, age - 3600));
+    }
+    const auto before = stamps(tmp.path());
+
+    SaveSettings s = settings(format, {}, suffix);
+    s.update = true;
+    const QString made = thumbName(s, folder, "sol.jpg").nameFor(format);
+    QCOMPARE(thumbnailCurrent(s, folder, "sol.jpg"), reported.isEmpty());
+    const Committed r = save(s, folder, "sol.jpg");
+    QCOMPARE(r.reportLine, reported.isEmpty() ? QString() : existsLine(folder + reported));
+    QCOMPARE(r.current, reported.isEmpty() ? made : QString());
+    QCOMPARE(r.older, older);
+    QCOMPARE(r.written, QString());
+    QVERIFY(r.entry.has_value());
+    QCOMPARE(stamps(tmp.path()), before);
 }
 
 void TestSaving::anythingAtTheNameCounts_data()

@@ -53,6 +53,7 @@ private slots:
     void galleryPage();
     void pageFailureKeepsTheOldPage();
     void parallelMatchesOneThread();
+    void cancelStopsAfterPictureInHand_data();
     void cancelStopsAfterPictureInHand();
     void chosenColourInSavedThumbnail();
     void progressText_data();
@@ -161,6 +162,7 @@ void TestBatch::problemsAreReported_data()
     QTest::newRow("source missing") << "missing";
     QTest::newRow("source unreadable") << "unreadable";
     QTest::newRow("source no thumbnail can hold") << "unscalable";
+    QTest::newRow("a dropped folder holding a thumbnail") << "folder";
 }
 
 void TestBatch::problemsAreReported()
@@ -169,12 +171,16 @@ void TestBatch::problemsAreReported()
     writeJpeg(src + "a.jpg", 300, 200, 1);
     writeJpeg(src + "c.jpg", 300, 200, 3);
     QString line;
-    if (problem == "exists") {
+    if (problem == "exists" || problem == "folder") {
         writeJpeg(src + "b.jpg", 300, 200, 2);
         QFile f(src + "b_s.jpg");
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("mitt eget");
         line = "Filen finns redan: " + src + "b_s.jpg";
+        // From a folder, b_s.jpg is no picture of its own, and the report
+        // says it was left out.
+        if (problem == "folder")
+            line += "\r\n1 tumbild i mapparna hoppades över";
     } else if (problem == "missing") {
         line = "Fil saknas: " + src + "b.jpg";
     } else if (problem == "unreadable") {
@@ -193,7 +199,7 @@ void TestBatch::problemsAreReported()
         line = "Kan inte skala om bilden: " + src + "b.jpg";
     }
     const auto before = snapshot(dir->path());
-    main->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg", src + "c.jpg"});
+    main->List1_OLEDragDrop(problem == "folder" ? QStringList{src} : QStringList{src + "a.jpg", src + "b.jpg", src + "c.jpg"});
     QCOMPARE(run(), QStringList{"\r\n" + line});
     // The scaling message comes first, as ever.
     QCOMPARE(seam->messages.size(), problem == "unscalable" ? 1 : 0);
@@ -204,7 +210,7 @@ void TestBatch::problemsAreReported()
         QCOMPARE(after.value(it.key()), it.value());
     QCOMPARE(after.size(), before.size() + 2);
     // Only drawn pictures get a gallery entry.
-    QCOMPARE(main->listwebfiler.size(), problem == "exists" ? 3 : 2);
+    QCOMPARE(main->listwebfiler.size(), problem == "exists" || problem == "folder" ? 3 : 2);
     // A second run finds every thumbnail already there.
     const QStringList second = run();
     QCOMPARE(second.size(), 1);
@@ -418,8 +424,17 @@ void TestBatch::parallelMatchesOneThread()
     QCOMPARE(outputs[0].size(), 5 + 1 + 6 + 1);   // thumbnails, the existing one, copies, page
 }
 
+void TestBatch::cancelStopsAfterPictureInHand_data()
+{
+    QTest::addColumn<int>("at");   // the picture at which "Avbryt" is clicked
+    QTest::newRow("while drawing") << 2;
+    // Then the page's copies are next: none is made.
+    QTest::newRow("at the last picture") << 7;
+}
+
 void TestBatch::cancelStopsAfterPictureInHand()
 {
+    QFETCH(int, at);
     QStringList list;
     for (int i = 0; i < 8; ++i) {
         writeJpeg(src + QString("p%1.jpg").arg(i), 300, 200, i);
@@ -430,8 +445,8 @@ void TestBatch::cancelStopsAfterPictureInHand()
     QDir().mkpath(page);
     confirmPageFolder(page, true);
     main->List1_OLEDragDrop(list);
-    connect(main.get(), &Form1::pictureCommitted, this, [this](int index) {
-        if (index != 2)
+    connect(main.get(), &Form1::pictureCommitted, this, [this, at](int index) {
+        if (index != at)
             return;
         auto *progress = main->findChild<QProgressDialog *>();
         auto *cancel = progress->findChild<QPushButton *>();
@@ -445,8 +460,10 @@ void TestBatch::cancelStopsAfterPictureInHand()
     const QStringList reports = run(2);
     QCOMPARE(reports, QStringList{"\r\nAvbrutet."});
     QVERIFY(!main->findChild<QProgressDialog *>());
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(QFile::exists(page + QString("p%1_s.jpg").arg(i)), i <= 2);
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(QFile::exists(page + QString("p%1_s.jpg").arg(i)), i <= at);
+        QVERIFY(!QFile::exists(page + QString("p%1.jpg").arg(i)));
+    }
     QVERIFY(!QFile::exists(page + "bilder.html"));
     QVERIFY(seam->opened.isEmpty());
 }

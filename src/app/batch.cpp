@@ -1,5 +1,6 @@
 #include "batch.h"
 #include "gallery/run.h"
+#include "platform/fileops.h"
 #include "runprogress.h"
 #include "seam.h"
 #include "thumbs/picturefiles.h"
@@ -29,6 +30,24 @@ QString existingFolder(const QString &typed)
     return folder;
 }
 
+// The page's folder as the run wants it, made first when it is not there
+// (as mkdir -p makes it, and saying so); empty, with the reason said, when
+// it cannot be made.
+QString pageFolder(const QString &typed)
+{
+    if (const QString folder = existingFolder(typed); !folder.isEmpty())
+        return folder;
+    const QString path = QDir::toNativeSeparators(QFileInfo(typed).absoluteFilePath());
+    bool made = false;
+    if (const Failure f = makeFolders(path, &made); f.failed() || !made) {
+        const QString why = f.failed() ? f.description : systemFailure(ENOTDIR).description + QStringLiteral(": ") + path;
+        printTo(stderr, commandLineError(QStringLiteral("kan inte skapa mappen för websidan: %1").arg(why)));
+        return {};
+    }
+    printTo(stderr, QStringLiteral("tumbilder: skapade mappen för websidan: %1\n").arg(path));
+    return existingFolder(typed);
+}
+
 // The canvas whose inner area is `pixels`, with the 2-pixel border on each
 // side, in twips, as the scroll bars give it.
 float outerTwips(int pixels)
@@ -36,15 +55,24 @@ float outerTwips(int pixels)
     return float((pixels + 2 * CanvasBorderPixels) * TwipsPerPixel);
 }
 
-// The run the options ask for: the canvas as the scroll bars would set it.
-RunRequest runRequest(const BatchSettings &b, const QString &page, const QString &out, const QStringList &paths)
+// How the options name and save the thumbnails; folders given to the run
+// leave out the thumbnails so named.
+SaveSettings saveSettings(const BatchSettings &b)
 {
-    RunRequest r;
     SaveSettings save;
     save.prefix = b.prefix;
     save.suffix = b.suffix;
     save.format = b.format;
     save.quality = b.quality;
+    save.update = b.update;
+    return save;
+}
+
+// The run the options ask for: the canvas as the scroll bars would set it.
+RunRequest runRequest(const BatchSettings &b, const QString &page, const QString &out, const QStringList &paths)
+{
+    RunRequest r;
+    SaveSettings save = saveSettings(b);
     save.targetFolder = page.isEmpty() ? out : page;
     if (!page.isEmpty())
         r.page = PageSettings{b.title, b.columns, page, b.format,
@@ -159,17 +187,12 @@ private:
 
 int runBatch(const BatchSettings &b, const QStringList &inputs)
 {
-    const QString page = b.page.isEmpty() ? QString() : existingFolder(b.page);
     const QString out = b.out.isEmpty() ? QString() : existingFolder(b.out);
-    if (!b.page.isEmpty() && page.isEmpty()) {
-        printTo(stderr, commandLineError(QStringLiteral("mappen för websidan finns inte: %1").arg(b.page)));
-        return BatchExit::Stopped;
-    }
     if (!b.out.isEmpty() && out.isEmpty()) {
         printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
         return BatchExit::Stopped;
     }
-    const ExpandedInputs expanded = expandInputs(inputs);
+    const ExpandedInputs expanded = expandInputs(inputs, QDir::currentPath(), saveSettings(b));
     for (const QString &path : expanded.missing)
         printTo(stderr, missingInputWarning(path));
     QStringList paths;
@@ -181,9 +204,14 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         return BatchExit::Stopped;
     }
 
+    const QString page = b.page.isEmpty() ? QString() : pageFolder(b.page);
+    if (!b.page.isEmpty() && page.isEmpty())
+        return BatchExit::Stopped;
+
     RunRequest request = runRequest(b, page, out, paths);
     request.problems = expanded.problems;
     request.notes = expanded.notes;
+    request.thumbnailsLeftOut = expanded.thumbnailsLeftOut;
     RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
     ShellObserver observer(b, request.jobs, control);
     RunResult result;

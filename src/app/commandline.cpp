@@ -48,7 +48,7 @@ struct Options {
                                   QStringLiteral("FÄRG")};
     QCommandLineOption page{QStringLiteral("page"),
                             QStringLiteral("skriv också websidan bilder.html i MAPP, med tumbilderna och "
-                                           "kopior av bilderna"),
+                                           "kopior av bilderna (MAPP görs om den inte finns)"),
                             QStringLiteral("MAPP")};
     QCommandLineOption title{QStringLiteral("title"),
                              QStringLiteral("websidans titel; från början \"Mina bilder\""), QStringLiteral("TEXT")};
@@ -67,6 +67,9 @@ struct Options {
                            QStringLiteral("lägg tumbilderna i MAPP i stället för bredvid varje bild "
                                           "(inte med --page)"),
                            QStringLiteral("MAPP")};
+    QCommandLineOption update{QStringLiteral("update"),
+                              QStringLiteral("för körningar igen: en tumbild som finns och är minst lika ny som "
+                                             "sin bild räknas som gjord (en äldre skrivs ändå aldrig över)")};
     QCommandLineOption jobs{QStringLiteral("jobs"),
                             QStringLiteral("antal trådar som ritar; från början en per kärna"), QStringLiteral("N")};
     QCommandLineOption quiet{QStringLiteral("quiet"),
@@ -77,13 +80,13 @@ struct Options {
     QList<QCommandLineOption> all() const
     {
         return {help, version, batch, mode, size, percent, prefix, suffix, format, quality, background,
-                page, title, columns, pageStyle, webSize, out, jobs, quiet, cancelAfter, timing};
+                page, title, columns, pageStyle, webSize, out, update, jobs, quiet, cancelAfter, timing};
     }
     // The options that only a batch run takes.
     QList<QCommandLineOption> batchOnly() const
     {
         return {mode, size, percent, prefix, suffix, format, quality, background, page, title, columns, pageStyle,
-                webSize, out, jobs, quiet, cancelAfter, timing};
+                webSize, out, update, jobs, quiet, cancelAfter, timing};
     }
 
 private:
@@ -128,12 +131,13 @@ QString helpText(const Options &options)
                "\n"
                "Utan argument öppnas fönstret med en tom lista. Filer och mappar som anges\n"
                "läggs i listan som om de hade dragits dit i den ordningen: en mapp ger\n"
-               "bilderna direkt i den (inte i undermappar), sorterade efter namn. Bara namn\n"
-               "som slutar på .jpg, .jpeg, .gif eller .bmp tas med. Ett namn som inte finns\n"
-               "hoppas över med en varning.\n"
+               "bilderna direkt i den (inte i undermappar), sorterade efter namn, men inte\n"
+               "programmets egna tumbilder av dem. Bara namn som slutar på .jpg, .jpeg,\n"
+               ".gif eller .bmp tas med. Ett namn som inte finns hoppas över med en varning.\n"
                "\n"
                "Med --batch görs tumbilderna direkt, utan fönster och utan skärm, med samma\n"
-               "regler som \"Kör!\" i fönstret: ingen fil skrivs någonsin över. Rapporten\n"
+               "regler som \"Kör!\" i fönstret: en tumbild eller bild skrivs aldrig över;\n"
+               "i websidans mapp byts bilder.html och kopiorna av bilderna ut. Rapporten\n"
                "skrivs på standard ut; Ctrl+C stoppar efter bilden som pågår.\n"
                "\n"
                "Flaggor:\n")
@@ -280,6 +284,7 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
             return QStringLiteral("--jobs vill ha ett heltal från 1 och uppåt");
         b.jobs = *j;
     }
+    b.update = parser.isSet(o.update);
     b.quiet = parser.isSet(o.quiet);
     if (parser.isSet(o.cancelAfter)) {
         const auto n = wholeNumber(parser.value(o.cancelAfter), 1, std::numeric_limits<int>::max());

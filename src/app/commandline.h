@@ -24,6 +24,7 @@ struct BatchSettings {
     bool modernPage = false;              // --page-style modern
     int webSize = 0;                      // --web-size (0: copy the originals)
     QString out;                          // thumbnails into this folder (empty: beside each picture)
+    bool update = false;                  // a thumbnail at least as new as its picture counts as made
     int jobs = 0;                         // worker threads (0: one a core)
     bool quiet = false;
     // For the benchmarks, not in the help: cancel after that many pictures

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/canvas.h"
 #include "gallery/run.h"
+#include "thumbs/picturefiles.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
 #include <QPointer>
@@ -67,6 +68,9 @@ public:
     void cmdprocent_Click();
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
+    // Pictures gathered from files and folders: those with a picture name go
+    // on the list, and what gathering them found waits for the run's report.
+    void takeInputs(const ExpandedInputs &gathered);
     void cmd_tomlista_Click();
     // The list's own menu and keys: more pictures from a file dialog, and
     // the selected ones taken off the list.
@@ -81,6 +85,8 @@ public:
 
     // What drawing needs from the controls, as the preview and a run take it.
     DrawSettings drawSettings() const;
+    // How thumbnails are named and saved, as the controls stand (no page).
+    SaveSettings saveSettings() const;
     // Everything a run works from, taken from the controls once.
     RunRequest runRequest();
 
@@ -107,6 +113,7 @@ private:
     QString m_lastFolder;   // where "Lägg till bilder..." was last used
     // What the folders dropped on the list left out, for the run's report.
     QStringList m_listProblems, m_listNotes;
+    int m_thumbnailsLeftOut = 0;
     int m_threads = RunControl::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left
     // being drawn when it goes (at the next run, or with the window).

@@ -10,17 +10,12 @@
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
     for (const QString &path : paths) {
-        // A folder brings the pictures directly inside it, in reading order.
-        QStringList pictures{path};
-        if (QFileInfo(path).isDir()) {
-            const ExpandedInputs expanded = expandInputs({path});
-            pictures = expanded.paths;
-            m_listProblems << expanded.problems;
-            m_listNotes << expanded.notes;
-        }
-        for (const QString &picture : std::as_const(pictures))
-            if (isPictureName(picture))
-                List1->addItem(picture);
+        // A folder brings the pictures directly inside it, in reading order,
+        // without the thumbnails the settings of the moment would give them.
+        if (QFileInfo(path).isDir())
+            takeInputs(expandInputs({path}, QDir::currentPath(), saveSettings()));
+        else if (isPictureName(path))
+            List1->addItem(path);
     }
     if (bad >= 0) {
         // Data that is not a local file cannot be read as a path: type
@@ -36,11 +31,22 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
     }
 }
 
+void Form1::takeInputs(const ExpandedInputs &gathered)
+{
+    for (const QString &path : gathered.paths)
+        if (isPictureName(path))
+            List1->addItem(path);
+    m_listProblems << gathered.problems;
+    m_listNotes << gathered.notes;
+    m_thumbnailsLeftOut += gathered.thumbnailsLeftOut;
+}
+
 void Form1::cmd_tomlista_Click()
 {
     List1->clear();
     m_listProblems.clear();
     m_listNotes.clear();
+    m_thumbnailsLeftOut = 0;
 }
 
 void Form1::addPictures()

@@ -59,14 +59,20 @@ DrawSettings Form1::drawSettings() const
         .draw;
 }
 
-RunRequest Form1::runRequest()
+SaveSettings Form1::saveSettings() const
 {
-    RunRequest r;
     SaveSettings save;
     save.prefix = plusfilnamn1->text();
     save.suffix = plusfilnamn2->text();
     save.format = outputFormat();
     save.quality = encoderQuality(txtjpg->text());
+    return save;
+}
+
+RunRequest Form1::runRequest()
+{
+    RunRequest r;
+    SaveSettings save = saveSettings();
     if (chkweb->checkState() == Qt::Checked) {
         const frmweb *settings = webSettings();
         r.page = PageSettings{settings->title(), settings->columns(), settings->folder(), save.format};
@@ -81,6 +87,7 @@ RunRequest Form1::runRequest()
     r.jobs = cmd_kor_Click();
     r.problems = m_listProblems;
     r.notes = m_listNotes;
+    r.thumbnailsLeftOut = m_thumbnailsLeftOut;
     return r;
 }
 
@@ -125,13 +132,15 @@ void Form1::finishRun(const RunResult &result, bool web)
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }
-    // The success line is the whole report, never a line after lines
-    // carried from a stopped run.
-    for (const QString &line : result.report)
+    // The success line starts the report, and is left out after lines
+    // carried from a stopped run; notes follow it.
+    const bool carried = !reportText().isEmpty();
+    for (const QString &line : result.report) {
         if (line != ReportLine::allWell())
             appendReport(line);
-    if (reportText().isEmpty())
-        report()->setReportText(ReportLine::allWell());
+        else if (!carried)
+            report()->setReportText(line);
+    }
     m_canvas.setWidth(float(HScroll1->value()));
     m_canvas.setHeight(float(VScroll1->value()));
     Picture1->sync();

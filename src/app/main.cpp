@@ -7,6 +7,7 @@
 #include "platform/version.h"
 #include "thumbs/picturefiles.h"
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char *argv[])
 {
@@ -35,10 +36,6 @@ int main(int argc, char *argv[])
     case CommandLine::Action::Window:
         break;
     }
-    const ExpandedInputs inputs = expandInputs(commandLine.inputs);
-    for (const QString &path : inputs.missing)
-        printTo(stderr, missingInputWarning(path));
-
     initPictureProcess();
     // Qt gets the program's name only: every argument is ours, and a file
     // named like one of Qt's own options (-style, -reverse) stays a file.
@@ -52,9 +49,12 @@ int main(int argc, char *argv[])
     installSwedishQtTexts(&app);
 
     Form1 window;
+    // As if the pictures had been dropped on the list in this order, with
+    // the window's settings.
+    const ExpandedInputs inputs = expandInputs(commandLine.inputs, QDir::currentPath(), window.saveSettings());
+    for (const QString &path : inputs.missing)
+        printTo(stderr, missingInputWarning(path));
     window.show();
-    // As if the pictures had been dropped on the list in this order.
-    if (!inputs.paths.isEmpty())
-        window.List1_OLEDragDrop(inputs.paths);
+    window.takeInputs(inputs);
     return app.exec();
 }

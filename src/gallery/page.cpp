@@ -2,6 +2,7 @@
 #include "modernpage.h"
 #include "pagetext.h"
 #include "platform/fileops.h"
+#include <QSet>
 
 namespace {
 QByteArray text(const QString &s) { return pageText(s, PageCharset::Ascii); }
@@ -52,17 +53,38 @@ QByteArray renderPage(const PageSettings &s, const QList<GalleryEntry> &entries)
     return out;
 }
 
-Failure writeGallery(const PageSettings &s, const QList<GalleryEntry> &entries)
+PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entries, const QStringList &thumbnails,
+                         const std::function<bool()> &cancelled)
 {
     // Pictures first: the page is written only when everything it links to is
     // in place, and then replaces the old page in one step, so a failure
     // leaves the previous page as it was.
+    PageOutcome out;
+    const QSet<QString> made(thumbnails.begin(), thumbnails.end());
+    QList<GalleryEntry> shown;
     for (const GalleryEntry &e : entries) {
-        if (!e.picture.isEmpty())
-            continue;   // its web-size copy is in place
-        if (Failure f = copyReplacing(e.folder + e.file, s.folder + e.file); f.failed())
-            return f;
+        if (cancelled && cancelled()) {
+            out.cancelled = true;
+            return out;
+        }
+        // A picture named like one of the run's thumbnails (a.jpg beside
+        // a_s.jpg) would put a full photo where the page shows a thumbnail.
+        if (made.contains(s.folder + e.file)) {
+            out.leftOut << e.folder + e.file;
+            continue;
+        }
+        if (!e.picture.isEmpty()) {
+            shown << e;   // its web-size copy is in place
+            continue;
+        }
+        if (out.failure = copyReplacing(e.folder + e.file, s.folder + e.file); out.failure.failed())
+            return out;
+        shown << e;
     }
-    return writeReplacing(pagePath(s), s.style == PageStyle::Modern ? renderModernPage(s, entries)
-                                                                    : renderPage(s, entries));
+    if (cancelled && cancelled())
+        out.cancelled = true;
+    else
+        out.failure = writeReplacing(pagePath(s), s.style == PageStyle::Modern ? renderModernPage(s, shown)
+                                                                           : renderPage(s, shown));
+    return out;
 }

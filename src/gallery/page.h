@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 // The classic page is the table page of old; the modern one is made for
 // phones and tablets as well (modernpage.h).
@@ -31,7 +33,21 @@ QString pagePath(const PageSettings &settings);
 // The page "bilder.html" as bytes: plain ASCII, CR LF after every line.
 QByteArray renderPage(const PageSettings &settings, const QList<GalleryEntry> &entries);
 
+// What became of a page.
+struct PageOutcome {
+    Failure failure;          // why the page could not be written
+    bool cancelled = false;   // stopped among the copies
+    // Pictures (full paths) whose copy would have replaced a thumbnail of the
+    // run: not copied, and their cells left out.
+    QStringList leftOut;
+};
+
 // Copies every full-size picture into the page folder (but for those the run
-// put there as web-size copies), then writes the page in its style. Stops
-// at the first failure; the page replaces an old one only when complete.
-Failure writeGallery(const PageSettings &settings, const QList<GalleryEntry> &entries);
+// put there as web-size copies), then writes the page in its style.
+// A copy never replaces one of `thumbnails`, the files the run made for the
+// page (any other file of its name in the page folder is replaced); a copy
+// already in place is not made again. Stops at the first failure, or before
+// the next copy once `cancelled` says so; the page replaces an old one only
+// when complete, so the old one stays otherwise.
+PageOutcome writeGallery(const PageSettings &settings, const QList<GalleryEntry> &entries,
+                         const QStringList &thumbnails = {}, const std::function<bool()> &cancelled = {});

@@ -7,9 +7,21 @@ RunResult makeThumbnails(const RunRequest &request, RunControl &control, RunObse
     RunSettings settings = request.settings;
     if (request.page && request.page->style == PageStyle::Modern)
         settings.pageFiles = {true, request.page->webSize};
-    r.pictures = runPictures(settings, request.jobs, control, observer);
-    r.summary = ReportLine::summary(r.pictures.written, int(request.jobs.size()));
-    r.report = request.problems + r.pictures.reportLines;
+    RunOutcome &made = r.pictures;
+    made = runPictures(settings, request.jobs, control, observer);
+    r.summary = ReportLine::summary(made.written, int(request.jobs.size()), made.current);
+    r.report = request.problems + made.reportLines;
+    if (!r.stopped() && request.page && !r.cancelled()) {
+        const PageOutcome page = writeGallery(*request.page, made.gallery, made.thumbnails,
+                                              [&control] { return control.cancelled(); });
+        r.pageFailure = page.failure;
+        made.cancelled = page.cancelled;
+        if (!page.cancelled && !page.failure.failed()) {
+            r.pageFile = pagePath(*request.page);
+            for (const QString &path : page.leftOut)
+                r.report << ReportLine::namedLikeThumbnail(path);
+        }
+    }
     r.problems = int(r.report.size());
     if (r.stopped())
         return r;
@@ -18,11 +30,10 @@ RunResult makeThumbnails(const RunRequest &request, RunControl &control, RunObse
     if (r.report.isEmpty())
         r.report << ReportLine::allWell();
     r.report << request.notes;
-    if (request.page && !r.cancelled()) {
-        r.pageFailure = writeGallery(*request.page, r.pictures.gallery);
-        if (!r.pageFailure.failed())
-            r.pageFile = pagePath(*request.page);
-    }
+    if (request.thumbnailsLeftOut > 0)
+        r.report << ReportLine::thumbnailsLeftOut(request.thumbnailsLeftOut);
+    if (made.older > 0)
+        r.report << ReportLine::olderThumbnails();
     return r;
 }
 

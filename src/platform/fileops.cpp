@@ -1,5 +1,6 @@
 #include "fileops.h"
 #include "fileplumbing.h"
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -25,7 +26,12 @@ Failure pathFailure(int err, const QString &path)
 // Fills a file with the new content; the failure names the file concerned.
 using Fill = std::function<Failure(int fd)>;
 
-Failure writeFile(const QString &path, const Place &p, Placing how, const Fill &fill, MissingFeature lacking)
+// `mtime`, when given, becomes the new file's modification time. It is set
+// once the file has its name (the scratch file may be copied on its way
+// there, and in replacing, the scratch file is then the file named); should
+// that fail, the file is whole all the same.
+Failure writeFile(const QString &path, const Place &p, Placing how, const Fill &fill, MissingFeature lacking,
+                  const timespec *mtime = nullptr)
 {
     const int dir = p.dir.get();
     Scratch s;
@@ -33,13 +39,19 @@ Failure writeFile(const QString &path, const Place &p, Placing how, const Fill &
         return pathFailure(err, path);
     Failure f = fill(s.fd.get());
     if (!f.failed()) {
-        if (const int err = place(p, s, how, lacking))
+        if (const int err = place(p, s, how, lacking)) {
             f = pathFailure(err, path);
-        else if (const int closed = s.fd.close()) {
-            // Written, named, and then the system reports the data lost.
-            f = pathFailure(closed, path);
-            if (how == Placing::New)
-                ::unlinkat(dir, p.name.constData(), 0);
+        } else {
+            if (mtime) {
+                const timespec times[2] = {{0, UTIME_OMIT}, *mtime};
+                ::futimens(s.fd.get(), times);
+            }
+            if (const int closed = s.fd.close()) {
+                // Written, named, and then the system reports the data lost.
+                f = pathFailure(closed, path);
+                if (how == Placing::New)
+                    ::unlinkat(dir, p.name.constData(), 0);
+            }
         }
     }
     s.discard(dir);
@@ -136,10 +148,57 @@ Failure copyReplacing(const QString &from, const QString &to, MissingFeature lac
         return pathFailure(err, to);
     if (::fstatat(p.dir.get(), p.name.constData(), &b, 0) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
         return {};
+    // A copy made before of the picture as it is now: not made again.
+    if (::fstatat(p.dir.get(), p.name.constData(), &b, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(b.st_mode)
+        && b.st_size == a.st_size && b.st_mtim.tv_sec == a.st_mtim.tv_sec && b.st_mtim.tv_nsec == a.st_mtim.tv_nsec)
+        return {};
     return writeFile(to, p, Placing::Replacing, [&](int fd) {
         const CopyError e = copyContent(source.get(), fd);
         return e.err ? pathFailure(e.err, e.reading ? from : to) : Failure();
-    }, lacking);
+    }, lacking, &a.st_mtim);
+}
+
+Freshness freshness(const QString &made, const QString &source)
+{
+    Place m, s;
+    struct stat a, b;
+    if (badName(made) || openPlace(made, m) != 0
+        || ::fstatat(m.dir.get(), m.name.constData(), &a, AT_SYMLINK_NOFOLLOW) != 0)
+        return Freshness::Absent;
+    if (!S_ISREG(a.st_mode) || badName(source) || openPlace(source, s) != 0
+        || ::fstatat(s.dir.get(), s.name.constData(), &b, 0) != 0 || (a.st_dev == b.st_dev && a.st_ino == b.st_ino))
+        return Freshness::Other;
+    const bool older = a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec < b.st_mtim.tv_sec
+                                                            : a.st_mtim.tv_nsec < b.st_mtim.tv_nsec;
+    return older ? Freshness::Older : Freshness::Current;
+}
+
+Failure makeFolders(const QString &path, bool *made)
+{
+    if (made)
+        *made = false;
+    if (badName(path))
+        return failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
+    const QByteArray n = QFile::encodeName(QDir::cleanPath(path));
+    // Each folder from the top down, up to the separator after it or the end.
+    for (qsizetype end = 1; end <= n.size(); ++end) {
+        if (end < n.size() && n[end] != '/')
+            continue;
+        const QByteArray folder = n.left(end);
+        if (::mkdir(folder.constData(), 0777) == 0) {
+            if (made)
+                *made = true;
+            continue;
+        }
+        int err = errno;
+        struct stat st;
+        if (err == EEXIST && ::stat(folder.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        if (err == EEXIST)
+            err = ENOTDIR;
+        return pathFailure(err, QFile::decodeName(folder));
+    }
+    return {};
 }
 
 Failure removeFile(const QString &path)

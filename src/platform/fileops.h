@@ -46,9 +46,22 @@ Failure writeReplacingDated(const QString &path, const QByteArray &data, qint64 
                             MissingFeature lacking = MissingFeature::None);
 
 // Copies `from` to `to`, replacing `to` completely or not at all, in blocks
-// (memory use does not grow with the file). A copy whose source and
-// destination are the same file is skipped (and succeeds).
+// (memory use does not grow with the file). The copy keeps the source's
+// modification time, so that a later copy can tell it is there already: a
+// `to` that is an ordinary file of the source's size and modification time
+// is left as it is, and so is a `to` that is the source itself. Both succeed.
 Failure copyReplacing(const QString &from, const QString &to, MissingFeature lacking = MissingFeature::None);
+
+// How a file made from another stands to it, by modification time: `made`
+// is not there; is there but not an ordinary file of its own (a folder, a
+// link, the source itself); is older than the source; or at least as new.
+enum class Freshness { Absent, Other, Older, Current };
+Freshness freshness(const QString &made, const QString &source);
+
+// Makes the folder and any missing folders above it, as mkdir -p does;
+// `made` tells whether anything had to be made. A folder that exists is
+// not an error.
+Failure makeFolders(const QString &path, bool *made = nullptr);
 
 // Deletes a file; a missing file is not an error.
 Failure removeFile(const QString &path);

@@ -58,6 +58,12 @@ RunSettings runSettings(SizeMode mode, CanvasSize canvas, std::optional<double> 
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget)
 {
     Prepared p;
+    if (thumbnailCurrent(settings.save, job.folder, job.file)) {
+        p.current = true;
+        if (settings.pageFiles.wanted())
+            preparePageFiles(settings, job, p, budget);
+        return p;
+    }
     p.drawn = drawThumbnail(settings.draw, job.path(), budget);
     if (p.drawn.status == DrawResult::Drawn) {
         QElapsedTimer clock;
@@ -74,6 +80,12 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
 Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared)
 {
     Committed c;
+    if (prepared.current) {
+        const ThumbName name = thumbName(settings, job.folder, job.file);
+        c.entry = name.entry;
+        c.current = name.nameFor(settings.format);
+        return c;
+    }
     switch (prepared.drawn.status) {
     case DrawResult::Drawn:
         break;
@@ -91,13 +103,15 @@ Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &jo
     c.entry = name.entry;
     QElapsedTimer clock;
     clock.start();
-    const SaveResult saved = saveEncoded(settings, name, prepared.encoded);
+    const SaveResult saved = saveEncoded(settings, name, job.path(), prepared.encoded);
     qCDebug(lcRun).noquote().nospace() << job.path() << ": "
                                        << (saved.written.isEmpty() ? QStringLiteral("nothing written")
                                                                    : QStringLiteral("written to ") + saved.written)
                                        << " in " << traceMs(clock.nsecsElapsed());
     c.reportLine = saved.reportLine;
     c.written = saved.written;
+    c.current = saved.current;
+    c.older = saved.older;
     c.failure = saved.failure;
     return c;
 }
@@ -208,6 +222,10 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
         } else {
             prepared = cmd_ritabild_Click(settings, jobs[i], &control.m_state->budget);
         }
+        // A thumbnail found made while the picture waited can have gone
+        // since: then the picture is drawn after all.
+        if (prepared.current && !thumbnailCurrent(settings.save, jobs[i].folder, jobs[i].file))
+            prepared = cmd_ritabild_Click(settings, jobs[i], &control.m_state->budget);
         if (prepared.drawn.status == DrawResult::ScaleFailed && observer)
             observer->scaleFailed(i, prepared.drawn.failure);
         Committed c = cmd_sparabild_Click(settings.save, jobs[i], prepared);
@@ -221,8 +239,16 @@ RunOutcome runPictures(const RunSettings &settings, const QList<PictureJob> &job
         out.reportLines << pageFileLines;
         if (c.entry)
             out.gallery << *c.entry;
-        if (!c.written.isEmpty())
+        if (!c.written.isEmpty()) {
             ++out.written;
+            out.thumbnails << c.written;
+        }
+        if (!c.current.isEmpty()) {
+            ++out.current;
+            out.thumbnails << c.current;
+        }
+        if (c.older)
+            ++out.older;
         out.error = c.failure;
         if (observer)
             observer->committed(i, total);

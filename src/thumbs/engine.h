@@ -44,18 +44,21 @@ struct Prepared {
     DrawResult drawn;
     Encoded encoded;   // the thumbnail's file, made when the picture was drawn
     PreparedPageFiles pageFiles;
+    bool current = false;   // with update: its thumbnail is made already, nothing drawn
 };
 
 struct Committed {
     QString reportLine;                // one line for the report, or empty
     std::optional<GalleryEntry> entry; // recorded for every picture that was drawn
     QString written;                   // the thumbnail file written, or empty
+    QString current;                   // with update: the thumbnail found made, or empty
+    bool older = false;                // with update: reported, its thumbnail older than the picture
     Failure failure;                   // an error that stops the run
 };
 
-// Draws one picture by the run's settings into its thumbnail and encodes it,
-// and makes its page files when they are wanted. Touches no shared state:
-// any thread.
+// Draws one picture by the run's settings into its thumbnail and encodes it
+// (with update, not when its thumbnail is made already), and makes its page
+// files when they are wanted. Touches no shared state: any thread.
 Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, MemoryBudget *budget = nullptr);
 
 // Records the gallery entry, names the thumbnail and writes it, never over
@@ -81,6 +84,9 @@ struct RunOutcome {
     QList<GalleryEntry> gallery;        // one per picture drawn, in list order
     std::optional<DrawResult> last;     // the last picture drawn
     int written = 0;                    // thumbnails written
+    int current = 0;                    // with update: thumbnails found made
+    int older = 0;                      // with update: thumbnails reported as older than their pictures
+    QStringList thumbnails;             // the files written or found made, as paths
     Failure error;                      // what stopped the run
     bool cancelled = false;             // stopped by cancel()
 };

@@ -27,6 +27,13 @@ ThumbName thumbName(const SaveSettings &s, const QString &folder, const QString 
     return n;
 }
 
+QString thumbFileName(const SaveSettings &s, const QString &file)
+{
+    SaveSettings here = s;
+    here.targetFolder.clear();
+    return thumbName(here, QString(), file).nameFor(s.format);
+}
+
 bool fitsInFileName(const QString &text)
 {
     return !text.contains(QDir::separator()) && !text.contains(QLatin1Char('/')) && !text.contains(QChar(0));

@@ -32,6 +32,10 @@ struct SaveSettings {
     // Where the thumbnails go, ending with the separator: the page folder when
     // a page is made; empty puts each beside its picture.
     QString targetFolder;
+    // For runs again over the same pictures: a thumbnail that is there and at
+    // least as new as its picture counts as made. One that is older is still
+    // never replaced.
+    bool update = false;
 };
 
 struct ThumbName {
@@ -49,3 +53,7 @@ bool fitsInFileName(const QString &text);
 
 // Names the thumbnail of the picture `folder` + `file`.
 ThumbName thumbName(const SaveSettings &settings, const QString &folder, const QString &file);
+
+// The thumbnail's file name, without folder, that the settings give the
+// picture named `file`.
+QString thumbFileName(const SaveSettings &settings, const QString &file);

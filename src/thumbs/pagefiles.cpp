@@ -89,12 +89,13 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
 void preparePageFiles(const RunSettings &s, const PictureJob &job, Prepared &p, MemoryBudget *budget)
 {
     const PageFileSettings &want = s.pageFiles;
-    if (p.drawn.status != DrawResult::Drawn)
+    // A thumbnail found made (update) still wants its page files.
+    if (p.drawn.status != DrawResult::Drawn && !p.current)
         return;
     PreparedPageFiles &f = p.pageFiles;
     if (want.doubled) {
         const ThumbName name = thumbName(s.save, job.folder, job.file);
-        f.doubledSize = p.drawn.image.size() * 2;
+        f.doubledSize = (p.current ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
         // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
         if (nameTaken(name.nameFor(s.save.format))
             && upToDate(doubledName(name.stem, s.save.format), job.path(), f.doubledSize)) {
@@ -135,6 +136,9 @@ Failure PageFilesRun::write(const QString &path, const Encoded &encoded, const Q
 {
     if (encoded.failure.failed())
         return encoded.failure;
+    // Nothing made is never a file: an empty one would pass for the picture.
+    if (encoded.file.isEmpty())
+        return systemFailure(EIO);
     return writeReplacingDated(path, encoded.file, modificationTime(picture));
 }
 
@@ -142,6 +146,8 @@ void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c
 {
     if (!c.written.isEmpty())
         m_taken << c.written;
+    if (!c.current.isEmpty())
+        m_taken << c.current;
     if (!c.entry || c.failure.failed())
         return;
     GalleryEntry &e = *c.entry;

@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSet>
 #include <algorithm>
 
 bool isPictureName(const QString &path)
@@ -32,9 +33,22 @@ void sortNamesNaturally(QStringList &names)
     });
 }
 
+// Takes out of a folder's picture names those that name the thumbnail of
+// another of them; returns how many.
+int leaveOutThumbnails(QStringList &names, const SaveSettings &naming)
+{
+    QSet<QString> thumbnails;
+    for (const QString &name : std::as_const(names)) {
+        const QString thumbnail = thumbFileName(naming, name);
+        if (thumbnail != name)
+            thumbnails.insert(thumbnail);
+    }
+    return int(names.removeIf([&](const QString &name) { return thumbnails.contains(name); }));
 }
 
-ExpandedInputs expandInputs(const QStringList &inputs, const QString &base)
+}
+
+ExpandedInputs expandInputs(const QStringList &inputs, const QString &base, const SaveSettings &naming)
 {
     ExpandedInputs out;
     const QDir baseDir(base);
@@ -55,6 +69,7 @@ ExpandedInputs expandInputs(const QStringList &inputs, const QString &base)
                 if (entry.isFile() && isPictureName(entry.fileName()))
                     names << entry.fileName();
             }
+            out.thumbnailsLeftOut += leaveOutThumbnails(names, naming);
             sortNamesNaturally(names);
             for (const QString &name : std::as_const(names))
                 out.paths << QDir::toNativeSeparators(dir.filePath(name));

@@ -1,4 +1,5 @@
 #pragma once
+#include "naming.h"
 #include <QDir>
 #include <QString>
 #include <QStringList>
@@ -21,11 +22,19 @@ struct ExpandedInputs {
     // what was left out on purpose; a run shows them with its report.
     QStringList problems;
     QStringList notes;
+    // Files in the folders left out as the program's own thumbnails.
+    int thumbnailsLeftOut = 0;
 };
 
 // Each input in order: a folder contributes the ordinary files directly in
 // it whose names pass isPictureName(), sorted as a person reads them
-// (bild2 before bild10, letter case ignored, å ä ö after z); anything else
-// that exists is passed on unchanged, for the picture list's own name test.
-// Relative inputs are taken from `base`; an empty input names nothing.
-ExpandedInputs expandInputs(const QStringList &inputs, const QString &base = QDir::currentPath());
+// (bild2 before bild10, letter case ignored, å ä ö after z), except the
+// thumbnails of its pictures: a file named as `naming` (prefix, suffix and
+// format in force; the window's start values unless given) names the
+// thumbnail of another picture in the folder is left out and counted, so a
+// run again over the folder does not take its own thumbnails for pictures.
+// Anything else that exists is passed on unchanged, for the picture list's
+// own name test. Relative inputs are taken from `base`; an empty input
+// names nothing.
+ExpandedInputs expandInputs(const QStringList &inputs, const QString &base = QDir::currentPath(),
+                            const SaveSettings &naming = SaveSettings());

@@ -5,9 +5,24 @@ QString missing(const QString &path) { return QStringLiteral("Fil saknas: ") + p
 QString unreadable(const QString &path) { return QStringLiteral("Kan inte läsa bilden: ") + path; }
 QString exists(const QString &path) { return QStringLiteral("Filen finns redan: ") + path; }
 QString notScaled(const QString &path) { return QStringLiteral("Kan inte skala om bilden: ") + path; }
-QString summary(int written, int total)
+QString namedLikeThumbnail(const QString &path)
 {
+    return QStringLiteral("En tumbild har samma namn, bilden tas inte med på websidan: ") + path;
+}
+QString summary(int written, int total, int current)
+{
+    if (current > 0)
+        return QStringLiteral("%1 av %2 tumbilder skapade, %3 var redan klara.").arg(written).arg(total).arg(current);
     return QStringLiteral("%1 av %2 tumbilder skapade.").arg(written).arg(total);
+}
+QString thumbnailsLeftOut(int count)
+{
+    return count == 1 ? QStringLiteral("1 tumbild i mapparna hoppades över")
+                      : QStringLiteral("%1 tumbilder i mapparna hoppades över").arg(count);
+}
+QString olderThumbnails()
+{
+    return QStringLiteral("En tumbild som är äldre än sin bild skrivs aldrig över: ta bort den så görs den om.");
 }
 QString cancelled() { return QStringLiteral("Avbrutet."); }
 QString allWell() { return QStringLiteral("Tumbilder skapade utan problem!"); }

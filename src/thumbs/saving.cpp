@@ -17,21 +17,36 @@ Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)
     return encodeGif(image);
 }
 
-SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const Encoded &encoded)
+bool thumbnailCurrent(const SaveSettings &s, const QString &folder, const QString &file)
+{
+    return s.update && fitsInFileName(s.prefix) && fitsInFileName(s.suffix)
+           && freshness(thumbName(s, folder, file).nameFor(s.format), folder + file) == Freshness::Current;
+}
+
+SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QString &source, const Encoded &encoded)
 {
     SaveResult r;
     if (!fitsInFileName(s.prefix) || !fitsInFileName(s.suffix)) {
         r.failure = failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
         return r;
     }
+    const QString target = name.nameFor(s.format);
+    const Freshness made = s.update ? freshness(target, source) : Freshness::Absent;
+    if (made == Freshness::Current) {
+        r.current = target;
+        return r;
+    }
+    // Reported as ever; with update, a thumbnail older than its picture
+    // says so.
     const QString bmp = name.bmpName();
     if (nameTaken(bmp)) {
         r.reportLine = ReportLine::exists(bmp);
+        r.older = bmp == target && made == Freshness::Older;
         return r;
     }
-    const QString target = name.nameFor(s.format);
     if (s.format != OutputFormat::Bmp && nameTaken(target)) {
         r.reportLine = ReportLine::exists(target);
+        r.older = made == Freshness::Older;
         return r;
     }
     if (encoded.failure.failed()) {

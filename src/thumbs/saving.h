@@ -7,6 +7,8 @@
 struct SaveResult {
     QString reportLine;   // "Filen finns redan: " + path, or empty
     QString written;      // the file written, or empty
+    QString current;      // with update: the thumbnail found made, left as it is; or empty
+    bool older = false;   // with update: the thumbnail is there, older than its picture, and stays
     Failure failure;      // an error that stops the run
 };
 
@@ -14,8 +16,16 @@ struct SaveResult {
 // it can be encoded on a worker thread before the names are tested.
 Encoded encodeThumbnail(const SaveSettings &settings, const QImage &image);
 
-// Writes an encoded thumbnail under its name, never over anything that
-// exists: the BMP name is tested first (as the intermediate BMP of GIF and
-// JPG once was), then the format's own name. An existing name becomes a
-// report line; an encoder failure counts only when the names are free.
-SaveResult saveEncoded(const SaveSettings &settings, const ThumbName &name, const Encoded &encoded);
+// With update: whether the thumbnail of the picture `source` (its folder and
+// file name) is there and at least as new as the picture, so that it need
+// not be drawn.
+bool thumbnailCurrent(const SaveSettings &settings, const QString &folder, const QString &file);
+
+// Writes an encoded thumbnail of the picture `source` under its name, never
+// over anything that exists: the BMP name is tested first (as the
+// intermediate BMP of GIF and JPG once was), then the format's own name. An
+// existing name becomes a report line, except, with update, a thumbnail at
+// least as new as the picture; an encoder failure counts only when the names
+// are free.
+SaveResult saveEncoded(const SaveSettings &settings, const ThumbName &name, const QString &source,
+                       const Encoded &encoded);

@@ -180,7 +180,7 @@ int main(int argc, char **argv)
     }
 
     const PageSettings page{title, columns, webb, format};
-    if (const Failure f = writeGallery(page, entries); f.failed())
+    if (const Failure f = writeGallery(page, entries).failure; f.failed())
         return fail(QStringLiteral("writeGallery: ") + f.description);
     manifest.insert("page", pagePath(page));
     return writeManifest(out, manifest);

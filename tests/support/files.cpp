@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TestFiles {
@@ -68,5 +70,28 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
         files.insert(QDir(dir).relativeFilePath(path), QCryptographicHash::hash(contents(path), QCryptographicHash::Sha1));
     }
     return files;
+}
+
+QMap<QString, QString> stamps(const QString &dir)
+{
+    QMap<QString, QString> files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            continue;
+        files.insert(QDir(dir).relativeFilePath(path), QStringLiteral("%1 %2.%3")
+                                                           .arg(quint64(st.st_ino))
+                                                           .arg(qint64(st.st_mtim.tv_sec))
+                                                           .arg(qint64(st.st_mtim.tv_nsec)));
+    }
+    return files;
+}
+
+bool touch(const QString &path, qint64 seconds)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + seconds, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 }

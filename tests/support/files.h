@@ -19,4 +19,10 @@ bool put(const QString &path, const QByteArray &data);
 // Every file below `dir` (relative path) with a hash of its content, so a
 // test can tell that nothing that existed before was touched.
 QMap<QString, QByteArray> snapshot(const QString &dir);
+// Every file below `dir` with its inode and modification time (to the
+// nanosecond), so a test can tell a file left as it was from one written
+// again with the same content.
+QMap<QString, QString> stamps(const QString &dir);
+// Sets a file's modification time `seconds` from now (negative: before).
+bool touch(const QString &path, qint64 seconds);
 }
