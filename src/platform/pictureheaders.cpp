@@ -26,21 +26,20 @@ qint64 gifColourTable(uchar flags)
 }
 }
 
-PictureFormat pictureFormat(const uchar *data, qint64 size)
+bool hasGifSignature(const uchar *data, qint64 size)
 {
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
-        return PictureFormat::Jpeg;
-    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
-        return PictureFormat::Gif;
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
-        return PictureFormat::Bmp;
-    return PictureFormat::Unknown;
+    return size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0);
+}
+
+bool hasBmpSignature(const uchar *data, qint64 size)
+{
+    return size >= 2 && data[0] == 'B' && data[1] == 'M';
 }
 
 BmpHeader readBmpHeader(const uchar *d, qint64 size)
 {
     BmpHeader h;
-    if (size < 26 || pictureFormat(d, size) != PictureFormat::Bmp)
+    if (size < 26 || !hasBmpSignature(d, size))
         return {};
     h.dataOffset = le(d, 10, 4);
     const quint32 infoSize = le(d, 14, 4);
@@ -111,7 +110,7 @@ bool GifLayout::dataCanFillFrame() const
 
 GifLayout readGifLayout(const uchar *d, qint64 size)
 {
-    if (size < 13 || pictureFormat(d, size) != PictureFormat::Gif)
+    if (size < 13 || !hasGifSignature(d, size))
         return {};
     GifLayout g;
     g.screen = QSize(int(le(d, 6, 2)), int(le(d, 8, 2)));

@@ -8,10 +8,9 @@
 // a header declares, so every claim is checked before a decoder trusts it,
 // and each can be fuzzed on its own.
 
-enum class PictureFormat { Unknown, Jpeg, Gif, Bmp };
-
-// The format by signature, whatever the file's name says.
-PictureFormat pictureFormat(const uchar *data, qint64 size);
+// Signatures: the format is the one its bytes say, whatever the file's name says.
+bool hasGifSignature(const uchar *data, qint64 size);
+bool hasBmpSignature(const uchar *data, qint64 size);
 
 struct BmpHeader {
     bool valid = false;      // a header we can decode

@@ -1,4 +1,5 @@
 #include "picturefiles.h"
+#include "platform/loaders.h"
 #include "splittext.h"
 #include <QCollator>
 #include <QFileInfo>
@@ -10,9 +11,7 @@ bool isPictureName(const QString &path)
     // SplitText drops an empty last piece, so the dot test comes first.
     if (path.endsWith(QLatin1Char('.')))
         return false;
-    const QString ext = SplitText(path, QStringLiteral(".")).constLast().toLower();
-    return ext == QLatin1String("jpg") || ext == QLatin1String("jpeg") || ext == QLatin1String("gif")
-           || ext == QLatin1String("bmp");
+    return pictureExtensions().contains(SplitText(path, QStringLiteral(".")).constLast().toLower());
 }
 
 namespace {

@@ -7,7 +7,7 @@
 // contributes to it.
 
 // True when the path's extension (the text after its last dot, any letter
-// case) is jpg, jpeg, gif or bmp. A name ending in a dot has no extension:
+// case) is one of a format we read (jpg, jpeg, gif, bmp...). A name ending in a dot has no extension:
 // "trail.jpg." is not a picture name, since the thumbnail and the page would
 // otherwise be named after a different file, "trail.jpg".
 bool isPictureName(const QString &path);
