@@ -275,4 +275,4 @@ std::unique_ptr<PictureDecoder> makeJpegDecoder()
 }
 
 extern const PictureLoader jpegLoader;
-const PictureLoader jpegLoader{"JPEG", "jpg jpeg", isJpeg, makeJpegDecoder};
+const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", isJpeg, makeJpegDecoder};

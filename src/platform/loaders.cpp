@@ -4,12 +4,20 @@
 extern const PictureLoader jpegLoader;
 extern const PictureLoader gifLoader;
 extern const PictureLoader bmpLoader;
+extern const PictureLoader pngLoader;
+extern const PictureLoader webpLoader;
+extern const PictureLoader heifLoader;
+extern const PictureLoader tiffLoader;
 
 namespace {
 const PictureLoader *const table[] = {
     &jpegLoader,
     &gifLoader,
     &bmpLoader,
+    &pngLoader,
+    &webpLoader,
+    &heifLoader,
+    &tiffLoader,
 };
 }
 

@@ -19,6 +19,8 @@ bool isOneOf(int v, std::initializer_list<int> values)
     return false;
 }
 
+int orientationTag(const uchar *t, qint64 n);
+
 // Bytes of a GIF colour table announced by a flags byte.
 qint64 gifColourTable(uchar flags)
 {
@@ -147,8 +149,23 @@ int exifOrientation(const uchar *d, qint64 size)
 {
     if (size < 6 + 8 || std::memcmp(d, "Exif\0\0", 6) != 0)
         return 1;
-    const uchar *t = d + 6; // the TIFF structure; its offsets count from here
-    const qint64 n = size - 6;
+    return orientationTag(d + 6, size - 6);
+}
+
+int tiffOrientation(const uchar *t, qint64 n)
+{
+    if (n >= 6 && std::memcmp(t, "Exif\0\0", 6) == 0)
+        return orientationTag(t + 6, n - 6);
+    return orientationTag(t, n);
+}
+
+namespace {
+// The orientation tag of the first IFD of a TIFF structure; offsets count
+// from its start.
+int orientationTag(const uchar *t, qint64 n)
+{
+    if (n < 8)
+        return 1;
     const bool little = t[0] == 'I' && t[1] == 'I';
     if (!little && !(t[0] == 'M' && t[1] == 'M'))
         return 1;
@@ -171,4 +188,5 @@ int exifOrientation(const uchar *d, qint64 size)
         return value >= 1 && value <= 8 ? int(value) : 1;
     }
     return 1;
+}
 }

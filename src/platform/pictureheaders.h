@@ -63,3 +63,6 @@ GifLayout readGifLayout(const uchar *data, qint64 size);
 // The orientation (1..8) in the payload of a JPEG APP1 segment holding
 // EXIF data ("Exif\0\0" and a TIFF structure); 1 when there is none.
 int exifOrientation(const uchar *data, qint64 size);
+// The same from EXIF data as PNG and WebP keep it: the TIFF structure,
+// with or without the "Exif\0\0" in front.
+int tiffOrientation(const uchar *data, qint64 size);
