@@ -12,6 +12,11 @@
 // otherwise be named after a different file, "trail.jpg".
 bool isPictureName(const QString &path);
 
+// True when the path's extension is that of a picture format we do not
+// read (camera raw files, Photoshop, JPEG XL, SVG...): files a user would
+// miss, unlike text files and the like, which are no pictures at all.
+bool isUnsupportedPictureName(const QString &path);
+
 struct ExpandedInputs {
     // What the picture list is given, in order, as absolute native paths.
     QStringList paths;
