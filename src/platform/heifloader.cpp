@@ -1,8 +1,9 @@
 // HEIC and AVIF through libheif (with libde265 and dav1d): the primary
 // image, turned, mirrored and cropped as the file says, at 8 bits whatever
-// its own depth. libheif has no scaled decoding; the whole picture is
-// decoded.
+// its own depth. libheif has no scaled decoding: the whole picture is
+// decoded, and shrunk (RowReducer) as it is taken over from libheif.
 #include "loaders.h"
+#include "rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>
@@ -74,9 +75,9 @@ public:
         return {m_size};
     }
 
-    QSize decodedSize(QSize) const override { return m_size; }
+    QSize decodedSize(QSize atLeast) const override { return RowReducer::reducedSize(m_size, atLeast); }
 
-    qint64 decodeBytes(QSize) const override
+    qint64 decodeBytes(QSize atLeast) const override
     {
         // The decoder's own frame and libheif's copy of the planes (at most
         // three full planes, 16 bits a sample beyond 8 bits), the alpha
@@ -84,10 +85,11 @@ public:
         // RGBA libheif hands over, and our picture made from it.
         const qint64 pixels = qint64(m_size.width()) * m_size.height();
         const int sample = m_deep ? 2 : 1;
-        return pixels * (6 * sample + (m_alpha ? 2 * sample : 0) + (m_deep ? 8 : 0) + 4 + 4) + (16 << 20);
+        return pixels * (6 * sample + (m_alpha ? 2 * sample : 0) + (m_deep ? 8 : 0) + 4)
+               + RowReducer::bytes(m_size, decodedSize(atLeast)) + (16 << 20);
     }
 
-    DecodedImage decode(const uchar *, qint64, QSize) override
+    DecodedImage decode(const uchar *, qint64, QSize atLeast) override
     {
         if (!m_handle)
             return {{}, notAPicture()};
@@ -113,17 +115,20 @@ public:
             return {{}, notAPicture()};
 
         const bool premultiplied = heif_image_handle_is_premultiplied_alpha(m_handle.get());
-        QImage image(size, !m_alpha ? QImage::Format_RGB32
-                           : premultiplied ? QImage::Format_ARGB32_Premultiplied
-                                           : QImage::Format_ARGB32);
-        if (image.isNull())
+        RowReducer reducer(size, decodedSize(atLeast),
+                           m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (reducer.isNull())
             return {{}, systemFailure(ENOMEM)};
         for (int y = 0; y < size.height(); ++y) {
             const uint8_t *p = plane + qint64(y) * stride;
-            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-            for (int x = 0; x < size.width(); ++x, p += 4)
-                line[x] = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
+            QRgb *line = reducer.nextRow();
+            for (int x = 0; x < size.width(); ++x, p += 4) {
+                const QRgb pixel = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
+                line[x] = m_alpha && !premultiplied ? qPremultiply(pixel) : pixel;
+            }
+            reducer.rowDone();
         }
+        QImage image = reducer.take();
         image.setColorSpace(colourSpaceOf(m_handle.get()));
         return {std::move(image), {}};
     }
