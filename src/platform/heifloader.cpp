@@ -82,10 +82,10 @@ public:
         // The decoder's own frame and libheif's copy of the planes (at most
         // three full planes, 16 bits a sample beyond 8 bits), the alpha
         // plane, a 16-bit RGB step when the depth is reduced, the 8-bit
-        // RGBA libheif hands over, and our picture made from it.
+        // RGB(A) libheif hands over, and our picture made from it.
         const qint64 pixels = qint64(m_size.width()) * m_size.height();
         const int sample = m_deep ? 2 : 1;
-        return pixels * (6 * sample + (m_alpha ? 2 * sample : 0) + (m_deep ? 8 : 0) + 4)
+        return pixels * (6 * sample + (m_alpha ? 2 * sample + 4 : 3) + (m_deep ? 8 : 0))
                + RowReducer::bytes(m_size, decodedSize(atLeast)) + (16 << 20);
     }
 
@@ -100,8 +100,10 @@ public:
         // Damaged data is an error, not a picture with holes.
         options->strict_decoding = 1;
         heif_image *decoded = nullptr;
+        // Three bytes a pixel where there is no alpha: a quarter less to allocate and fill.
         const heif_error error = heif_decode_image(m_handle.get(), &decoded, heif_colorspace_RGB,
-                                                   heif_chroma_interleaved_RGBA, options.get());
+                                                   m_alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                                   options.get());
         const std::unique_ptr<heif_image, ImageRelease> rgba(decoded);
         if (error.code == heif_error_Memory_allocation_error)
             return {{}, systemFailure(ENOMEM)};
@@ -111,7 +113,8 @@ public:
         const uint8_t *plane = heif_image_get_plane_readonly(rgba.get(), heif_channel_interleaved, &stride);
         const QSize size(heif_image_get_width(rgba.get(), heif_channel_interleaved),
                          heif_image_get_height(rgba.get(), heif_channel_interleaved));
-        if (!plane || size != m_size || stride < size.width() * 4)
+        const int channels = m_alpha ? 4 : 3;
+        if (!plane || size != m_size || stride < size.width() * channels)
             return {{}, notAPicture()};
 
         const bool premultiplied = heif_image_handle_is_premultiplied_alpha(m_handle.get());
@@ -122,7 +125,7 @@ public:
         for (int y = 0; y < size.height(); ++y) {
             const uint8_t *p = plane + qint64(y) * stride;
             QRgb *line = reducer.nextRow();
-            for (int x = 0; x < size.width(); ++x, p += 4) {
+            for (int x = 0; x < size.width(); ++x, p += channels) {
                 const QRgb pixel = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
                 line[x] = m_alpha && !premultiplied ? qPremultiply(pixel) : pixel;
             }

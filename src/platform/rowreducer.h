@@ -36,11 +36,19 @@ private:
 
     QSize m_source;
     QImage m_image;
-    int m_row = 0;                 // source rows taken
-    int m_out = 0;                 // output rows finished
-    std::vector<QRgb> m_in;        // one source row, when shrinking
-    std::vector<int> m_column;     // per source column: the output pixel it starts in
-    std::vector<float> m_weight;   // and the share of it that falls there (the rest goes to the next)
-    std::vector<float> m_row1;     // the source row shrunk across: 4 channels an output pixel
-    std::vector<float> m_sums;     // the output row being filled, then the next one
+    int m_row = 0;                   // source rows taken
+    int m_out = 0;                   // output rows finished
+    std::vector<QRgb> m_in;          // one source row, when shrinking
+    // Down first: per source column and channel (in memory order), the sum
+    // of the whole rows of the output row in hand as integers, and the
+    // shares of rows that straddle its edges, for it and for the next.
+    std::vector<quint32> m_whole;
+    std::vector<float> m_part, m_nextPart;
+    bool m_haveWhole = false, m_havePart = false, m_haveNext = false;
+    // Then across, once an output row is complete: per source column the
+    // output pixel it starts in, and the share of it that falls there (the
+    // rest goes to the next).
+    std::vector<int> m_column;
+    std::vector<float> m_weight;
+    std::vector<float> m_across;     // 4 channels an output pixel
 };

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 #include <tiffio.h>
-#include <vector>
+#include <memory>
 
 namespace {
 bool isTiff(const uchar *data, qint64 size)
@@ -23,8 +23,19 @@ bool isTiff(const uchar *data, qint64 size)
 // The most a compressed strip can grow when decoded (LZW's longest codes
 // stand for 4096 bytes): a few bytes cannot fill millions of pixels.
 constexpr qint64 MaxCompressionRatio = 4096;
-// The most rows read at a time when strips are shorter.
-constexpr int MinBandRows = 16;
+// About how many bytes of 32-bit pixels are read at a time: libtiff makes a
+// buffer of a strip or tile for each read, so one read of many short strips
+// costs far less than many reads of one.
+constexpr qint64 BandBytes = 8 << 20;
+
+// Rows read at a time: whole strips (or rows of tiles) of `unit` rows,
+// as many as fit in BandBytes, at least one.
+int bandRows(qint64 unit, qint64 width, qint64 height)
+{
+    unit = qBound<qint64>(1, unit, height);
+    const qint64 units = qMax<qint64>(1, BandBytes / (width * 4 * unit));
+    return int(qMin(height, units * unit));
+}
 
 struct Source {
     const uchar *data = nullptr;
@@ -108,13 +119,12 @@ public:
         if (TIFFIsTiled(m_tiff.get())) {
             uint32_t tileHeight = 0;
             TIFFGetField(m_tiff.get(), TIFFTAG_TILELENGTH, &tileHeight);
-            m_band = int(qBound<qint64>(1, tileHeight, height));
+            m_band = bandRows(tileHeight, width, height);
             m_bufferBytes = qint64(TIFFTileSize64(m_tiff.get()));
         } else {
             uint32_t rowsPerStrip = height;
             TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-            const qint64 strip = qBound<qint64>(1, rowsPerStrip, height);
-            m_band = int(qMin<qint64>(height, (MinBandRows + strip - 1) / strip * strip));
+            m_band = bandRows(rowsPerStrip, width, height);
             m_bufferBytes = qint64(TIFFStripSize64(m_tiff.get()));
         }
         uint16_t samples = 1;
@@ -162,12 +172,10 @@ private:
     DecodedImage readBands(TIFFRGBAImage &rgba, QSize target)
     {
         const int width = m_size.width(), height = m_size.height();
-        std::vector<uint32_t> band;
-        try {
-            band.resize(size_t(width) * size_t(m_band));
-        } catch (const std::bad_alloc &) {
+        // Not cleared: libtiff fills every pixel of every band it reads.
+        const std::unique_ptr<uint32_t[]> band(new (std::nothrow) uint32_t[size_t(width) * size_t(m_band)]);
+        if (!band)
             return {{}, systemFailure(ENOMEM)};
-        }
         // libtiff's RGBA pixels are premultiplied (it premultiplies unassociated alpha itself).
         RowReducer reducer(m_size, target, rgba.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (reducer.isNull())
@@ -176,10 +184,10 @@ private:
             const int rows = qMin(m_band, height - y);
             rgba.row_offset = y;
             rgba.col_offset = 0;
-            if (!TIFFRGBAImageGet(&rgba, band.data(), uint32_t(width), uint32_t(rows)) || m_source.failed)
+            if (!TIFFRGBAImageGet(&rgba, band.get(), uint32_t(width), uint32_t(rows)) || m_source.failed)
                 return {{}, notAPicture()};
             for (int r = 0; r < rows; ++r) {
-                const uint32_t *in = band.data() + size_t(r) * size_t(width);
+                const uint32_t *in = band.get() + size_t(r) * size_t(width);
                 QRgb *out = reducer.nextRow();
                 for (int x = 0; x < width; ++x)
                     out[x] = qRgba(int(TIFFGetR(in[x])), int(TIFFGetG(in[x])), int(TIFFGetB(in[x])), int(TIFFGetA(in[x])));
