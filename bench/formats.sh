@@ -3,7 +3,8 @@
 # and TIFF (ImageMagick), WebP (cwebp), HEIC (heif-enc) and AVIF (avifenc);
 # then, per format, our engine (tumbilder --batch) and vipsthumbnail make
 # thumbnails of the whole set (lock both 237x237, JPEG quality 65), taking
-# turns for ROUNDS rounds; wall time and peak RSS come from GNU time.
+# turns for ROUNDS rounds; wall time, CPU time (user + sys) and peak RSS
+# come from GNU time.
 # Quality: each format's BMP thumbnail against the thumbnail of its JPEG
 # original, PSNR in dB (minimum and median over the photos).
 #
@@ -43,7 +44,7 @@ make_versions() {
 }
 
 # One timed run of a tool on a folder into the fresh folder $3; appends
-# "wall rss_kb" to $WORK/<tool>-<format>.txt.
+# "wall cpu rss_kb" to $WORK/<tool>-<format>.txt.
 run_tool() {
     local tool=$1 format=$2 out=$3 log=$WORK/time.txt made
     rm -rf "$out"
@@ -52,14 +53,16 @@ run_tool() {
     case $tool in
     ours) /usr/bin/time -v -o "$log" "$TUMBILDER" --batch --quiet --size "$BOX" --format jpg --quality 65 \
               --out "$out" "${files[@]}" >/dev/null ;;
-    vips) /usr/bin/time -v -o "$log" vipsthumbnail -s "$BOX" -o "$out/%s_s.jpg[Q=65]" "${files[@]}" ;;
+    vips) /usr/bin/time -v -o "$log" vipsthumbnail -s "$BOX" -o "$out/%s_s.jpg[Q=65]" "${files[@]}" 2>/dev/null ;;
     esac
     made=$(find "$out" -type f -name '*.jpg' | wc -l)
     [ "$made" -eq "$COUNT" ] || die "$tool wrote $made thumbnails of $format, not $COUNT"
     awk -F': ' '
         /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; ++i) wall = wall * 60 + t[i] }
+        /User time/ { user = $2 }
+        /System time/ { sys = $2 }
         /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %d\n", wall, rss }' "$log" >>"$WORK/$tool-$format.txt"
+        END { printf "%.3f %.3f %d\n", wall, user + sys, rss }' "$log" >>"$WORK/$tool-$format.txt"
 }
 
 # Our BMP thumbnails of a folder, for the quality comparison.
@@ -71,7 +74,8 @@ bmp_thumbnails() {
 echo "Corpus: $CORPUS, $COUNT JPEG photos; $ROUNDS rounds; $(nproc) cores"
 bmp_thumbnails "$STAGE" "$WORK/bmp-jpg"
 col() { awk -v c="$2" '{ print $c }' "$WORK/$1.txt" | median; }
-printf '%-6s %9s %9s %7s %10s %10s %9s %9s\n' format ours_s vips_s ratio ours_MB vips_MB psnr_min psnr_med
+printf '%-6s %8s %8s %6s %8s %8s %6s %8s %8s %8s %8s\n' format ours_s vips_s ratio ours_cpu vips_cpu ratio \
+    ours_MB vips_MB psnr_min psnr_med
 for format in $FORMATS; do
     make_versions "$format"
     for ((r = 1; r <= ROUNDS; ++r)); do
@@ -86,8 +90,10 @@ for format in $FORMATS; do
             | awk '{ print ($1 == "inf" ? 99 : $1) }' >>"$WORK/psnr-$format.txt" || true
     done
     ours=$(col "ours-$format" 1) vips=$(col "vips-$format" 1)
-    printf '%-6s %9.2f %9.2f %7.2f %10.1f %10.1f %9.1f %9.1f\n' "$format" "$ours" "$vips" \
-        "$(awk -v a="$ours" -v b="$vips" 'BEGIN { print a / b }')" \
-        "$(col "ours-$format" 2 | awk '{ print $1 / 1024 }')" "$(col "vips-$format" 2 | awk '{ print $1 / 1024 }')" \
+    ourCpu=$(col "ours-$format" 2) vipsCpu=$(col "vips-$format" 2)
+    printf '%-6s %8.2f %8.2f %6.2f %8.2f %8.2f %6.2f %8.1f %8.1f %8.1f %8.1f\n' "$format" "$ours" "$vips" \
+        "$(awk -v a="$ours" -v b="$vips" 'BEGIN { print a / b }')" "$ourCpu" "$vipsCpu" \
+        "$(awk -v a="$ourCpu" -v b="$vipsCpu" 'BEGIN { print a / b }')" \
+        "$(col "ours-$format" 3 | awk '{ print $1 / 1024 }')" "$(col "vips-$format" 3 | awk '{ print $1 / 1024 }')" \
         "$(sort -g "$WORK/psnr-$format.txt" | head -1)" "$(median <"$WORK/psnr-$format.txt")"
 done
