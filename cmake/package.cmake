@@ -10,11 +10,12 @@ set(CPACK_PACKAGE_CONTACT "Tumbilder-utvecklarna <utvecklare@tumbilder.example.o
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://tumbilder.example.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails of pictures and a gallery web page")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Tumbilder makes thumbnails of JPG, GIF and BMP pictures: drop the pictures\n"
-  "on its list, choose the size, the name and the format (BMP, GIF or JPG),\n"
-  "and run. It can also write a gallery page, bilder.html, that shows the\n"
-  "thumbnails in a grid, each linked to its full-size picture. It never\n"
-  "overwrites an existing file. The user interface is in Swedish.")
+  "Tumbilder makes thumbnails of pictures (JPG, PNG, HEIC, WebP, AVIF, TIFF,\n"
+  "GIF, BMP): drop the pictures on its list, choose the size, the name and\n"
+  "the format (BMP, GIF or JPG), and run. It can also write a gallery page,\n"
+  "bilder.html, that shows the thumbnails in a grid, each linked to its\n"
+  "full-size picture. It never overwrites an existing file. The user\n"
+  "interface is in Swedish.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,8 +1,10 @@
 #include "app/appicon.h"
 #include "app/commandline.h"
+#include "platform/loaders.h"
 #include "platform/version.h"
 #include "shell.h"
 #include "testmain.h"
+#include "files.h"
 #include "testpictures.h"
 #include "thumbs/picturefiles.h"
 #include <QDir>
@@ -172,25 +174,34 @@ void TestCommandLine::pictureName_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("picture");
+    QTest::addColumn<bool>("unsupported");   // a picture format we cannot read
 
-    QTest::newRow("several dots") << "/bilder/semester.2003.JPG" << true;
-    QTest::newRow("png") << "/bilder/b.png" << false;
-    QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false;
-    QTest::newRow("ends in two dots") << "/bilder/trail.jpg.." << false;
-    QTest::newRow("trailing blank") << "/bilder/a.jpg " << false;
-    QTest::newRow("empty") << "" << false;
+    QTest::newRow("several dots") << "/bilder/semester.2003.JPG" << true << false;
+    QTest::newRow("png") << "/bilder/b.png" << true << false;
+    for (const char *name : {"a.webp", "IMG_0001.HEIC", "b.heif", "c.avif", "d.tif", "e.TIFF", "f.jfif"})
+        QTest::newRow(name) << QString("/bilder/") + name << true << false;
+    QTest::newRow("camera raw") << "/bilder/IMG_0001.CR2" << false << true;
+    QTest::newRow("photoshop") << "/bilder/lager.psd" << false << true;
+    QTest::newRow("text") << "/bilder/a.txt" << false << false;
+    QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false << false;
+    QTest::newRow("raw, ends in a dot") << "/bilder/a.nef." << false << false;
+    QTest::newRow("ends in two dots") << "/bilder/trail.jpg.." << false << false;
+    QTest::newRow("trailing blank") << "/bilder/a.jpg " << false << false;
+    QTest::newRow("empty") << "" << false << false;
 }
 
 void TestCommandLine::pictureName()
 {
     QFETCH(QString, path);
     QFETCH(bool, picture);
+    QFETCH(bool, unsupported);
     QCOMPARE(isPictureName(path), picture);
+    QCOMPARE(isUnsupportedPictureName(path), unsupported);
 }
 
 // One tree for every row of expand():
-//   a.JPG c.jpeg
-//   Bilder/ bild10.jpg bild2.jpg bild1.JPG .dold.jpg notes.txt länk.jpg -> bild2.jpg
+//   a.JPG c.jpeg skärm.png
+//   Bilder/ bild10.jpg bild2.jpg bild1.JPG bild3.png .dold.jpg notes.txt rå.CR2 länk.jpg -> bild2.jpg
 //           trasig.jpg -> (nothing)  sub/inne.jpg
 //   Tummar/ a.jpg a_s.jpg b_s.jpg
 //   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
@@ -212,12 +223,15 @@ void TestCommandLine::expand_data()
                              "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Tummar/a.jpg", "Tummar/a_s.jpg",
                              "Tummar/b_s.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
+    for (const char *name : {"skärm.png", "Bilder/bild3.png"})
+        QVERIFY(!TestPictures::writePng(root, QString::fromUtf8(name), photo).isEmpty());
+    QVERIFY(TestFiles::put(root + QStringLiteral("/Bilder/rå.CR2"), "rå"));
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
     QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
 
-    const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild10.jpg",
-                             "Bilder/länk.jpg"};
+    const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild3.png",
+                             "Bilder/bild10.jpg", "Bilder/länk.jpg"};
     const SaveSettings start;   // as the window starts: no prefix, suffix _s, JPG
     SaveSettings gif;
     gif.prefix = QStringLiteral("tn_");
@@ -233,6 +247,8 @@ void TestCommandLine::expand_data()
     QTest::newRow("relative paths made clean") << QStringList{"Bilder/../a.JPG", "./c.jpeg", "Bilder/sub/inne.jpg"}
                                                << start << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"}
                                                << QStringList{} << 0;
+    QTest::newRow("a PNG named on the command line")
+        << QStringList{"skärm.png"} << start << QStringList{"skärm.png"} << QStringList{} << 0;
     QTest::newRow("an empty name is not the working folder")
         << QStringList{""} << start << QStringList{} << QStringList{""} << 0;
     // A thumbnail is left out beside its picture only: b_s.jpg has no b.jpg.
@@ -335,6 +351,12 @@ void TestCommandLine::manualListsTheOptionsOfHelp()
     }
     QVERIFY(!optionNames(helpOptions).isEmpty());
     QCOMPARE(optionNames(heads), optionNames(helpOptions));
+    // Both name every extension a picture may have.
+    for (const QString &ext : pictureExtensions()) {
+        const QRegularExpression name(QStringLiteral("\\.") + ext + QStringLiteral("\\b"));
+        QVERIFY2(manual.contains(name), qPrintable(ext));
+        QVERIFY2(help.contains(name), qPrintable(ext));
+    }
 }
 
 // The window icon has every size of the theme icon, so it is sharp at any

@@ -68,6 +68,7 @@ private slots:
     void initTestCase();
     void sizeModes_data();
     void sizeModes();
+    void matchesReference_data();
     void matchesReference();
     void smallPictureStaysTopLeft();
     void viewStaysInFrame();
@@ -147,15 +148,33 @@ void TestDrawing::sizeModes()
         QVERIFY(TestPictures::psnr(resampleTo(twice.image, inner), r.image) > 30);
 }
 
+void TestDrawing::matchesReference_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("inner");
+    QTest::newRow("jpeg") << big << QSize(237, 177);
+    // Each format's own shrinking on load; 1601 x 1201 so no factor divides it evenly.
+    using namespace TestPictures;
+    const QImage picture = photo(QSize(1601, 1201), 7);
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff})
+        QTest::newRow(qPrintable(extension(f))) << writePicture(dir.path(), "referens." + extension(f), f, picture,
+                                                                {.lossless = false, .quality = 95})
+                                                << QSize(237, 177);
+}
+
 void TestDrawing::matchesReference()
 {
+    QFETCH(QString, path);
+    QFETCH(QSize, inner);
     // Reference: the full-size decode resampled straight to the thumbnail size.
-    QImage full(big);
+    const QImage full = PictureReader(path).decode();
+    QVERIFY(!full.isNull());
     DrawSettings s;
     s.size = {SizeMode::LockBoth, 3615.f, 3615.f, {}};
     s.canvas = {3615, 3615};
-    const DrawResult r = drawThumbnail(s, big);
-    const QImage reference = resampleTo(full.convertToFormat(QImage::Format_RGB32), r.image.size());
+    const DrawResult r = drawThumbnail(s, path);
+    QCOMPARE(r.image.size(), inner);
+    const QImage reference = resampleTo(full, r.image.size());
     // Shrinking on load loses a little against a full decode; 35 dB is far
     // beyond what the eye sees and well above a misplaced or blurred picture (~20 dB).
     const double quality = TestPictures::psnr(r.image, reference);

@@ -421,15 +421,16 @@ void TestForm1::pasteDeleteAndMenu()
 
     auto *menu = list->findChild<QMenu *>();
     auto action = [menu](const char *name) { return menu->findChild<QAction *>(QString::fromUtf8(name)); };
-    seam->files = {{d + "/e.bmp", d + "/f.png"}, {}};
+    seam->files = {{d + "/e.bmp", d + "/f.png", d + "/g.txt"}, {}};
     action("läggTill")->trigger();
-    expected << d + "/e.bmp";
+    expected << d + "/e.bmp" << d + "/f.png";
     QCOMPARE(listItems(), expected);
     action("läggTill")->trigger();   // cancelled: nothing more
     QCOMPARE(seam->fileDialogs.size(), 2);
     QCOMPARE(seam->fileDialogs[0].prompt, QDir::homePath());
     QCOMPARE(seam->fileDialogs[1].prompt, d);
-    QVERIFY(seam->fileDialogs[0].defaultText.contains("*.jpeg"));
+    for (const char *pattern : {"*.jpeg", "*.JPEG", "*.png", "*.webp", "*.heic", "*.HEIC", "*.avif", "*.tif"})
+        QVERIFY2(seam->fileDialogs[0].defaultText.contains(pattern), pattern);
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Delete);
     expected.removeFirst();
@@ -477,17 +478,19 @@ void TestForm1::drops()
     // the thumbnails of its pictures as the window names them.
     QDir().mkpath(d + "x.jpg/under");
     for (const char *inside : {"x.jpg/b10.jpg", "x.jpg/b2.GIF", "x.jpg/text.txt", "x.jpg/under/c.jpg",
-                               "x.jpg/b2_s.jpg", "x.jpg/tn_b10.gif"})
+                               "x.jpg/b2_s.jpg", "x.jpg/tn_b10.gif", "x.jpg/c.png", "x.jpg/d.CR2"})
         QVERIFY(TestFiles::put(d + inside, "bild"));
     const QStringList names = {"a.JPG", "b.txt", "c.jpeg", "d", "semester.2003.jpg", "x.jpg", "med mellanslag.gif",
-                               "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "trail.jpg.", "#&'.jpg"};
+                               "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "trail.jpg.", "#&'.jpg",
+                               "skärm.png", "webb.WebP", "iphone.HEIC", "ny.avif", "rå.nef", "lager.psd"};
     QList<QUrl> urls;
     for (const QString &n : names)
         urls << QUrl::fromLocalFile(d + n);
     drop(urls);
     const QStringList expected = {d + "a.JPG", d + "c.jpeg", d + "semester.2003.jpg", d + "x.jpg/b2.GIF",
-                                  d + "x.jpg/b10.jpg", d + "x.jpg/tn_b10.gif", d + "med mellanslag.gif",
-                                  d + "blåbär.BMP", d + "bild.Jpeg", d + "#&'.jpg"};
+                                  d + "x.jpg/b10.jpg", d + "x.jpg/c.png", d + "x.jpg/tn_b10.gif",
+                                  d + "med mellanslag.gif", d + "blåbär.BMP", d + "bild.Jpeg", d + "bild.tif",
+                                  d + "#&'.jpg", d + "skärm.png", d + "webb.WebP", d + "iphone.HEIC", d + "ny.avif"};
     QCOMPARE(listItems(), expected);
     // The same files again: duplicates are kept, appended in order.
     drop({QUrl::fromLocalFile(d + "a.JPG")});
@@ -498,7 +501,7 @@ void TestForm1::drops()
     child<QRadioButton>("optgif")->click();
     drop({QUrl::fromLocalFile(d + "x.jpg")});
     QCOMPARE(listItems().mid(expected.size() + 1),
-             (QStringList{d + "x.jpg/b2_s.jpg", d + "x.jpg/b2.GIF", d + "x.jpg/b10.jpg"}));
+             (QStringList{d + "x.jpg/b2_s.jpg", d + "x.jpg/b2.GIF", d + "x.jpg/b10.jpg", d + "x.jpg/c.png"}));
 }
 
 void TestForm1::dropOfNonLocalData()

@@ -68,7 +68,8 @@ class TestHostile : public MainWindowTest {
 private slots:
     void inputs_data();
     void inputs();
-    void transparentGifShowsBackground();
+    void transparencyShowsBackground_data();
+    void transparencyShowsBackground();
     void faults_data();
     void faults();
 
@@ -108,9 +109,23 @@ void TestHostile::inputs_data()
     row("zero bytes", unreadable, [](const QString &d) { return writeEmptyFile(d, "tom.jpg"); });
     row("truncated JPEG", unreadable, [](const QString &d) { return writeTruncatedJpeg(d, "halv.jpg"); });
     row("garbage after a JPEG header", unreadable, [](const QString &d) { return writeJpegHeaderWithGarbage(d, "skräp.jpg"); });
-    row("PNG named .jpg", unreadable, [photo](const QString &d) { return writePng(d, "png.jpg", photo); });
-    row("PNG named .gif", unreadable, [photo](const QString &d) { return writePng(d, "png.gif", photo); });
-    row("PNG named .bmp", unreadable, [photo](const QString &d) { return writePng(d, "png.bmp", photo); });
+    // The content decides what a picture is, whatever its name says.
+    row("PNG named .jpg", "", [photo](const QString &d) { return writePng(d, "png.jpg", photo); });
+    row("PNG named .gif", "", [photo](const QString &d) { return writePng(d, "png.gif", photo); });
+    row("PNG named .bmp", "", [photo](const QString &d) { return writePng(d, "png.bmp", photo); });
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff}) {
+        const QString name = "bild." + extension(f);
+        QTest::addRow("%s", qPrintable(name)) << Maker([f, name, photo](const QString &d) {
+            return writePicture(d, name, f, photo, {.lossless = false});
+        }) << QString();
+        QTest::addRow("%s cut short", qPrintable(name)) << Maker([f, name, photo](const QString &d) {
+            const QByteArray bytes = encodePicture(f, photo, {.lossless = false});
+            return writeFile(d, "kort-" + name, bytes.left(bytes.size() * 2 / 3));
+        }) << QString(unreadable);
+        QTest::addRow("%s of 100000 x 100000", qPrintable(name)) << Maker([f, name](const QString &d) {
+            return writeFile(d, "jätte-" + name, hugeHeaderBytes(f));
+        }) << QString(unreadable);
+    }
     row("text named .jpg", unreadable, [](const QString &d) { return writeTextFile(d, "text.jpg"); });
     row("GIF with a 65535 screen", unreadable, [](const QString &d) { return writeFile(d, "bomb.gif", gifBombBytes(false)); });
     row("GIF with a 65535 frame", unreadable, [](const QString &d) { return writeFile(d, "bomb2.gif", gifBombBytes(true)); });
@@ -176,16 +191,28 @@ void TestHostile::inputs()
     removeRawNames(dir.path());
 }
 
-void TestHostile::transparentGifShowsBackground()
+void TestHostile::transparencyShowsBackground_data()
 {
+    QTest::addColumn<Maker>("make");
+    QTest::newRow("gif") << Maker([](const QString &d) { return writeGif(d, "genom.gif", GifKind::Transparent); });
+    const QImage clear = withAlpha(photo(QSize(300, 200), 6));
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff})
+        QTest::newRow(qPrintable(extension(f))) << Maker([f, clear](const QString &d) {
+            return writePicture(d, "genom." + extension(f), f, clear, {.lossless = false});
+        });
+}
+
+void TestHostile::transparencyShowsBackground()
+{
+    QFETCH(Maker, make);
     QTemporaryDir dir;
-    QImage expected;
-    const QString path = writeGif(dir.path(), "genom.gif", GifKind::Transparent, &expected);
+    const QString path = make(dir.path());
+    QVERIFY(!path.isEmpty());
     main->canvas().setBackColour(0x00FF00);   // green, as a swatch would set it
     main->findChild<QRadioButton *>(QStringLiteral("optbmp"))->click();
     const Run r = run({path});
     QCOMPARE(r.reports, QStringList{"Tumbilder skapade utan problem!"});
-    const QImage thumb(dir.path() + "/genom_s.bmp");
+    const QImage thumb(dir.path() + "/" + QFileInfo(path).completeBaseName() + "_s.bmp");
     QVERIFY(!thumb.isNull());
     int green = 0;
     for (int y = 0; y < thumb.height(); ++y)

@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "platform/version.h"
 #include "platform/canvas.h"
+#include "platform/loaders.h"
 #include "windows/swatches.h"
 #include <QColor>
 #include <QCommandLineOption>
@@ -127,13 +128,17 @@ QString helpText(const Options &options)
     return QStringLiteral("Användning: %1 [FLAGGA]... [FIL|MAPP]...\n"
                           "       %1 --batch [FLAGGA]... FIL|MAPP...\n").arg(Program)
            + QStringLiteral(
-               "Gör tumbilder av JPG-, GIF- och BMP-bilder och en websida med dem.\n"
+               "Gör tumbilder av bilder (JPG, PNG, HEIC, WebP, AVIF, TIFF, GIF och BMP) och\n"
+               "en websida med dem.\n"
                "\n"
                "Utan argument öppnas fönstret med en tom lista. Filer och mappar som anges\n"
                "läggs i listan som om de hade dragits dit i den ordningen: en mapp ger\n"
                "bilderna direkt i den (inte i undermappar), sorterade efter namn, men inte\n"
-               "programmets egna tumbilder av dem. Bara namn som slutar på .jpg, .jpeg,\n"
-               ".gif eller .bmp tas med. Ett namn som inte finns hoppas över med en varning.\n"
+               "programmets egna tumbilder av dem. Bara namn som slutar på en\n"
+               "bildfilsändelse tas med:\n")
+           + QStringLiteral("  .") + pictureExtensions().join(QStringLiteral(" .")) + QStringLiteral("\n")
+           + QStringLiteral(
+               "Ett namn som inte finns hoppas över med en varning.\n"
                "\n"
                "Med --batch görs tumbilderna direkt, utan fönster och utan skärm, med samma\n"
                "regler som \"Kör!\" i fönstret: en tumbild eller bild skrivs aldrig över;\n"

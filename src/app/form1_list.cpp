@@ -3,6 +3,7 @@
 #include "form1.h"
 #include "picturelist.h"
 #include "seam.h"
+#include "platform/loaders.h"
 #include "thumbs/picturefiles.h"
 #include <QDir>
 #include <QFileInfo>
@@ -52,9 +53,14 @@ void Form1::cmd_tomlista_Click()
 void Form1::addPictures()
 {
     const QString folder = m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder;
-    const QStringList files = Seam::current().openFileNames(
-        this, QStringLiteral("Lägg till bilder"), folder,
-        QStringLiteral("Bilder (*.jpg *.jpeg *.gif *.bmp *.JPG *.JPEG *.GIF *.BMP)"));
+    // The patterns are matched as written: each in lower and in upper case.
+    QStringList patterns;
+    for (const QString &ext : pictureExtensions())
+        patterns << QStringLiteral("*.") + ext;
+    for (const QString &ext : pictureExtensions())
+        patterns << QStringLiteral("*.") + ext.toUpper();
+    const QStringList files = Seam::current().openFileNames(this, QStringLiteral("Lägg till bilder"), folder,
+                                                            QStringLiteral("Bilder (%1)").arg(patterns.join(' ')));
     if (files.isEmpty())
         return;
     m_lastFolder = QFileInfo(files.first()).absolutePath();

@@ -1,4 +1,5 @@
 #include "bmpdecode.h"
+#include "loaders.h"
 #include <QBuffer>
 #include <QImageReader>
 #include <cerrno>
@@ -127,3 +128,33 @@ DecodedImage decodeBmp(const uchar *d, qint64 size, const BmpHeader &h)
     }
     return {std::move(image), {}};
 }
+
+namespace {
+class BmpDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        m_header = readBmpHeader(data, size);
+        if (!m_header.valid)
+            return {};
+        PictureHeader header;
+        header.size = m_header.size;
+        header.dataMissing = bmpPixelsMissing(m_header, size);
+        return header;
+    }
+    QSize decodedSize(QSize) const override { return m_header.size; }
+    qint64 decodeBytes(QSize) const override { return bmpDecodeBytes(m_header); }
+    DecodedImage decode(const uchar *data, qint64 size, QSize) override { return decodeBmp(data, size, m_header); }
+
+private:
+    BmpHeader m_header;
+};
+
+std::unique_ptr<PictureDecoder> makeBmpDecoder()
+{
+    return std::make_unique<BmpDecoder>();
+}
+}
+
+extern const PictureLoader bmpLoader;
+const PictureLoader bmpLoader{"BMP", "bmp", hasBmpSignature, makeBmpDecoder};

@@ -1,4 +1,5 @@
 #include "gifdecode.h"
+#include "loaders.h"
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -138,3 +139,35 @@ DecodedImage decodeGif(const uchar *data, qint64 size, const GifLayout &layout)
     }
     return {std::move(image), {}};
 }
+
+namespace {
+class GifDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        m_layout = readGifLayout(data, size);
+        if (!m_layout.valid)
+            return {};
+        PictureHeader header;
+        header.size = m_layout.pictureSize();
+        // The LZW work goes over the whole frame, even where it lies outside the picture.
+        header.workPixels = qint64(m_layout.frame.width()) * m_layout.frame.height();
+        header.dataMissing = !m_layout.complete || !m_layout.dataCanFillFrame();
+        return header;
+    }
+    QSize decodedSize(QSize) const override { return m_layout.pictureSize(); }
+    qint64 decodeBytes(QSize) const override { return gifDecodeBytes(m_layout); }
+    DecodedImage decode(const uchar *data, qint64 size, QSize) override { return decodeGif(data, size, m_layout); }
+
+private:
+    GifLayout m_layout;
+};
+
+std::unique_ptr<PictureDecoder> makeGifDecoder()
+{
+    return std::make_unique<GifDecoder>();
+}
+}
+
+extern const PictureLoader gifLoader;
+const PictureLoader gifLoader{"GIF", "gif", hasGifSignature, makeGifDecoder};

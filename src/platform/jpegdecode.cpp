@@ -2,6 +2,7 @@
 #include "jpegcoefficients.h"
 #include "jpegerrors.h"
 #include "jpegscans.h"
+#include "loaders.h"
 #include "pictureheaders.h"
 #include <QColorSpace>
 #include <cerrno>
@@ -219,3 +220,62 @@ DecodedImage decodeJpeg(const uchar *data, qint64 size, int denom, qint64 maxPix
     }
     return {std::move(result.image), {}};
 }
+
+namespace {
+class JpegDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        m_header = readJpegHeader(data, size);
+        m_fileSize = size;
+        return {m_header.size, m_header.orientation};
+    }
+
+    QSize decodedSize(QSize atLeast) const override { return jpegScaledSize(m_header.size, denominator(atLeast)); }
+
+    qint64 decodeBytes(QSize atLeast) const override
+    {
+        // The image, the coefficients, the decoder's rows and at 1/8 the
+        // copy without the scans that scale ignores.
+        const int denom = denominator(atLeast);
+        const QSize scaled = jpegScaledSize(m_header.size, denom);
+        return qint64(scaled.width()) * scaled.height() * 4 + m_header.coefficientBytes + m_header.workingBytes()
+               + (denom == 8 ? m_fileSize : 0);
+    }
+
+    DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) override
+    {
+        return decodeJpeg(data, size, denominator(atLeast), PictureMaxPixels);
+    }
+
+private:
+    // The smallest DCT scale that keeps at least `atLeast` pixels each way.
+    int denominator(QSize atLeast) const
+    {
+        if (!atLeast.isValid())
+            return 1;
+        for (int d : {8, 4, 2}) {
+            const QSize scaled = jpegScaledSize(m_header.size, d);
+            if (scaled.width() >= atLeast.width() && scaled.height() >= atLeast.height())
+                return d;
+        }
+        return 1;
+    }
+
+    JpegHeader m_header;
+    qint64 m_fileSize = 0;
+};
+
+bool isJpeg(const uchar *data, qint64 size)
+{
+    return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
+}
+
+std::unique_ptr<PictureDecoder> makeJpegDecoder()
+{
+    return std::make_unique<JpegDecoder>();
+}
+}
+
+extern const PictureLoader jpegLoader;
+const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", isJpeg, makeJpegDecoder};

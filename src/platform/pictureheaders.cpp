@@ -19,6 +19,8 @@ bool isOneOf(int v, std::initializer_list<int> values)
     return false;
 }
 
+int orientationTag(const uchar *t, qint64 n);
+
 // Bytes of a GIF colour table announced by a flags byte.
 qint64 gifColourTable(uchar flags)
 {
@@ -26,21 +28,20 @@ qint64 gifColourTable(uchar flags)
 }
 }
 
-PictureFormat pictureFormat(const uchar *data, qint64 size)
+bool hasGifSignature(const uchar *data, qint64 size)
 {
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xD8)
-        return PictureFormat::Jpeg;
-    if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
-        return PictureFormat::Gif;
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
-        return PictureFormat::Bmp;
-    return PictureFormat::Unknown;
+    return size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0);
+}
+
+bool hasBmpSignature(const uchar *data, qint64 size)
+{
+    return size >= 2 && data[0] == 'B' && data[1] == 'M';
 }
 
 BmpHeader readBmpHeader(const uchar *d, qint64 size)
 {
     BmpHeader h;
-    if (size < 26 || pictureFormat(d, size) != PictureFormat::Bmp)
+    if (size < 26 || !hasBmpSignature(d, size))
         return {};
     h.dataOffset = le(d, 10, 4);
     const quint32 infoSize = le(d, 14, 4);
@@ -111,7 +112,7 @@ bool GifLayout::dataCanFillFrame() const
 
 GifLayout readGifLayout(const uchar *d, qint64 size)
 {
-    if (size < 13 || pictureFormat(d, size) != PictureFormat::Gif)
+    if (size < 13 || !hasGifSignature(d, size))
         return {};
     GifLayout g;
     g.screen = QSize(int(le(d, 6, 2)), int(le(d, 8, 2)));
@@ -148,8 +149,23 @@ int exifOrientation(const uchar *d, qint64 size)
 {
     if (size < 6 + 8 || std::memcmp(d, "Exif\0\0", 6) != 0)
         return 1;
-    const uchar *t = d + 6; // the TIFF structure; its offsets count from here
-    const qint64 n = size - 6;
+    return orientationTag(d + 6, size - 6);
+}
+
+int tiffOrientation(const uchar *t, qint64 n)
+{
+    if (n >= 6 && std::memcmp(t, "Exif\0\0", 6) == 0)
+        return orientationTag(t + 6, n - 6);
+    return orientationTag(t, n);
+}
+
+namespace {
+// The orientation tag of the first IFD of a TIFF structure; offsets count
+// from its start.
+int orientationTag(const uchar *t, qint64 n)
+{
+    if (n < 8)
+        return 1;
     const bool little = t[0] == 'I' && t[1] == 'I';
     if (!little && !(t[0] == 'M' && t[1] == 'M'))
         return 1;
@@ -172,4 +188,5 @@ int exifOrientation(const uchar *d, qint64 size)
         return value >= 1 && value <= 8 ? int(value) : 1;
     }
     return 1;
+}
 }

@@ -8,10 +8,9 @@
 // a header declares, so every claim is checked before a decoder trusts it,
 // and each can be fuzzed on its own.
 
-enum class PictureFormat { Unknown, Jpeg, Gif, Bmp };
-
-// The format by signature, whatever the file's name says.
-PictureFormat pictureFormat(const uchar *data, qint64 size);
+// Signatures: the format is the one its bytes say, whatever the file's name says.
+bool hasGifSignature(const uchar *data, qint64 size);
+bool hasBmpSignature(const uchar *data, qint64 size);
 
 struct BmpHeader {
     bool valid = false;      // a header we can decode
@@ -64,3 +63,6 @@ GifLayout readGifLayout(const uchar *data, qint64 size);
 // The orientation (1..8) in the payload of a JPEG APP1 segment holding
 // EXIF data ("Exif\0\0" and a TIFF structure); 1 when there is none.
 int exifOrientation(const uchar *data, qint64 size);
+// The same from EXIF data as PNG and WebP keep it: the TIFF structure,
+// with or without the "Exif\0\0" in front.
+int tiffOrientation(const uchar *data, qint64 size);

@@ -1,4 +1,5 @@
 #include "picturefiles.h"
+#include "platform/loaders.h"
 #include "splittext.h"
 #include <QCollator>
 #include <QFileInfo>
@@ -6,14 +7,38 @@
 #include <QSet>
 #include <algorithm>
 
+namespace {
+// The text after the last dot, in lower case; none for a name ending in a
+// dot (SplitText drops an empty last piece, so that test comes first).
+QString extensionOf(const QString &path)
+{
+    if (path.endsWith(QLatin1Char('.')))
+        return {};
+    return SplitText(path, QStringLiteral(".")).constLast().toLower();
+}
+}
+
 bool isPictureName(const QString &path)
 {
-    // SplitText drops an empty last piece, so the dot test comes first.
-    if (path.endsWith(QLatin1Char('.')))
-        return false;
-    const QString ext = SplitText(path, QStringLiteral(".")).constLast().toLower();
-    return ext == QLatin1String("jpg") || ext == QLatin1String("jpeg") || ext == QLatin1String("gif")
-           || ext == QLatin1String("bmp");
+    const QString ext = extensionOf(path);
+    return !ext.isEmpty() && pictureExtensions().contains(ext);
+}
+
+bool isUnsupportedPictureName(const QString &path)
+{
+    // Camera raw files, then other formats of pictures and drawings.
+    static const QStringList unsupported = {
+        QStringLiteral("3fr"), QStringLiteral("arw"), QStringLiteral("cr2"), QStringLiteral("cr3"),
+        QStringLiteral("crw"), QStringLiteral("dcr"), QStringLiteral("dng"), QStringLiteral("erf"),
+        QStringLiteral("kdc"), QStringLiteral("mef"), QStringLiteral("mos"), QStringLiteral("mrw"),
+        QStringLiteral("nef"), QStringLiteral("nrw"), QStringLiteral("orf"), QStringLiteral("pef"),
+        QStringLiteral("raf"), QStringLiteral("raw"), QStringLiteral("rw2"), QStringLiteral("rwl"),
+        QStringLiteral("sr2"), QStringLiteral("srf"), QStringLiteral("srw"), QStringLiteral("x3f"),
+        QStringLiteral("jxl"), QStringLiteral("jp2"), QStringLiteral("j2k"), QStringLiteral("psd"),
+        QStringLiteral("psb"), QStringLiteral("xcf"), QStringLiteral("svg"), QStringLiteral("svgz"),
+        QStringLiteral("ico"), QStringLiteral("tga"), QStringLiteral("exr"), QStringLiteral("pcx")};
+    const QString ext = extensionOf(path);
+    return !ext.isEmpty() && unsupported.contains(ext);
 }
 
 namespace {

@@ -8,10 +8,15 @@
 // contributes to it.
 
 // True when the path's extension (the text after its last dot, any letter
-// case) is jpg, jpeg, gif or bmp. A name ending in a dot has no extension:
+// case) is one of a format we read (jpg, jpeg, gif, bmp...). A name ending in a dot has no extension:
 // "trail.jpg." is not a picture name, since the thumbnail and the page would
 // otherwise be named after a different file, "trail.jpg".
 bool isPictureName(const QString &path);
+
+// True when the path's extension is that of a picture format we do not
+// read (camera raw files, Photoshop, JPEG XL, SVG...): files a user would
+// miss, unlike text files and the like, which are no pictures at all.
+bool isUnsupportedPictureName(const QString &path);
 
 struct ExpandedInputs {
     // What the picture list is given, in order, as absolute native paths.

@@ -92,6 +92,40 @@ QByteArray largeBmpBytes(QSize size, int bits, bool rle);
 // A 24-bit BMP header declaring 100000 x 100000 pixels and no pixel data.
 QByteArray bmpBombBytes();
 
+// --- PNG, WebP, HEIC, AVIF, TIFF ----------------------------------------------
+// Made by each format's own library: libpng, libwebp, libheif (x265, aom;
+// libavif for 10-bit AVIF), libtiff.
+
+enum class Format { Png, Webp, Heic, Avif, Tiff };
+
+struct Encoding {
+    int orientation = 1;     // EXIF orientation, as the format keeps it
+    QByteArray icc;          // an embedded colour profile
+    bool lossless = true;    // WebP, HEIF; TIFF: deflate instead of no compression
+    int quality = 90;        // when lossy
+    int bitDepth = 8;        // PNG and TIFF 16, HEIF 10
+    bool grey = false;       // PNG
+    bool palette = false;    // PNG, from the picture's own colours (at most 256)
+    bool interlaced = false; // PNG
+    bool animated = false;   // WebP: the picture, then a grey frame
+    int tileSize = 0;        // TIFF: tiles of this size instead of strips
+    int rowsPerStrip = 0;    // TIFF
+    int pages = 1;           // TIFF: more pages after the picture, grey
+};
+
+// The picture as ARGB32, wholly transparent in a disc and with alpha 160
+// over a band across it.
+QImage withAlpha(const QImage &image);
+
+// The picture (RGB32, or ARGB32 for one with alpha) in the format.
+QByteArray encodePicture(Format format, const QImage &image, const Encoding &encoding = {});
+QString writePicture(const QString &dir, const QString &name, Format format, const QImage &image,
+                     const Encoding &encoding = {});
+// The usual extension of the format's files: "png", "webp", "heic", "avif", "tif".
+QString extension(Format format);
+// A file of the format whose header declares 100000 x 100000 pixels.
+QByteArray hugeHeaderBytes(Format format);
+
 // --- Crafted files --------------------------------------------------------------
 // What an attacker (or a broken tool) hands us: each aims at one decoder path.
 

@@ -1,0 +1,155 @@
+// HEIC and AVIF through libheif (with libde265 and dav1d): the primary
+// image, turned, mirrored and cropped as the file says, at 8 bits whatever
+// its own depth. libheif has no scaled decoding: the whole picture is
+// decoded, and shrunk (RowReducer) as it is taken over from libheif.
+#include "loaders.h"
+#include "rowreducer.h"
+#include <QColorSpace>
+#include <cerrno>
+#include <cstring>
+#include <libheif/heif.h>
+#include <memory>
+
+namespace {
+bool isHeif(const uchar *data, qint64 size)
+{
+    if (size < 12 || std::memcmp(data + 4, "ftyp", 4) != 0)
+        return false;
+    return heif_check_filetype(data, int(qMin<qint64>(size, 64))) == heif_filetype_yes_supported;
+}
+
+struct ContextFree {
+    void operator()(heif_context *c) const { heif_context_free(c); }
+};
+struct HandleRelease {
+    void operator()(heif_image_handle *h) const { heif_image_handle_release(h); }
+};
+struct ImageRelease {
+    void operator()(heif_image *i) const { heif_image_release(i); }
+};
+struct OptionsFree {
+    void operator()(heif_decoding_options *o) const { heif_decoding_options_free(o); }
+};
+
+// The colour space of a handle: its ICC profile, else the primaries its
+// colour information names where they are not sRGB's.
+QColorSpace colourSpaceOf(const heif_image_handle *handle)
+{
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC) {
+        QByteArray icc(qsizetype(heif_image_handle_get_raw_color_profile_size(handle)), Qt::Uninitialized);
+        if (!icc.isEmpty() && heif_image_handle_get_raw_color_profile(handle, icc.data()).code == heif_error_Ok)
+            return QColorSpace::fromIccProfile(icc);
+        return {};
+    }
+    heif_color_profile_nclx *nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx)
+        return {};
+    QColorSpace cs;
+    if (nclx->color_primaries == heif_color_primaries_SMPTE_EG_432_1)
+        cs = QColorSpace(QColorSpace::DisplayP3);
+    else if (nclx->color_primaries == heif_color_primaries_ITU_R_BT_2020_2_and_2100_0)
+        cs = QColorSpace(QPointF(0.3127, 0.3290), QPointF(0.708, 0.292), QPointF(0.170, 0.797), QPointF(0.131, 0.046),
+                         QColorSpace::TransferFunction::SRgb);
+    heif_nclx_color_profile_free(nclx);
+    return cs;
+}
+
+class HeifDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        m_context.reset(heif_context_alloc());
+        if (!m_context
+            || heif_context_read_from_memory_without_copy(m_context.get(), data, size_t(size), nullptr).code
+                   != heif_error_Ok)
+            return {};
+        heif_image_handle *handle = nullptr;
+        if (heif_context_get_primary_image_handle(m_context.get(), &handle).code != heif_error_Ok)
+            return {};
+        m_handle.reset(handle);
+        m_size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+        m_alpha = heif_image_handle_has_alpha_channel(handle);
+        m_deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+        // libheif turns the picture itself, from the file's own transformations.
+        return {m_size};
+    }
+
+    QSize decodedSize(QSize atLeast) const override { return RowReducer::reducedSize(m_size, atLeast); }
+
+    qint64 decodeBytes(QSize atLeast) const override
+    {
+        // The decoder's own frame and libheif's copy of the planes (at most
+        // three full planes, 16 bits a sample beyond 8 bits), the alpha
+        // plane, a 16-bit RGB step when the depth is reduced, the 8-bit
+        // RGB(A) libheif hands over, and our picture made from it.
+        const qint64 pixels = qint64(m_size.width()) * m_size.height();
+        const int sample = m_deep ? 2 : 1;
+        return pixels * (6 * sample + (m_alpha ? 2 * sample + 4 : 3) + (m_deep ? 8 : 0))
+               + RowReducer::bytes(m_size, decodedSize(atLeast)) + (16 << 20);
+    }
+
+    DecodedImage decode(const uchar *, qint64, QSize atLeast) override
+    {
+        if (!m_handle)
+            return {{}, notAPicture()};
+        const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+        if (!options)
+            return {{}, systemFailure(ENOMEM)};
+        options->convert_hdr_to_8bit = 1;
+        // Damaged data is an error, not a picture with holes.
+        options->strict_decoding = 1;
+        heif_image *decoded = nullptr;
+        // Three bytes a pixel where there is no alpha: a quarter less to allocate and fill.
+        const heif_error error = heif_decode_image(m_handle.get(), &decoded, heif_colorspace_RGB,
+                                                   m_alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                                                   options.get());
+        const std::unique_ptr<heif_image, ImageRelease> rgba(decoded);
+        if (error.code == heif_error_Memory_allocation_error)
+            return {{}, systemFailure(ENOMEM)};
+        if (error.code != heif_error_Ok || !rgba)
+            return {{}, notAPicture()};
+        int stride = 0;
+        const uint8_t *plane = heif_image_get_plane_readonly(rgba.get(), heif_channel_interleaved, &stride);
+        const QSize size(heif_image_get_width(rgba.get(), heif_channel_interleaved),
+                         heif_image_get_height(rgba.get(), heif_channel_interleaved));
+        const int channels = m_alpha ? 4 : 3;
+        if (!plane || size != m_size || stride < size.width() * channels)
+            return {{}, notAPicture()};
+
+        const bool premultiplied = heif_image_handle_is_premultiplied_alpha(m_handle.get());
+        RowReducer reducer(size, decodedSize(atLeast),
+                           m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (reducer.isNull())
+            return {{}, systemFailure(ENOMEM)};
+        for (int y = 0; y < size.height(); ++y) {
+            const uint8_t *p = plane + qint64(y) * stride;
+            QRgb *line = reducer.nextRow();
+            for (int x = 0; x < size.width(); ++x, p += channels) {
+                const QRgb pixel = qRgba(p[0], p[1], p[2], m_alpha ? p[3] : 255);
+                line[x] = m_alpha && !premultiplied ? qPremultiply(pixel) : pixel;
+            }
+            reducer.rowDone();
+        }
+        QImage image = reducer.take();
+        image.setColorSpace(colourSpaceOf(m_handle.get()));
+        return {std::move(image), {}};
+    }
+
+private:
+    // The handle refers to the context, which refers to the file's bytes.
+    std::unique_ptr<heif_context, ContextFree> m_context;
+    std::unique_ptr<heif_image_handle, HandleRelease> m_handle;
+    QSize m_size;
+    bool m_alpha = false;
+    bool m_deep = false;
+};
+
+std::unique_ptr<PictureDecoder> makeHeifDecoder()
+{
+    return std::make_unique<HeifDecoder>();
+}
+}
+
+extern const PictureLoader heifLoader;
+const PictureLoader heifLoader{"HEIF", "heic heif hif avif", isHeif, makeHeifDecoder};

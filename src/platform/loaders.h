@@ -1,0 +1,56 @@
+#pragma once
+#include "decodedimage.h"
+#include <QSize>
+#include <QStringList>
+#include <memory>
+
+// Every picture format we read is one loader: its file names, its
+// signature, and a decoder that reads the header before anything else.
+// Adding a format is one file with its loader and one row in loaders.cpp.
+
+// Largest picture we will decode, in pixels: 12000 x 9000 photos load, a
+// header that declares gigapixels (a decompression bomb) fails cleanly.
+constexpr qint64 PictureMaxPixels = 16384LL * 16384LL;
+
+// What a picture's header says, read without decoding its pixels.
+struct PictureHeader {
+    QSize size;               // as stored; empty when the file is no picture of this format
+    int orientation = 1;      // EXIF orientation 1..8, applied after decoding
+    qint64 workPixels = 0;    // pixels the decoder works through beyond the picture's own
+    bool dataMissing = false; // the pixel data cannot be in the file: refused before decoding
+};
+
+// One file's decoder. readHeader() comes first, once; sizes passed later
+// are in stored axes (before orientation), an invalid size meaning the
+// whole picture.
+class PictureDecoder {
+public:
+    virtual ~PictureDecoder() = default;
+
+    // Reads the header from the whole file. Allocates nothing in proportion
+    // to what the header declares.
+    virtual PictureHeader readHeader(const uchar *data, qint64 size) = 0;
+    // The size decode(atLeast) gives: the smallest the format can decode at
+    // that keeps at least `atLeast` pixels each way, or the whole picture.
+    virtual QSize decodedSize(QSize atLeast) const = 0;
+    // An upper bound of the bytes decode(atLeast) holds at its peak, the
+    // decoded image included.
+    virtual qint64 decodeBytes(QSize atLeast) const = 0;
+    // Decodes at decodedSize(atLeast), not oriented, as RGB32 or (premultiplied)
+    // ARGB32 carrying the embedded colour profile as its colour space. Damaged
+    // data is a failure, never half a picture.
+    virtual DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) = 0;
+};
+
+struct PictureLoader {
+    const char *name;        // for people: "JPEG"
+    const char *extensions;  // lower case, separated by blanks: "jpg jpeg"
+    bool (*matches)(const uchar *data, qint64 size); // the signature
+    std::unique_ptr<PictureDecoder> (*make)();
+};
+
+// The loader whose signature the bytes have, or null.
+const PictureLoader *loaderFor(const uchar *data, qint64 size);
+
+// Every extension a picture we read may have, lower case, in table order.
+const QStringList &pictureExtensions();

@@ -1,0 +1,173 @@
+// WebP through libwebp: lossy, lossless, with or without alpha, decoded at
+// reduced size by libwebp's own scaling; of an animation the first frame,
+// found with libwebpdemux and placed on its canvas as a GIF's first frame is.
+#include "loaders.h"
+#include "pictureheaders.h"
+#include "rowreducer.h"
+#include <QColorSpace>
+#include <cerrno>
+#include <cstring>
+#include <webp/decode.h>
+#include <webp/demux.h>
+
+namespace {
+bool isWebp(const uchar *data, qint64 size)
+{
+    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0;
+}
+
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr WEBP_CSP_MODE OpaqueMode = MODE_BGRA, PremultipliedMode = MODE_bgrA;
+#else
+constexpr WEBP_CSP_MODE OpaqueMode = MODE_ARGB, PremultipliedMode = MODE_Argb;
+#endif
+
+struct Demuxer {
+    WebPDemuxer *demux;
+    Demuxer(const uchar *data, qint64 size)
+    {
+        const WebPData bytes{data, size_t(size)};
+        demux = WebPDemux(&bytes);
+    }
+    ~Demuxer() { WebPDemuxDelete(demux); }
+    Demuxer(const Demuxer &) = delete;
+    Demuxer &operator=(const Demuxer &) = delete;
+
+    // The payload of the first chunk of this kind, or an empty array.
+    QByteArray chunk(const char *fourcc) const
+    {
+        WebPChunkIterator it;
+        if (!demux || !WebPDemuxGetChunk(demux, fourcc, 1, &it))
+            return {};
+        const QByteArray bytes(reinterpret_cast<const char *>(it.chunk.bytes), qsizetype(it.chunk.size));
+        WebPDemuxReleaseChunkIterator(&it);
+        return bytes;
+    }
+};
+
+// Decodes one bitstream (a whole file, or one frame of an animation) into
+// `image`, which has the size to decode at.
+VP8StatusCode decodeInto(const uchar *data, size_t size, QSize natural, QImage &image)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return VP8_STATUS_INVALID_PARAM;
+    if (image.size() != natural) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = image.width();
+        config.options.scaled_height = image.height();
+    }
+    config.output.colorspace = image.format() == QImage::Format_RGB32 ? OpaqueMode : PremultipliedMode;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = image.bits();
+    config.output.u.RGBA.stride = int(image.bytesPerLine());
+    config.output.u.RGBA.size = size_t(image.sizeInBytes());
+    const VP8StatusCode status = WebPDecode(data, size, &config);
+    WebPFreeDecBuffer(&config.output);
+    return status;
+}
+
+DecodedImage failed(VP8StatusCode status)
+{
+    return {{}, status == VP8_STATUS_OUT_OF_MEMORY ? systemFailure(ENOMEM) : notAPicture()};
+}
+
+class WebpDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        if (WebPGetFeatures(data, size_t(size), &m_features) != VP8_STATUS_OK)
+            return {};
+        m_size = QSize(m_features.width, m_features.height);
+        PictureHeader header;
+        header.size = m_size;
+        const Demuxer demuxer(data, size);
+        const QByteArray exif = demuxer.chunk("EXIF");
+        header.orientation = tiffOrientation(reinterpret_cast<const uchar *>(exif.constData()), exif.size());
+        return header;
+    }
+
+    QSize decodedSize(QSize atLeast) const override
+    {
+        // An animation's frame may be smaller than its canvas: it is not scaled.
+        // libwebp's scaling averages areas, as RowReducer does.
+        return m_features.has_animation ? m_size : RowReducer::reducedSize(m_size, atLeast);
+    }
+
+    qint64 decodeBytes(QSize atLeast) const override
+    {
+        const QSize out = decodedSize(atLeast);
+        const qint64 pixels = qint64(m_size.width()) * m_size.height();
+        qint64 bytes = qint64(out.width()) * out.height() * 4;
+        // A lossless bitstream is decoded whole into 32-bit pixels before
+        // it is scaled; a lossy one keeps some rows of its macroblocks, and
+        // its alpha plane whole (lossless-coded, twice). Scaling keeps a few
+        // rows of its own. An animation's frame is decoded whole and placed.
+        if (m_features.format != 1)
+            bytes += pixels * 4 * (m_features.has_animation ? 2 : 1);
+        if (m_features.has_alpha)
+            bytes += pixels * 2;
+        return bytes + qint64(m_size.width()) * 512 + (4 << 20);
+    }
+
+    DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) override
+    {
+        const Demuxer demuxer(data, size);
+        DecodedImage decoded = m_features.has_animation ? firstFrame(demuxer)
+                                                        : still(data, size, decodedSize(atLeast));
+        if (!decoded.image.isNull()) {
+            const QByteArray icc = demuxer.chunk("ICCP");
+            const QColorSpace cs = icc.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(icc);
+            // An unusable profile is ignored: the pixels are then taken as sRGB.
+            if (cs.isValid())
+                decoded.image.setColorSpace(cs);
+        }
+        return decoded;
+    }
+
+private:
+    DecodedImage still(const uchar *data, qint64 size, QSize at)
+    {
+        QImage image(at, m_features.has_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        if (image.isNull())
+            return {{}, systemFailure(ENOMEM)};
+        const VP8StatusCode status = decodeInto(data, size_t(size), m_size, image);
+        if (status != VP8_STATUS_OK)
+            return failed(status);
+        return {std::move(image), {}};
+    }
+
+    // The first frame over a transparent canvas, as nothing is drawn before it.
+    DecodedImage firstFrame(const Demuxer &demuxer)
+    {
+        WebPIterator it;
+        if (!demuxer.demux || !WebPDemuxGetFrame(demuxer.demux, 1, &it))
+            return {{}, notAPicture()};
+        const QRect frame(it.x_offset, it.y_offset, it.width, it.height);
+        const bool covers = frame == QRect(QPoint(0, 0), m_size) && !it.has_alpha;
+        QImage image(m_size, covers ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+        QImage pixels(frame.size(), QImage::Format_ARGB32_Premultiplied);
+        VP8StatusCode status = VP8_STATUS_OUT_OF_MEMORY;
+        if (!image.isNull() && !pixels.isNull())
+            status = decodeInto(it.fragment.bytes, it.fragment.size, frame.size(), pixels);
+        WebPDemuxReleaseIterator(&it);
+        if (status != VP8_STATUS_OK || !QRect(QPoint(0, 0), m_size).contains(frame))
+            return failed(status == VP8_STATUS_OK ? VP8_STATUS_BITSTREAM_ERROR : status);
+        image.fill(0);
+        for (int y = 0; y < frame.height(); ++y)
+            std::memcpy(image.scanLine(frame.y() + y) + frame.x() * 4, pixels.constScanLine(y), size_t(frame.width()) * 4);
+        return {std::move(image), {}};
+    }
+
+    WebPBitstreamFeatures m_features{};
+    QSize m_size;
+};
+
+std::unique_ptr<PictureDecoder> makeWebpDecoder()
+{
+    return std::make_unique<WebpDecoder>();
+}
+}
+
+extern const PictureLoader webpLoader;
+const PictureLoader webpLoader{"WebP", "webp", isWebp, makeWebpDecoder};
