@@ -5,6 +5,7 @@
 #include "testmain.h"
 #include "testpictures.h"
 #include "thumbs/picturefiles.h"
+#include "platform/filenames.h"
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -13,6 +14,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The program started from a shell or a desktop entry: its options, the files
 // and folders it is given, and the files that tell the desktop about it.
@@ -28,6 +32,7 @@ private slots:
     void pictureName();
     void expand_data();
     void expand();
+    void cleanupTestCase();
     void naturalOrder_data();
     void naturalOrder();
     void manualListsTheOptionsOfHelp();
@@ -168,55 +173,95 @@ void TestCommandLine::pictureName_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("picture");
+    QTest::addColumn<bool>("unsupported");   // a picture no reader here takes
 
-    QTest::newRow("several dots") << "/bilder/semester.2003.JPG" << true;
-    QTest::newRow("png") << "/bilder/b.png" << false;
-    QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false;
-    QTest::newRow("ends in two dots") << "/bilder/trail.jpg.." << false;
-    QTest::newRow("trailing blank") << "/bilder/a.jpg " << false;
-    QTest::newRow("empty") << "" << false;
+    QTest::newRow("several dots") << "/bilder/semester.2003.JPG" << true << false;
+    QTest::newRow("png") << "/bilder/b.png" << false << false;
+    QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false << false;
+    QTest::newRow("ends in two dots") << "/bilder/trail.jpg.." << false << false;
+    QTest::newRow("trailing blank") << "/bilder/a.jpg " << false << false;
+    QTest::newRow("empty") << "" << false << false;
+    QTest::newRow("a camera's raw file") << "/bilder/IMG_0001.CR2" << false << true;
+    QTest::newRow("a raw file's name ending in a dot") << "/bilder/DSC_1.nef." << false << false;
+    QTest::newRow("text") << "/bilder/notes.txt" << false << false;
 }
 
 void TestCommandLine::pictureName()
 {
     QFETCH(QString, path);
     QFETCH(bool, picture);
+    QFETCH(bool, unsupported);
     QCOMPARE(isPictureName(path), picture);
+    QCOMPARE(isUnsupportedPictureName(path), unsupported);
 }
 
 // One tree for every row of expand():
 //   a.JPG c.jpeg
 //   Bilder/ bild10.jpg bild2.jpg bild1.JPG .dold.jpg notes.txt länk.jpg -> bild2.jpg
 //           trasig.jpg -> (nothing)  sub/inne.jpg
+//   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.CR2 y.nef z.txt
+//   caf\xE9/ a.jpg (a folder whose name is Latin-1)
 void TestCommandLine::expand_data()
 {
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QStringList>("listed");    // what the list takes, relative to the tree
     QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<QStringList>("problems");  // ROOT stands for the tree
+    QTest::addColumn<QStringList>("notes");
 
     QVERIFY(m_tree.isValid());
     const QString root = m_tree.path();
     const QImage photo = TestPictures::photo(QSize(32, 24));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Bilder/sub")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Udda")));
     for (const char *name : {"a.JPG", "c.jpeg", "Bilder/bild10.jpg", "Bilder/bild2.jpg", "Bilder/bild1.JPG",
-                             "Bilder/.dold.jpg", "Bilder/sub/inne.jpg"})
+                             "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Udda/bra.jpg"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
     QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
+    for (const char *name : {"Udda/x.CR2", "Udda/y.nef", "Udda/z.txt"})
+        QVERIFY(!TestPictures::writeEmptyFile(root, QString::fromUtf8(name)).isEmpty());
+    // Names Qt cannot make: by their bytes.
+    const QByteArray bytes = QFile::encodeName(root);
+    QCOMPARE(::mkfifo(bytes + "/Udda/k\xC3\xB6.jpg", 0600), 0);
+    const int latin = ::open(bytes + "/Udda/caf\xE9.jpg", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    QVERIFY(latin >= 0);
+    ::close(latin);
+    QCOMPARE(::mkdir(bytes + "/caf\xE9", 0755), 0);
+    QCOMPARE(::link(bytes + "/a.JPG", bytes + "/caf\xE9/a.jpg"), 0);
+    const QString cafe = nameFromBytes("caf\xE9");
 
     const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild10.jpg",
                              "Bilder/länk.jpg"};
+    const QStringList none;
     QTest::newRow("a folder: its pictures by name, no subfolders, no broken link")
-        << QStringList{"Bilder"} << folder << QStringList{};
-    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << folder << QStringList{};
+        << QStringList{"Bilder"} << folder << none << none << none;
+    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << folder << none << none << none;
     QTest::newRow("missing name skipped and reported")
-        << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << QStringList{"a.JPG"} << QStringList{"saknas.jpg", "Saknas"};
-    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << QStringList{}
-                                              << QStringList{"Bilder/trasig.jpg"};
+        << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << QStringList{"a.JPG"} << QStringList{"saknas.jpg", "Saknas"}
+        << none << none;
+    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << none
+                                              << QStringList{"Bilder/trasig.jpg"} << none << none;
     QTest::newRow("relative paths made clean") << QStringList{"Bilder/../a.JPG", "./c.jpeg", "Bilder/sub/inne.jpg"}
-                                               << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"} << QStringList{};
-    QTest::newRow("an empty name is not the working folder") << QStringList{""} << QStringList{} << QStringList{""};
+                                               << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"} << none
+                                               << none << none;
+    QTest::newRow("an empty name is not the working folder") << QStringList{""} << none << QStringList{""} << none
+                                                             << none;
+    // What cannot be taken is said: by a readable form of a name that is
+    // not text, as what it is for a FIFO; raw files counted once.
+    QTest::newRow("a folder with files that cannot be taken")
+        << QStringList{"Udda"} << QStringList{"Udda/bra.jpg"} << none
+        << QStringList{"Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg", "Inte en vanlig fil: ROOT/Udda/kö.jpg"}
+        << QStringList{"2 filer i format som inte stöds hoppades över: .cr2, .nef"};
+    QTest::newRow("such files named")
+        << QStringList{"Udda/x.CR2", "Udda/kö.jpg", cafe + "/a.jpg", "Udda/" + cafe + ".jpg"} << none << none
+        << QStringList{"Formatet stöds inte: ROOT/Udda/x.CR2", "Inte en vanlig fil: ROOT/Udda/kö.jpg",
+                       "Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg", "Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg"}
+        << none;
+    QTest::newRow("a folder whose name is not text") << QStringList{cafe} << none << none
+                                                      << QStringList{"Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg"}
+                                                      << none;
 }
 
 void TestCommandLine::expand()
@@ -224,6 +269,8 @@ void TestCommandLine::expand()
     QFETCH(QStringList, inputs);
     QFETCH(QStringList, listed);
     QFETCH(QStringList, missing);
+    QFETCH(QStringList, problems);
+    QFETCH(QStringList, notes);
 
     const QString root = m_tree.path();
     auto absolute = [&](QStringList names) {
@@ -240,6 +287,8 @@ void TestCommandLine::expand()
     }
     QCOMPARE(kept, absolute(listed));
     QCOMPARE(expanded.missing, absolute(missing));
+    QCOMPARE(expanded.problems, problems.replaceInStrings(QStringLiteral("ROOT"), root));
+    QCOMPARE(expanded.notes, notes);
 
     // Absolute inputs give the same as relative ones.
     QStringList absoluteInputs;
@@ -248,6 +297,16 @@ void TestCommandLine::expand()
     const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath());
     QCOMPARE(fromAbsolute.paths, expanded.paths);
     QCOMPARE(fromAbsolute.missing, expanded.missing);
+    QCOMPARE(fromAbsolute.problems, expanded.problems);
+}
+
+// Qt cannot take away the names it cannot make.
+void TestCommandLine::cleanupTestCase()
+{
+    const QByteArray root = QFile::encodeName(m_tree.path());
+    ::unlink(root + "/Udda/caf\xE9.jpg");
+    ::unlink(root + "/caf\xE9/a.jpg");
+    ::rmdir(root + "/caf\xE9");
 }
 
 // A folder's pictures in the order a person reads their names.

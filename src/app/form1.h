@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/canvas.h"
 #include "gallery/run.h"
+#include "thumbs/picturefiles.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
 #include <QPointer>
@@ -68,6 +69,10 @@ public:
     void cmdprocent_Click();
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
+    // Appends the pictures among what was gathered (from a drop, or the
+    // command line) and keeps its report lines for the runs until the list
+    // is emptied.
+    void addGathered(const ExpandedInputs &gathered);
     void cmd_tomlista_Click();
     // The list's own menu and keys: more pictures from a file dialog, and
     // the selected ones taken off the list.

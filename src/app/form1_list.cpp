@@ -9,19 +9,8 @@
 
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
-    for (const QString &path : paths) {
-        // A folder brings the pictures directly inside it, in reading order.
-        QStringList pictures{path};
-        if (QFileInfo(path).isDir()) {
-            const ExpandedInputs expanded = expandInputs({path});
-            pictures = expanded.paths;
-            m_listProblems << expanded.problems;
-            m_listNotes << expanded.notes;
-        }
-        for (const QString &picture : std::as_const(pictures))
-            if (isPictureName(picture))
-                List1->addItem(picture);
-    }
+    // A folder brings the pictures directly inside it, in reading order.
+    addGathered(expandDrop(paths));
     if (bad >= 0) {
         // Data that is not a local file cannot be read as a path: type
         // mismatch. Said once the drop is over, so the program the drag came
@@ -34,6 +23,15 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
             },
             Qt::QueuedConnection);
     }
+}
+
+void Form1::addGathered(const ExpandedInputs &gathered)
+{
+    for (const QString &picture : gathered.paths)
+        if (isPictureName(picture))
+            List1->addItem(picture);
+    m_listProblems << gathered.problems;
+    m_listNotes << gathered.notes;
 }
 
 void Form1::cmd_tomlista_Click()

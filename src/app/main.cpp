@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/language.h"
+#include "platform/filenames.h"
 #include "platform/process.h"
 #include "platform/version.h"
 #include "thumbs/picturefiles.h"
@@ -12,9 +13,10 @@ int main(int argc, char *argv[])
 {
     // The arguments are read before any window system is touched: help, the
     // version and mistakes need no display.
+    // Exactly as given: a name whose bytes are not text is still that name.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << nameFromBytes(QByteArray(argv[i]));
     const CommandLine commandLine = parseCommandLine(arguments);
     switch (commandLine.action) {
     case CommandLine::Action::Help:
@@ -54,7 +56,6 @@ int main(int argc, char *argv[])
     Form1 window;
     window.show();
     // As if the pictures had been dropped on the list in this order.
-    if (!inputs.paths.isEmpty())
-        window.List1_OLEDragDrop(inputs.paths);
+    window.addGathered(inputs);
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // The lines of a run's report, each the whole line as the user reads it.
 namespace ReportLine {
@@ -7,6 +8,12 @@ QString missing(const QString &path);      // the picture is not there
 QString unreadable(const QString &path);   // there, but not a picture we can draw
 QString exists(const QString &path);       // the thumbnail's name is taken
 QString notScaled(const QString &path);    // drawn, but it would not fit any thumbnail
+QString notAFile(const QString &path);     // there, but a FIFO, a device, a folder: nothing to read a picture from
+QString folderUnreadable(const QString &path);   // a folder given whose files cannot be listed or reached
+QString unsupported(const QString &path);  // a picture file given by name, of a format not read here
+// The note for picture files of formats not read here that folders or a drop
+// held: how many, and their extensions (".cr2, .nef").
+QString unsupportedSkipped(int count, const QStringList &extensions);
 QString cancelled();                       // the last line of a run stopped by "Avbryt"
 QString allWell();                         // the whole report of a run without problems
 QString summary(int written, int total);   // how many thumbnails a run made
