@@ -87,6 +87,12 @@ void TestCommandLine::parse_data()
                                        << QStringLiteral("Användning: tumbilder");
     QTest::newRow("Qt's own option named as typed") << QStringList{"-platform", "offscreen"} << Action::Error
                                                     << QStringList{} << QStringLiteral("\"-platform\"");
+    QTest::newRow("an option given twice") << QStringList{"--batch", "--quality", "200", "--quality=50", "a.jpg"}
+                                           << Action::Error << QStringList{"a.jpg"}
+                                           << QStringLiteral("--quality får bara anges en gång");
+    QTest::newRow("a size the percent mode does not use")
+        << QStringList{"--batch", "--mode", "percent", "--size", "10x10", "a.jpg"} << Action::Batch
+        << QStringList{"a.jpg"} << QStringLiteral("tumbilder: --size gäller inte med --mode percent");
 }
 
 void TestCommandLine::parse()
@@ -99,7 +105,7 @@ void TestCommandLine::parse()
     const CommandLine line = parseCommandLine(QStringList{QStringLiteral("tumbilder")} + args);
     QCOMPARE(line.action, action);
     QCOMPARE(line.inputs, inputs);
-    QVERIFY2(line.text.contains(says), qPrintable(line.text));
+    QVERIFY2((line.text + line.warnings).contains(says), qPrintable(line.text + line.warnings));
     if (action == Action::Error)
         QVERIFY2(line.text.contains(QStringLiteral("tumbilder --help")), qPrintable(line.text));
 }
@@ -120,6 +126,18 @@ void TestCommandLine::process_data()
                                     << QStringLiteral("^tumbilder: okänd flagga: --nope\n");
     QTest::newRow("unexpected value") << QStringList{"--help=yes"} << 2 << QString("^$")
                                       << QStringLiteral("^tumbilder: .*--help");
+    // Lines a terminal of 80 columns shows whole.
+    QTest::newRow("--help within 80 columns") << QStringList{"--help"} << 0 << QStringLiteral("^([^\n]{0,80}\n)+$")
+                                              << QString("^$");
+    // The parser's own findings in Swedish too.
+    QTest::newRow("a value to an option that takes none") << QStringList{"--batch=1", "a.jpg"} << 2 << QString("^$")
+                                                          << QStringLiteral("^tumbilder: --batch tar inget värde");
+    QTest::newRow("no value") << QStringList{"--batch", "a.jpg", "--quality"} << 2 << QString("^$")
+                              << QStringLiteral("^tumbilder: --quality vill ha ett värde\n");
+    QTest::newRow("threads beyond the limit") << QStringList{"--batch", "--jobs", "100000", "a.jpg"} << 2
+                                              << QString("^$") << QStringLiteral("från 1 till 1024");
+    QTest::newRow("help to a full disk") << QStringList{"--help"} << 2 << QString("^$")
+                                         << QStringLiteral("^tumbilder: kan inte skriva på standard ut: ");
 }
 
 void TestCommandLine::process()
@@ -131,6 +149,8 @@ void TestCommandLine::process()
 
     QProcess program;
     program.setProcessEnvironment(withoutDisplay());
+    if (QString(QTest::currentDataTag()).contains("full disk"))
+        program.setStandardOutputFile(QStringLiteral("/dev/full"));
     program.start(Binary, args);
     QVERIFY2(program.waitForFinished(30000), "the program did not end");
     const QString stdOut = QString::fromUtf8(program.readAllStandardOutput());
@@ -340,7 +360,7 @@ void TestCommandLine::naturalOrder()
 }
 
 // The manual page is written by hand: it must name exactly the options that
-// --help names.
+// --help names, and no more of a home than the program has.
 void TestCommandLine::manualListsTheOptionsOfHelp()
 {
     const QString manual = readText(Source + QStringLiteral("/data/tumbilder.1.in"));
@@ -363,6 +383,9 @@ void TestCommandLine::manualListsTheOptionsOfHelp()
     }
     QVERIFY(!optionNames(helpOptions).isEmpty());
     QCOMPARE(optionNames(heads), optionNames(helpOptions));
+    // Neither points to a made-up address.
+    QVERIFY(!manual.contains(QStringLiteral("example.org")));
+    QVERIFY(!help.contains(QStringLiteral("example.org")));
 }
 
 // The window icon has every size of the theme icon, so it is sharp at any

@@ -46,6 +46,9 @@ struct CommandLine {
     QStringList inputs;
     // What to print, ending with a newline.
     QString text;
+    // For a batch run: lines for standard error about options that will not
+    // be used, each ending with a newline.
+    QString warnings;
     BatchSettings batch;
 };
 
@@ -61,4 +64,11 @@ QString missingInputWarning(const QString &path);
 QString commandLineError(const QString &problem);
 
 // Writes text to standard output or error at once, in the locale's encoding.
-void printTo(FILE *stream, const QString &text);
+// False when it could not be written (a full disk, a closed stream); errno
+// says why.
+bool printTo(FILE *stream, const QString &text);
+
+// A line as a terminal shows it safely: control characters escaped (\n,
+// \e, \x01), so a name cannot move the cursor, retitle the window or split
+// its report line in two; bytes that are not text as \xHH.
+QString shownInShell(const QString &text);

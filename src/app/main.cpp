@@ -8,9 +8,11 @@
 #include "platform/version.h"
 #include "thumbs/picturefiles.h"
 #include <QApplication>
+#include <cerrno>
 
 int main(int argc, char *argv[])
 {
+    holdStandardStreams();
     // The arguments are read before any window system is touched: help, the
     // version and mistakes need no display.
     // Exactly as given: a name whose bytes are not text is still that name.
@@ -21,8 +23,7 @@ int main(int argc, char *argv[])
     switch (commandLine.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
-        printTo(stdout, commandLine.text);
-        return 0;
+        return printTo(stdout, commandLine.text) ? 0 : outputLost(errno);
     case CommandLine::Action::Error:
         printTo(stderr, commandLine.text);
         return CommandLineErrorExit;
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
         int qtArgc = 1;
         QCoreApplication app(qtArgc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Tumbilder"));
+        printTo(stderr, commandLine.warnings);
         return runBatch(commandLine.batch, commandLine.inputs);
     }
     case CommandLine::Action::Window:
