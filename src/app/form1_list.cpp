@@ -27,9 +27,13 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 
 void Form1::addGathered(const ExpandedInputs &gathered)
 {
-    for (const QString &picture : gathered.paths)
-        if (isPictureName(picture))
-            List1->addItem(picture);
+    for (const QString &picture : gathered.paths) {
+        if (!isPictureName(picture))
+            continue;
+        // The row shows what fits of the path; the whole of it on hovering.
+        auto *item = new QListWidgetItem(picture, List1);
+        item->setToolTip(picture);
+    }
     m_listProblems << gathered.problems;
     m_listNotes << gathered.notes;
 }
