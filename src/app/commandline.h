@@ -1,11 +1,11 @@
 #pragma once
 #include "platform/units.h"
+#include "terminal.h"
 #include "thumbs/geometry.h"
 #include "thumbs/naming.h"
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <cstdio>
 
 // The settings of a run from the shell, checked as far as the arguments
 // alone allow; the window's start values where none is given.
@@ -62,13 +62,3 @@ QString missingInputWarning(const QString &path);
 
 // An error of the arguments as printed: the problem and where to look.
 QString commandLineError(const QString &problem);
-
-// Writes text to standard output or error at once, in the locale's encoding.
-// False when it could not be written (a full disk, a closed stream); errno
-// says why.
-bool printTo(FILE *stream, const QString &text);
-
-// A line as a terminal shows it safely: control characters escaped (\n,
-// \e, \x01), so a name cannot move the cursor, retitle the window or split
-// its report line in two; bytes that are not text as \xHH.
-QString shownInShell(const QString &text);
