@@ -61,7 +61,12 @@ Form1::Form1(QWidget *parent)
     Form_Load();
 }
 
-Form1::~Form1() = default;
+// The settings window goes first, while this window is whole: its going
+// clears the folder mark, which a child deleted by ~QWidget could not.
+Form1::~Form1()
+{
+    delete m_frmweb;
+}
 
 void Form1::buildControls()
 {
