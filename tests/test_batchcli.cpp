@@ -21,9 +21,9 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <sys/resource.h>
 
 using namespace TestPictures;
 using namespace TestFiles;
@@ -37,10 +37,35 @@ struct Result {
 };
 
 // The program as a shell in cron or over ssh runs it: no window system.
-// `inChild` runs in the child before the program starts (limits, closing a
-// stream); `runner` is a program it runs through (setpriv, a shell).
-void startBatch(QProcess &p, const QStringList &args, const QString &workingDir = {},
-                std::function<void()> inChild = {}, const QStringList &runner = {})
+// `limit` is a limit the child process is held to (RLIMIT_FSIZE, RLIMIT_AS).
+void startBatch(QProcess &p, const QStringList &args, const QString &workingDir = {}, int resource = -1,
+                rlim_t limit = 0)
+{
+    p.setProcessEnvironment(withoutDisplay());
+    p.setWorkingDirectory(workingDir);
+    if (resource >= 0)
+        p.setChildProcessModifier([resource, limit] {
+            const rlimit l{limit, limit};
+            ::setrlimit(resource, &l);
+        });
+    p.start(Binary, QStringList{QStringLiteral("--batch")} + args);
+}
+
+Result batch(const QStringList &args, const QString &workingDir, int resource = -1, rlim_t limit = 0)
+{
+    QProcess p;
+    startBatch(p, args, workingDir, resource, limit);
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+// The same with `inChild` run in the child before the program starts
+// (closing a stream, a working folder Qt cannot name), and through `runner`
+// (setpriv, a shell).
+void startBatchIn(QProcess &p, const QStringList &args, const QString &workingDir, std::function<void()> inChild,
+                  const QStringList &runner = {})
 {
     p.setProcessEnvironment(withoutDisplay());
     p.setWorkingDirectory(workingDir);
@@ -48,26 +73,6 @@ void startBatch(QProcess &p, const QStringList &args, const QString &workingDir 
         p.setChildProcessModifier(inChild);
     const QStringList command = runner + QStringList{Binary, QStringLiteral("--batch")} + args;
     p.start(command.first(), command.mid(1));
-}
-
-// A resource the child process is held to (RLIMIT_FSIZE, RLIMIT_AS).
-std::function<void()> limited(int resource, rlim_t limit)
-{
-    return [resource, limit] {
-        const rlimit l{limit, limit};
-        ::setrlimit(resource, &l);
-    };
-}
-
-Result batch(const QStringList &args, const QString &workingDir, std::function<void()> inChild = {},
-             const QStringList &runner = {})
-{
-    QProcess p;
-    startBatch(p, args, workingDir, std::move(inChild), runner);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
 }
 
 // How to run the program as an ordinary user, whom permission bits stop:
@@ -277,7 +282,10 @@ void TestBatchCli::problems()
     if (problem == "missing")
         args << "saknas.jpg";
     if (problem == "full")
-        inChild = limited(RLIMIT_FSIZE, 2000);
+        inChild = [] {
+            const rlimit l{2000, 2000};
+            ::setrlimit(RLIMIT_FSIZE, &l);
+        };
     if (problem == "unscalable") {
         // 5000 x 1 at the locked height would be wider than any canvas.
         QImage line(5000, 1, QImage::Format_RGB32);
@@ -343,7 +351,7 @@ void TestBatchCli::problems()
         inChild = [] { ::close(STDOUT_FILENO); };
 
     const auto before = snapshot(dir);
-    startBatch(p, args, workingDir, inChild, runner);
+    startBatchIn(p, args, workingDir, inChild, runner);
     QVERIFY(p.waitForFinished(60000));
     const Result r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                    QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
@@ -393,7 +401,7 @@ void TestBatchCli::interruptedRun()
         inChild = [fd = errors[1]] { ::dup2(fd, STDERR_FILENO); };
     }
     QProcess p;
-    startBatch(p, args, {}, inChild);
+    startBatchIn(p, args, {}, inChild);
     QVERIFY(p.waitForStarted());
     if (drawing) {
         // Once the run is under way.
@@ -504,8 +512,8 @@ void TestBatchCli::memoryStaysWithinTheBudget()
     for (int i = 0; i < 8; ++i)
         QVERIFY(put(tmp.path() + QString("/stor%1.bmp").arg(i), bmp));
     QDir(tmp.path()).mkdir("ut");
-    const Result r = batch({"--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()}, tmp.path(),
-                           limited(RLIMIT_AS, 2'000'000'000));
+    const Result r = batch({"--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()}, tmp.path(), RLIMIT_AS,
+                           2'000'000'000);
     QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QCOMPARE(listing(tmp.path() + "/ut").size(), 8);
 }
