@@ -69,10 +69,9 @@ public:
     void cmdprocent_Click();
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
-    // Appends the pictures among what was gathered (from a drop, or the
-    // command line) and keeps its report lines for the runs until the list
-    // is emptied.
-    void addGathered(const ExpandedInputs &gathered);
+    // Pictures gathered from files and folders: those with a picture name go
+    // on the list, and what gathering them found waits for the run's report.
+    void takeInputs(const ExpandedInputs &gathered);
     void cmd_tomlista_Click();
     // The list's own menu and keys: more pictures from a file dialog, and
     // the selected ones taken off the list.

@@ -10,7 +10,7 @@
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
     // A folder brings the pictures directly inside it, in reading order.
-    addGathered(expandDrop(paths));
+    takeInputs(expandDrop(paths));
     if (bad >= 0) {
         // Data that is not a local file cannot be read as a path: type
         // mismatch. Said once the drop is over, so the program the drag came
@@ -25,7 +25,7 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
     }
 }
 
-void Form1::addGathered(const ExpandedInputs &gathered)
+void Form1::takeInputs(const ExpandedInputs &gathered)
 {
     for (const QString &picture : gathered.paths) {
         if (!isPictureName(picture))

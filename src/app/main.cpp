@@ -58,6 +58,6 @@ int main(int argc, char *argv[])
     Form1 window;
     window.show();
     // As if the pictures had been dropped on the list in this order.
-    window.addGathered(inputs);
+    window.takeInputs(inputs);
     return app.exec();
 }
