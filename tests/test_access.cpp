@@ -26,6 +26,7 @@ struct Row {
     QAccessible::Role role;
     const char *name;
     const char *description = "";
+    const char *value = "";   // what is read as its value, where it has one
 };
 
 using R = QAccessible::Role;
@@ -42,8 +43,9 @@ const QList<Row> &table()
         {"Form1", "plusfilnamn1", R::EditableText, "Lägg till innan filnamnet"},
         {"Form1", "plusfilnamn2", R::EditableText, "Lägg till efter filnamnet"},
         {"Form1", "Image1", R::Graphic, "Tumbilders ikon"},
-        {"Form1", "HScroll1", R::ScrollBar, "Miniatyrens bredd"},
-        {"Form1", "VScroll1", R::ScrollBar, "Miniatyrens höjd"},
+        // The thumbnail's size as the read-outs show it, not the twips they hold.
+        {"Form1", "HScroll1", R::ScrollBar, "Miniatyrens bredd", "", "237 bildpunkter"},
+        {"Form1", "VScroll1", R::ScrollBar, "Miniatyrens höjd", "", "237 bildpunkter"},
         {"Form1", "Picture1", R::Button, "Förhandsvisning, klicka för bakgrundsfärg",
          "Klicka för att välja bakgrundsfärg"},
         {"Form1", "List1", R::List, "Bildlista", "Dra & släpp dina bilder i listan nedan."},
@@ -177,10 +179,11 @@ void TestAccess::controls_data()
     QTest::addColumn<int>("role");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("value");
     for (const Row &r : table())
         QTest::addRow("%s %s", r.window, *r.control ? r.control : "window")
             << QString::fromUtf8(r.window) << QString::fromUtf8(r.control) << int(r.role)
-            << QString::fromUtf8(r.name) << QString::fromUtf8(r.description);
+            << QString::fromUtf8(r.name) << QString::fromUtf8(r.description) << QString::fromUtf8(r.value);
 }
 
 void TestAccess::controls()
@@ -190,6 +193,7 @@ void TestAccess::controls()
     QFETCH(int, role);
     QFETCH(QString, name);
     QFETCH(QString, description);
+    QFETCH(QString, value);
     QWidget *w = TestAccess::control(this->window(window), control);
     QVERIFY(w);
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
@@ -198,6 +202,11 @@ void TestAccess::controls()
     QVERIFY(!iface->text(QAccessible::Name).isEmpty());
     QCOMPARE(calledBy(iface), name);
     QCOMPARE(iface->text(QAccessible::Description), description);
+    if (!value.isEmpty()) {
+        QCOMPARE(iface->text(QAccessible::Value), value);
+        QVERIFY(iface->valueInterface());
+        QCOMPARE(iface->valueInterface()->currentValue().toInt(), value.section(' ', 0, 0).toInt());
+    }
 }
 
 void TestAccess::everyControlNamedOnce_data()

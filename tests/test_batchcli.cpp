@@ -20,8 +20,12 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestPictures;
 using namespace TestFiles;
@@ -58,6 +62,36 @@ Result batch(const QStringList &args, const QString &workingDir, int resource = 
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
+
+// The same with `inChild` run in the child before the program starts
+// (closing a stream, a working folder Qt cannot name), and through `runner`
+// (setpriv, a shell).
+void startBatchIn(QProcess &p, const QStringList &args, const QString &workingDir, std::function<void()> inChild,
+                  const QStringList &runner = {})
+{
+    p.setProcessEnvironment(withoutDisplay());
+    p.setWorkingDirectory(workingDir);
+    if (inChild)
+        p.setChildProcessModifier(inChild);
+    const QStringList command = runner + QStringList{Binary, QStringLiteral("--batch")} + args;
+    p.start(command.first(), command.mid(1));
+}
+
+// How to run the program as an ordinary user, whom permission bits stop:
+// as it is when the tests are not run by root, else through setpriv as
+// nobody. Empty, with `why`, when that is not possible here.
+std::optional<QStringList> asOrdinaryUser(QString &why)
+{
+    if (::geteuid() != 0)
+        return QStringList{};
+    const QStringList setpriv{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    QProcess p;
+    p.start(setpriv.first(), setpriv.mid(1) + QStringList{"test", "-x", Binary});
+    if (p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+        return setpriv;
+    why = QStringLiteral("cannot run the program as nobody through setpriv: ") + p.errorString();
+    return std::nullopt;
+}
 }
 
 class TestBatchCli : public MainWindowTest {
@@ -73,6 +107,7 @@ private slots:
     void modernPageFiles();
     void interruptedRun_data();
     void interruptedRun();
+    void progressFitsTheTerminal();
     void sameFilesAsTheWindow();
     void memoryStaysWithinTheBudget();
 };
@@ -259,6 +294,34 @@ void TestBatchCli::problems_data()
         << "no suffix" << 1
         << sameName + "a.jpg\n" + sameName + "b.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n"
         << "";
+    QTest::newRow("a folder that cannot be read")
+        << "locked" << 1 << "Kan inte läsa mappen: DIR/låst\n2 av 2 tumbilder skapade.\n" << "";
+    // Latin-1 bytes, given as they are: never "not there", never left out.
+    QTest::newRow("a name that is not text") << "latin1" << 1
+                                             << "Kan inte läsa bilden: DIR/caf\\xE9.jpg\n2 av 2 tumbilder skapade.\n"
+                                             << "";
+    QTest::newRow("a working folder whose name is not text")
+        << "latin1 folder" << 0 << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n" << "";
+    // Read from neither: a FIFO would wait for a writer for ever.
+    QTest::newRow("files that are not ordinary files")
+        << "special" << 1
+        << "Inte en vanlig fil: DIR/kö.jpg\nInte en vanlig fil: /dev/zero\n2 av 2 tumbilder skapade.\n" << "";
+    QTest::newRow("camera raw files")
+        << "raw" << 1
+        << "Formatet stöds inte: DIR/c.CR2\n3 filer i format som inte stöds hoppades över: .cr2, .nef\n"
+           "2 av 2 tumbilder skapade.\n"
+        << "";
+    // Escaped, so a name can neither drive the terminal nor split its line.
+    QTest::newRow("control characters in a name")
+        << "control" << 1 << "Kan inte läsa bilden: DIR/e\\e]0;x\\a\\e[2J\\nf.jpg\n2 av 3 tumbilder skapade.\n" << "";
+    QTest::newRow("a percentage the mode does not use")
+        << "percent" << 0 << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
+        << "tumbilder: --percent gäller bara med --mode percent";
+    // The report lost is no success.
+    QTest::newRow("standard output on a full disk") << "full output" << 2 << ""
+                                                    << "tumbilder: kan inte skriva på standard ut: ";
+    QTest::newRow("standard output closed") << "closed output" << 2 << ""
+                                            << "tumbilder: kan inte skriva på standard ut: ";
 }
 
 // Problems as the report window would list them, or as a run stopped by an
@@ -271,9 +334,21 @@ void TestBatchCli::problems()
     QFETCH(QString, err);
     QTemporaryDir tmp;
     const QString dir = tmp.path();
+    const QByteArray rawDir = QFile::encodeName(dir);
+    // Qt cannot take away the names it cannot make, nor a folder closed to the one who made it.
+    const auto cleanUp = qScopeGuard([rawDir] {
+        for (const char *name : {"/caf\xE9.jpg", "/caf\xE9/a.jpg", "/caf\xE9/b.jpg"})
+            ::unlink(rawDir + name);
+        ::rmdir(rawDir + "/caf\xE9");
+        ::chmod(rawDir + "/l\xC3\xA5st", 0700);
+    });
     QVERIFY(!writeJpeg(dir, "a.jpg", photo(QSize(300, 200), 1)).isEmpty());
     QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(200, 300), 2)).isEmpty());
     QStringList args{"a.jpg", "b.jpg"};
+    QString workingDir = dir;
+    std::function<void()> inChild;
+    QStringList runner;
+    QProcess p;
     if (problem == "exists" || problem == "folder" || problem == "older")
         QVERIFY(put(dir + "/a_s.jpg", "min egen"));
     if (problem == "folder")
@@ -288,14 +363,19 @@ void TestBatchCli::problems()
         QVERIFY(QDir(dir).mkdir("webb"));
         args << "--page" << "webb";
     }
-    if (problem == "named like a thumbnail")
+    if (problem == "named like a thumbnail") {
         QVERIFY(!writeJpeg(dir, "a_s.jpg", photo(QSize(640, 480), 3)).isEmpty());
-    if (problem == "named like a thumbnail")
         args << "a_s.jpg";
+    }
     if (problem == "no suffix")
         args << "--prefix" << "" << "--suffix" << "";
     if (problem == "missing")
         args << "saknas.jpg";
+    if (problem == "full")
+        inChild = [] {
+            const rlimit l{2000, 2000};
+            ::setrlimit(RLIMIT_FSIZE, &l);
+        };
     if (problem == "unscalable") {
         // 5000 x 1 at the locked height would be wider than any canvas.
         QImage line(5000, 1, QImage::Format_RGB32);
@@ -308,8 +388,63 @@ void TestBatchCli::problems()
         QVERIFY(QDir(dir).mkpath("webb/b.jpg"));
         args << "--page" << "webb";
     }
+    if (problem == "locked") {
+        QString why;
+        const auto user = asOrdinaryUser(why);
+        if (!user)
+            QSKIP(qPrintable(why));
+        runner = *user;
+        QVERIFY(QDir(dir).mkdir("låst"));
+        QVERIFY(!writeJpeg(dir + "/låst", "c.jpg", photo(QSize(30, 20), 3)).isEmpty());
+        QVERIFY(QFile::setPermissions(dir + "/låst", {}));
+        // The user may write its thumbnails beside the pictures.
+        QCOMPARE(::chmod(rawDir, 0777), 0);
+        args << "låst";
+    }
+    if (problem.startsWith("latin1")) {
+        // caf\xE9: café in Latin-1. A shell gives the program such a name
+        // as it is; Qt cannot.
+        const QByteArray jpeg = jpegBytes(photo(QSize(40, 30), 4));
+        if (problem == "latin1") {
+            QVERIFY(put(dir + "/latin1", jpeg));
+            QCOMPARE(::rename(rawDir + "/latin1", rawDir + "/caf\xE9.jpg"), 0);
+            runner = {"/bin/sh", "-c", "exec \"$@\" \"$(printf 'caf\\351.jpg')\"", "sh"};
+        } else {
+            // Relative names from there, the thumbnails into the folder above.
+            QCOMPARE(::mkdir(rawDir + "/caf\xE9", 0755), 0);
+            QCOMPARE(::link(rawDir + "/a.jpg", rawDir + "/caf\xE9/a.jpg"), 0);
+            QCOMPARE(::link(rawDir + "/b.jpg", rawDir + "/caf\xE9/b.jpg"), 0);
+            workingDir.clear();
+            inChild = [where = rawDir + "/caf\xE9"] { (void)::chdir(where.constData()); };
+            args << "--out" << "..";
+        }
+    }
+    if (problem == "special") {
+        QCOMPARE(::mkfifo(QFile::encodeName(dir + "/kö.jpg"), 0600), 0);
+        args << "kö.jpg" << "/dev/zero";
+    }
+    if (problem == "raw") {
+        QVERIFY(QDir(dir).mkdir("kamera"));
+        for (const char *name : {"c.CR2", "kamera/d.nef", "kamera/e.NEF", "kamera/f.cr2"})
+            QVERIFY(put(dir + "/" + name, "rå"));
+        args << "c.CR2" << "kamera";
+    }
+    if (problem == "control") {
+        QVERIFY(put(dir + "/e\x1b]0;x\a\x1b[2J\nf.jpg", "trasig"));
+        args << "e\x1b]0;x\a\x1b[2J\nf.jpg";
+    }
+    if (problem == "percent")
+        args << "--percent" << "10";
+    if (problem == "full output")
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    if (problem == "closed output")
+        inChild = [] { ::close(STDOUT_FILENO); };
+
     const auto before = snapshot(dir);
-    const Result r = problem == "full" ? batch(args, dir, RLIMIT_FSIZE, 2000) : batch(args, dir);
+    startBatchIn(p, args, workingDir, inChild, runner);
+    QVERIFY(p.waitForFinished(60000));
+    const Result r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                   QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     QCOMPARE(r.status, status);
     QVERIFY2(out.isEmpty() ? !r.out.contains("Tumbilder skapade utan problem!") : r.out == QString(out).replace("DIR", dir),
              qPrintable(r.out));
@@ -448,18 +583,24 @@ void TestBatchCli::modernPageFiles()
 
 void TestBatchCli::interruptedRun_data()
 {
-    QTest::addColumn<bool>("copying");
-    QTest::newRow("while drawing") << false;
-    QTest::newRow("while the page's copies are made") << true;
+    QTest::addColumn<QString>("when");
+    QTest::newRow("while the pictures are drawn") << "drawing";
+    QTest::newRow("while the page's copies are made") << "copying";
+    // Here while the names that are not there are said, on a standard error
+    // nobody reads: the program waits there, after the folders were read.
+    QTest::newRow("before the first picture") << "before";
 }
 
 // Ctrl+C in the middle of a run stops it: while drawing 200 pictures, after
 // the picture in hand, every thumbnail written whole and nothing
 // half-written left; while copying 1000 pictures for the page (their
-// thumbnails made already), before the next copy. The old page stays.
+// thumbnails made already), before the next copy; before the first picture
+// all the same, never the process in the middle of something. The old page
+// stays.
 void TestBatchCli::interruptedRun()
 {
-    QFETCH(bool, copying);
+    QFETCH(QString, when);
+    const bool copying = when == "copying";
     QTemporaryDir tmp;
     const QString dir = tmp.path() + "/bilder", webb = tmp.path() + "/webb";
     QDir().mkpath(dir);
@@ -473,16 +614,46 @@ void TestBatchCli::interruptedRun()
         if (copying)
             QVERIFY(put(webb + "/" + name + "_s.gif", "gjord") && touch(webb + "/" + name + "_s.gif", 60));
     }
+    QStringList args = QStringList{"--jobs", "1", "--format", "gif", "--page", webb, dir}
+                       + (copying ? QStringList{"--update"} : QStringList{});
+    int errors[2] = {-1, -1};
+    std::function<void()> inChild;
+    if (when == "before") {
+        // 3000 names of some 90 bytes each: more than a pipe holds.
+        for (int i = 0; i < 3000; ++i)
+            args << QStringLiteral("%1/saknas-%2.jpg").arg(tmp.path()).arg(i);
+        QCOMPARE(::pipe2(errors, O_CLOEXEC), 0);
+        inChild = [fd = errors[1]] { ::dup2(fd, STDERR_FILENO); };
+    }
     QProcess p;
-    startBatch(p, QStringList{"--jobs", "1", "--format", "gif", "--page", webb, dir} + (copying ? QStringList{"--update"} : QStringList{}));
+    startBatchIn(p, args, {}, inChild);
     QVERIFY(p.waitForStarted());
-    // Once the run is under way: the third thumbnail, or the first copy.
-    const QString sign = webb + (copying ? "/0000.jpg" : "/0002_s.gif");
-    QDeadlineTimer deadline(30000);
-    while (!QFileInfo::exists(sign) && !deadline.hasExpired() && p.state() == QProcess::Running)
-        QThread::usleep(200);
+    if (when == "before") {
+        ::close(errors[1]);
+        // Once the pipe is full, the program waits to write to it.
+        int held = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(::ioctl(errors[0], FIONREAD, &held) == 0 && held >= 60000, 30000);
+        QCOMPARE(listing(webb), QStringList{"bilder.html"});
+    } else {
+        // Once the run is under way: the third thumbnail, or the first copy.
+        const QString sign = webb + (copying ? "/0000.jpg" : "/0002_s.gif");
+        QDeadlineTimer deadline(30000);
+        while (!QFileInfo::exists(sign) && !deadline.hasExpired() && p.state() == QProcess::Running)
+            QThread::usleep(200);
+    }
     ::kill(pid_t(p.processId()), SIGINT);
-    QVERIFY(p.waitForFinished(30000));
+    if (when == "before") {
+        ::fcntl(errors[0], F_SETFL, O_NONBLOCK);
+        char drained[4096];
+        const QDeadlineTimer deadline(30000);
+        while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            while (::read(errors[0], drained, sizeof drained) > 0) {
+            }
+            p.waitForFinished(20);
+        }
+        ::close(errors[0]);
+    }
+    QVERIFY(p.state() == QProcess::NotRunning || p.waitForFinished(30000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 130);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
@@ -495,6 +666,30 @@ void TestBatchCli::interruptedRun()
                      || !QImage(webb + "/" + name).isNull(), qPrintable(name));
     }
     QVERIFY2(made < count, "the run was not stopped");
+}
+
+// On a terminal of 60 columns the progress line stays one line, so each
+// next one replaces it rather than piling up below it.
+void TestBatchCli::progressFitsTheTerminal()
+{
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkdir("ut");
+    const QByteArray jpeg = jpegBytes(photo(QSize(200, 150), 5));
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(put(tmp.path() + QString("/ett långt namn på en bild från en lång semester %1.jpg").arg(i), jpeg));
+    QProcess p;
+    p.setProcessEnvironment(withoutDisplay());
+    // A terminal of its own, made by script(1).
+    p.start("script", {"-q", "-e", "-c",
+                       QString("stty cols 60 && exec '%1' --batch --jobs 1 --out '%2/ut' '%2'").arg(Binary, tmp.path()),
+                       "/dev/null"});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString shown = QString::fromUtf8(p.readAllStandardOutput()).remove(QStringLiteral("\x1b[K"));
+    QVERIFY2(shown.contains("Skapar tumbilder... 3 av 5"), qPrintable(shown));
+    static const QRegularExpression lineEnd(QStringLiteral("[\r\n]"));
+    for (const QString &line : shown.split(lineEnd))
+        QVERIFY2(line.size() < 60, qPrintable(line));
 }
 
 // The same pictures and settings through "Kör!" and through --batch give

@@ -7,6 +7,7 @@
 #include "files.h"
 #include "testpictures.h"
 #include "thumbs/picturefiles.h"
+#include "platform/filenames.h"
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -15,6 +16,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The program started from a shell or a desktop entry: its options, the files
 // and folders it is given, and the files that tell the desktop about it.
@@ -30,6 +34,7 @@ private slots:
     void pictureName();
     void expand_data();
     void expand();
+    void cleanupTestCase();
     void naturalOrder_data();
     void naturalOrder();
     void manualListsTheOptionsOfHelp();
@@ -88,6 +93,12 @@ void TestCommandLine::parse_data()
         << Action::Error << QStringList{"a.jpg"} << QStringLiteral("--web-size gäller bara med --page-style modern");
     QTest::newRow("Qt's own option named as typed") << QStringList{"-platform", "offscreen"} << Action::Error
                                                     << QStringList{} << QStringLiteral("\"-platform\"");
+    QTest::newRow("an option given twice") << QStringList{"--batch", "--quality", "200", "--quality=50", "a.jpg"}
+                                           << Action::Error << QStringList{"a.jpg"}
+                                           << QStringLiteral("--quality får bara anges en gång");
+    QTest::newRow("a size the percent mode does not use")
+        << QStringList{"--batch", "--mode", "percent", "--size", "10x10", "a.jpg"} << Action::Batch
+        << QStringList{"a.jpg"} << QStringLiteral("tumbilder: --size gäller inte med --mode percent");
 }
 
 void TestCommandLine::parse()
@@ -100,7 +111,7 @@ void TestCommandLine::parse()
     const CommandLine line = parseCommandLine(QStringList{QStringLiteral("tumbilder")} + args);
     QCOMPARE(line.action, action);
     QCOMPARE(line.inputs, inputs);
-    QVERIFY2(line.text.contains(says), qPrintable(line.text));
+    QVERIFY2((line.text + line.warnings).contains(says), qPrintable(line.text + line.warnings));
     if (action == Action::Error)
         QVERIFY2(line.text.contains(QStringLiteral("tumbilder --help")), qPrintable(line.text));
 }
@@ -121,6 +132,18 @@ void TestCommandLine::process_data()
                                     << QStringLiteral("^tumbilder: okänd flagga: --nope\n");
     QTest::newRow("unexpected value") << QStringList{"--help=yes"} << 2 << QString("^$")
                                       << QStringLiteral("^tumbilder: .*--help");
+    // Lines a terminal of 80 columns shows whole.
+    QTest::newRow("--help within 80 columns") << QStringList{"--help"} << 0 << QStringLiteral("^([^\n]{0,80}\n)+$")
+                                              << QString("^$");
+    // The parser's own findings in Swedish too.
+    QTest::newRow("a value to an option that takes none") << QStringList{"--batch=1", "a.jpg"} << 2 << QString("^$")
+                                                          << QStringLiteral("^tumbilder: --batch tar inget värde");
+    QTest::newRow("no value") << QStringList{"--batch", "a.jpg", "--quality"} << 2 << QString("^$")
+                              << QStringLiteral("^tumbilder: --quality vill ha ett värde\n");
+    QTest::newRow("threads beyond the limit") << QStringList{"--batch", "--jobs", "100000", "a.jpg"} << 2
+                                              << QString("^$") << QStringLiteral("från 1 till 1024");
+    QTest::newRow("help to a full disk") << QStringList{"--help"} << 2 << QString("^$")
+                                         << QStringLiteral("^tumbilder: kan inte skriva på standard ut: ");
 }
 
 void TestCommandLine::process()
@@ -132,6 +155,8 @@ void TestCommandLine::process()
 
     QProcess program;
     program.setProcessEnvironment(withoutDisplay());
+    if (QString(QTest::currentDataTag()).contains("full disk"))
+        program.setStandardOutputFile(QStringLiteral("/dev/full"));
     program.start(Binary, args);
     QVERIFY2(program.waitForFinished(30000), "the program did not end");
     const QString stdOut = QString::fromUtf8(program.readAllStandardOutput());
@@ -205,12 +230,16 @@ void TestCommandLine::pictureName()
 //           trasig.jpg -> (nothing)  sub/inne.jpg
 //   Tummar/ a.jpg a_s.jpg b_s.jpg
 //   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
+//   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.CR2 y.nef z.txt
+//   caf\xE9/ a.jpg (a folder whose name is Latin-1)
 void TestCommandLine::expand_data()
 {
     QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<SaveSettings>("naming");   // how the run names its thumbnails
     QTest::addColumn<QStringList>("listed");    // what the list takes, relative to the tree
     QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<QStringList>("problems");  // ROOT stands for the tree
+    QTest::addColumn<QStringList>("notes");
     QTest::addColumn<int>("leftOut");           // thumbnails left out of the folders
 
     QVERIFY(m_tree.isValid());
@@ -219,9 +248,10 @@ void TestCommandLine::expand_data()
     QVERIFY(QDir(root).mkpath(QStringLiteral("Bilder/sub")));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Tummar")));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Gif")));
+    QVERIFY(QDir(root).mkpath(QStringLiteral("Udda")));
     for (const char *name : {"a.JPG", "c.jpeg", "Bilder/bild10.jpg", "Bilder/bild2.jpg", "Bilder/bild1.JPG",
                              "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Tummar/a.jpg", "Tummar/a_s.jpg",
-                             "Tummar/b_s.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif"})
+                             "Tummar/b_s.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif", "Udda/bra.jpg"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
     for (const char *name : {"skärm.png", "Bilder/bild3.png"})
         QVERIFY(!TestPictures::writePng(root, QString::fromUtf8(name), photo).isEmpty());
@@ -229,38 +259,67 @@ void TestCommandLine::expand_data()
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
     QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
+    for (const char *name : {"Udda/x.CR2", "Udda/y.nef", "Udda/z.txt"})
+        QVERIFY(!TestPictures::writeEmptyFile(root, QString::fromUtf8(name)).isEmpty());
+    // Names Qt cannot make: by their bytes.
+    const QByteArray bytes = QFile::encodeName(root);
+    QCOMPARE(::mkfifo(bytes + "/Udda/k\xC3\xB6.jpg", 0600), 0);
+    const int latin = ::open(bytes + "/Udda/caf\xE9.jpg", O_WRONLY | O_CREAT | O_EXCL, 0644);
+    QVERIFY(latin >= 0);
+    ::close(latin);
+    QCOMPARE(::mkdir(bytes + "/caf\xE9", 0755), 0);
+    QCOMPARE(::link(bytes + "/a.JPG", bytes + "/caf\xE9/a.jpg"), 0);
+    const QString cafe = nameFromBytes("caf\xE9");
 
     const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild3.png",
                              "Bilder/bild10.jpg", "Bilder/länk.jpg"};
+    const QStringList none;
+    const QStringList oneRaw{"1 fil i format som inte stöds hoppades över: .cr2"};
     const SaveSettings start;   // as the window starts: no prefix, suffix _s, JPG
     SaveSettings gif;
     gif.prefix = QStringLiteral("tn_");
     gif.format = OutputFormat::Gif;
     QTest::newRow("a folder: its pictures by name, no subfolders, no broken link")
-        << QStringList{"Bilder"} << start << folder << QStringList{} << 0;
-    QTest::newRow("folder with a trailing separator") << QStringList{"Bilder/"} << start << folder << QStringList{} << 0;
+        << QStringList{"Bilder"} << start << folder << none << none << oneRaw << 0;
+    QTest::newRow("folder with a trailing separator")
+        << QStringList{"Bilder/"} << start << folder << none << none << oneRaw << 0;
     QTest::newRow("missing name skipped and reported")
         << QStringList{"saknas.jpg", "a.JPG", "Saknas"} << start << QStringList{"a.JPG"}
-        << QStringList{"saknas.jpg", "Saknas"} << 0;
-    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << start << QStringList{}
-                                              << QStringList{"Bilder/trasig.jpg"} << 0;
+        << QStringList{"saknas.jpg", "Saknas"} << none << none << 0;
+    QTest::newRow("a broken link is missing") << QStringList{"Bilder/trasig.jpg"} << start << none
+                                              << QStringList{"Bilder/trasig.jpg"} << none << none << 0;
     QTest::newRow("relative paths made clean") << QStringList{"Bilder/../a.JPG", "./c.jpeg", "Bilder/sub/inne.jpg"}
                                                << start << QStringList{"a.JPG", "c.jpeg", "Bilder/sub/inne.jpg"}
-                                               << QStringList{} << 0;
+                                               << none << none << none << 0;
     QTest::newRow("a PNG named on the command line")
-        << QStringList{"skärm.png"} << start << QStringList{"skärm.png"} << QStringList{} << 0;
+        << QStringList{"skärm.png"} << start << QStringList{"skärm.png"} << none << none << none << 0;
     QTest::newRow("an empty name is not the working folder")
-        << QStringList{""} << start << QStringList{} << QStringList{""} << 0;
+        << QStringList{""} << start << none << QStringList{""} << none << none << 0;
     // A thumbnail is left out beside its picture only: b_s.jpg has no b.jpg.
     QTest::newRow("a folder without the thumbnails of its pictures")
-        << QStringList{"Tummar"} << start << QStringList{"Tummar/a.jpg", "Tummar/b_s.jpg"} << QStringList{} << 1;
-    QTest::newRow("thumbnails by prefix and format") << QStringList{"Gif", "Tummar"} << gif
-                                                     << QStringList{"Gif/a.jpg", "Gif/tn_b_s.gif", "Tummar/a_s.jpg",
-                                                                    "Tummar/a.jpg", "Tummar/b_s.jpg"}
-                                                     << QStringList{} << 1;
+        << QStringList{"Tummar"} << start << QStringList{"Tummar/a.jpg", "Tummar/b_s.jpg"} << none << none << none
+        << 1;
+    QTest::newRow("thumbnails by prefix and format")
+        << QStringList{"Gif", "Tummar"} << gif
+        << QStringList{"Gif/a.jpg", "Gif/tn_b_s.gif", "Tummar/a_s.jpg", "Tummar/a.jpg", "Tummar/b_s.jpg"} << none
+        << none << none << 1;
     QTest::newRow("files named one by one are taken as they are")
         << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"} << start << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"}
-        << QStringList{} << 0;
+        << none << none << none << 0;
+    // What cannot be taken is said: by a readable form of a name that is
+    // not text, as what it is for a FIFO; raw files counted once.
+    QTest::newRow("a folder with files that cannot be taken")
+        << QStringList{"Udda"} << start << QStringList{"Udda/bra.jpg"} << none
+        << QStringList{"Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg", "Inte en vanlig fil: ROOT/Udda/kö.jpg"}
+        << QStringList{"2 filer i format som inte stöds hoppades över: .cr2, .nef"} << 0;
+    QTest::newRow("such files named")
+        << QStringList{"Udda/x.CR2", "Udda/kö.jpg", cafe + "/a.jpg", "Udda/" + cafe + ".jpg"} << start << none << none
+        << QStringList{"Formatet stöds inte: ROOT/Udda/x.CR2", "Inte en vanlig fil: ROOT/Udda/kö.jpg",
+                       "Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg", "Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg"}
+        << none << 0;
+    QTest::newRow("a folder whose name is not text")
+        << QStringList{cafe} << start << none << none << QStringList{"Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg"}
+        << none << 0;
 }
 
 void TestCommandLine::expand()
@@ -269,6 +328,8 @@ void TestCommandLine::expand()
     QFETCH(SaveSettings, naming);
     QFETCH(QStringList, listed);
     QFETCH(QStringList, missing);
+    QFETCH(QStringList, problems);
+    QFETCH(QStringList, notes);
     QFETCH(int, leftOut);
 
     const QString root = m_tree.path();
@@ -286,6 +347,8 @@ void TestCommandLine::expand()
     }
     QCOMPARE(kept, absolute(listed));
     QCOMPARE(expanded.missing, absolute(missing));
+    QCOMPARE(expanded.problems, problems.replaceInStrings(QStringLiteral("ROOT"), root));
+    QCOMPARE(expanded.notes, notes);
     QCOMPARE(expanded.thumbnailsLeftOut, leftOut);
 
     // Absolute inputs give the same as relative ones.
@@ -295,6 +358,16 @@ void TestCommandLine::expand()
     const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath(), naming);
     QCOMPARE(fromAbsolute.paths, expanded.paths);
     QCOMPARE(fromAbsolute.missing, expanded.missing);
+    QCOMPARE(fromAbsolute.problems, expanded.problems);
+}
+
+// Qt cannot take away the names it cannot make.
+void TestCommandLine::cleanupTestCase()
+{
+    const QByteArray root = QFile::encodeName(m_tree.path());
+    ::unlink(root + "/Udda/caf\xE9.jpg");
+    ::unlink(root + "/caf\xE9/a.jpg");
+    ::rmdir(root + "/caf\xE9");
 }
 
 // A folder's pictures in the order a person reads their names.
@@ -328,7 +401,7 @@ void TestCommandLine::naturalOrder()
 }
 
 // The manual page is written by hand: it must name exactly the options that
-// --help names.
+// --help names, and no more of a home than the program has.
 void TestCommandLine::manualListsTheOptionsOfHelp()
 {
     const QString manual = readText(Source + QStringLiteral("/data/tumbilder.1.in"));
@@ -357,6 +430,9 @@ void TestCommandLine::manualListsTheOptionsOfHelp()
         QVERIFY2(manual.contains(name), qPrintable(ext));
         QVERIFY2(help.contains(name), qPrintable(ext));
     }
+    // Neither points to a made-up address.
+    QVERIFY(!manual.contains(QStringLiteral("example.org")));
+    QVERIFY(!help.contains(QStringLiteral("example.org")));
 }
 
 // The window icon has every size of the theme icon, so it is sharp at any

@@ -1,6 +1,7 @@
 // The main window as a user meets it: controls, start values, small rules,
 // the percentage box, the picture list and its drops.
 #include "app/form1.h"
+#include "app/picturelist.h"
 #include "platform/version.h"
 #include "app/language.h"
 #include "files.h"
@@ -502,6 +503,24 @@ void TestForm1::drops()
     drop({QUrl::fromLocalFile(d + "x.jpg")});
     QCOMPARE(listItems().mid(expected.size() + 1),
              (QStringList{d + "x.jpg/b2_s.jpg", d + "x.jpg/b2.GIF", d + "x.jpg/b10.jpg", d + "x.jpg/c.png"}));
+    // Neither a raw file nor a name that is not text (Latin-1 café, as a
+    // file manager sends it) is taken as a picture; the run says so.
+    drop({QUrl::fromLocalFile(d + "IMG_1.CR2"),
+          QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(d, "/") + "caf%E9.jpg")});
+    QCOMPARE(listItems().size(), expected.size() + 5);
+
+    // A deep path shows its end, the file name whole; the item and its
+    // tooltip keep the whole path.
+    main->show();
+    auto *list = child<PictureList>("List1");
+    const QString deep = d + "Bilder/2024/Semester/Fjällen/Sverige/nature/Aqua.jpg";
+    main->List1_OLEDragDrop({deep});
+    QListWidgetItem *row = list->item(list->count() - 1);
+    QCOMPARE(row->text(), deep);
+    QCOMPARE(row->toolTip(), deep);
+    const QString shown = list->shownText(list->count() - 1);
+    QVERIFY2(shown.startsWith(QStringLiteral("\u2026/")) && shown.endsWith("/nature/Aqua.jpg"), qPrintable(shown));
+    QVERIFY(list->fontMetrics().horizontalAdvance(shown) <= list->visualItemRect(row).width());
 }
 
 void TestForm1::dropOfNonLocalData()

@@ -41,8 +41,8 @@ Om du vill skapa en websida med bilderna, kryssar du helt enkelt i alternativet 
 const QString About = crlf(R"(Tumbilder 1.30
 
 Skapat av Tumbilder-projektet
-Webb: https://tumbilder.example.org/
-E-post: tumbilder@example.org)");
+Webb: ingen ännu
+E-post: ingen ännu)");
 
 // What the text box shows: one line break for each CR LF.
 QString shown(const QString &text)

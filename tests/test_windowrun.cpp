@@ -10,6 +10,9 @@
 #include "testpictures.h"
 #include "testmain.h"
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -162,7 +165,12 @@ void TestBatch::problemsAreReported_data()
     QTest::newRow("source missing") << "missing";
     QTest::newRow("source unreadable") << "unreadable";
     QTest::newRow("source no thumbnail can hold") << "unscalable";
-    QTest::newRow("a dropped folder holding a thumbnail") << "folder";
+    QTest::newRow("a dropped folder holding a thumbnail") << "thumbnail folder";
+    // Read from no FIFO: it would wait for a writer for ever.
+    QTest::newRow("source not an ordinary file") << "special";
+    // A folder dropped: what it holds that cannot be taken is said, before
+    // the pictures' lines, until the list is emptied.
+    QTest::newRow("a folder with a name that is not text and a raw file") << "folder";
 }
 
 void TestBatch::problemsAreReported()
@@ -171,7 +179,9 @@ void TestBatch::problemsAreReported()
     writeJpeg(src + "a.jpg", 300, 200, 1);
     writeJpeg(src + "c.jpg", 300, 200, 3);
     QString line;
-    if (problem == "exists" || problem == "folder") {
+    std::function<void()> removeRaw = [] {};
+    const auto cleanUp = qScopeGuard([&removeRaw] { removeRaw(); });
+    if (problem == "exists" || problem == "thumbnail folder") {
         writeJpeg(src + "b.jpg", 300, 200, 2);
         QFile f(src + "b_s.jpg");
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -179,7 +189,7 @@ void TestBatch::problemsAreReported()
         line = "Filen finns redan: " + src + "b_s.jpg";
         // From a folder, b_s.jpg is no picture of its own, and the report
         // says it was left out.
-        if (problem == "folder")
+        if (problem == "thumbnail folder")
             line += "\r\n1 tumbild i mapparna hoppades över";
     } else if (problem == "missing") {
         line = "Fil saknas: " + src + "b.jpg";
@@ -188,6 +198,17 @@ void TestBatch::problemsAreReported()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("GIF89a trasig");
         line = "Kan inte läsa bilden: " + src + "b.jpg";
+    } else if (problem == "special") {
+        QCOMPARE(::mkfifo(QFile::encodeName(src + "b.jpg"), 0600), 0);
+        line = "Inte en vanlig fil: " + src + "b.jpg";
+    } else if (problem == "folder") {
+        // caf\xE9.jpg: café in Latin-1, a name Qt cannot carry, nor take away.
+        removeRaw = [raw = QFile::encodeName(src) + "caf\xE9.jpg"] { ::unlink(raw); };
+        const int latin = ::open(QFile::encodeName(src) + "caf\xE9.jpg", O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(latin >= 0);
+        ::close(latin);
+        QVERIFY(put(src + "d.CR2", "rå"));
+        line = "Kan inte läsa bilden: " + src + "caf\\xE9.jpg\r\n1 fil i format som inte stöds hoppades över: .cr2";
     } else {
         // 5000 x 1 at the locked height would be wider than any canvas.
         QImage wide(5000, 1, QImage::Format_RGB32);
@@ -199,7 +220,10 @@ void TestBatch::problemsAreReported()
         line = "Kan inte skala om bilden: " + src + "b.jpg";
     }
     const auto before = snapshot(dir->path());
-    main->List1_OLEDragDrop(problem == "folder" ? QStringList{src} : QStringList{src + "a.jpg", src + "b.jpg", src + "c.jpg"});
+    if (problem.endsWith("folder"))
+        main->List1_OLEDragDrop({src});
+    else
+        main->List1_OLEDragDrop({src + "a.jpg", src + "b.jpg", src + "c.jpg"});
     QCOMPARE(run(), QStringList{"\r\n" + line});
     // The scaling message comes first, as ever.
     QCOMPARE(seam->messages.size(), problem == "unscalable" ? 1 : 0);
@@ -210,11 +234,12 @@ void TestBatch::problemsAreReported()
         QCOMPARE(after.value(it.key()), it.value());
     QCOMPARE(after.size(), before.size() + 2);
     // Only drawn pictures get a gallery entry.
-    QCOMPARE(main->listwebfiler.size(), problem == "exists" || problem == "folder" ? 3 : 2);
+    QCOMPARE(main->listwebfiler.size(), problem == "exists" || problem == "thumbnail folder" ? 3 : 2);
     // A second run finds every thumbnail already there.
     const QStringList second = run();
     QCOMPARE(second.size(), 1);
-    QVERIFY(second[0].startsWith("\r\nFilen finns redan: " + src + "a_s.jpg"));
+    QVERIFY(second[0].startsWith(problem == "folder" ? "\r\n" + line.section("\r\n", 0, 0) + "\r\nFilen finns redan: "
+                                                     : "\r\nFilen finns redan: " + src + "a_s.jpg"));
 }
 
 void TestBatch::preconditions_data()
@@ -227,6 +252,10 @@ void TestBatch::preconditions_data()
         << true << false << "Du har inte angett en befintlig mapp att spara websidan till!";
     QTest::newRow("web without a folder")
         << true << true << "Du har inte angett en befintlig mapp att spara websidan till!";
+    // A folder of raw files dropped: the message says why the list is empty.
+    QTest::newRow("empty list after a folder of raw files")
+        << false << false
+        << "Listan är tom. Kan inte skapa tumbilder!\r\n\r\n2 filer i format som inte stöds hoppades över: .cr2";
 }
 
 void TestBatch::preconditions()
@@ -237,6 +266,11 @@ void TestBatch::preconditions()
     writeJpeg(src + "a.jpg", 100, 100, 1);
     if (pictures)
         main->List1_OLEDragDrop({src + "a.jpg"});
+    if (QString(QTest::currentDataTag()).contains("raw")) {
+        QDir().mkpath(src + "kamera");
+        QVERIFY(put(src + "kamera/IMG_1.CR2", "rå") && put(src + "kamera/IMG_2.CR2", "rå"));
+        main->List1_OLEDragDrop({src + "kamera"});
+    }
     if (web)
         child<QCheckBox>("chkweb")->click();
     main->listwebfiler = {{"gammal", "rad", "här"}};

@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -170,8 +172,26 @@ private:
         if (!m_progress)
             return;
         const int total = int(m_jobs.size());
-        const QString inHand = done < total ? m_jobs[done].file : QString();
-        printTo(stderr, QStringLiteral("\r\x1b[K") + progressText(done, total, inHand, m_clock.elapsed()));
+        const QString inHand = done < total ? shownInShell(m_jobs[done].file) : QString();
+        printTo(stderr, QStringLiteral("\r\x1b[K") + fittedProgress(done, total, inHand, m_clock.elapsed()));
+    }
+    // The progress line within one line of the terminal as wide as it is
+    // now: a line that wraps is not taken back by the next one, and the
+    // lines would pile up. The picture's name gives way first.
+    static QString fittedProgress(int done, int total, const QString &inHand, qint64 elapsedMs)
+    {
+        winsize size {};
+        const int columns = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+        // Some terminals wrap as soon as the last column is written.
+        const qsizetype room = columns - 1;
+        QString text = progressText(done, total, inHand, elapsedMs);
+        const qsizetype over = text.size() - room;
+        if (over > 0 && inHand.size() > over + 1) {
+            const qsizetype kept = inHand.size() - over - 1;
+            text = progressText(done, total, inHand.left(kept - kept / 2) + QChar(0x2026) + inHand.right(kept / 2),
+                                elapsedMs);
+        }
+        return text.left(room);
     }
 
     const QList<PictureJob> &m_jobs;
@@ -185,6 +205,28 @@ private:
 
 }
 
+void holdStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // A closed one gets /dev/null, opened for reading: the next file
+        // opened takes the lowest free number, so without this a thumbnail
+        // would be given the report's lines; and a write to it fails, so a
+        // lost report is noticed.
+        const int held = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (held >= 0 && held != fd)
+            ::close(held);
+    }
+}
+
+int outputLost(int err)
+{
+    printTo(stderr, QStringLiteral("tumbilder: kan inte skriva på standard ut: %1\n")
+                        .arg(systemFailure(err).description));
+    return BatchExit::Stopped;
+}
+
 int runBatch(const BatchSettings &b, const QStringList &inputs)
 {
     const QString out = b.out.isEmpty() ? QString() : existingFolder(b.out);
@@ -192,6 +234,9 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
         return BatchExit::Stopped;
     }
+    RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
+    // From here on Ctrl+C stops the run, also while the folders are read.
+    std::optional<Interrupts> interrupts(std::in_place, control);
     const ExpandedInputs expanded = expandInputs(inputs, QDir::currentPath(), saveSettings(b));
     for (const QString &path : expanded.missing)
         printTo(stderr, missingInputWarning(path));
@@ -199,9 +244,30 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     for (const QString &path : expanded.paths)
         if (isPictureName(path))
             paths << path;
+
+    // The report on standard output, its control characters escaped; errno
+    // of the first write that failed.
+    int lost = 0;
+    auto report = [&lost](const QStringList &lines) {
+        QString text;
+        for (const QString &line : lines)
+            text += shownInShell(line) + QLatin1Char('\n');
+        if (!printTo(stdout, text) && lost == 0)
+            lost = errno ? errno : EIO;
+    };
     if (paths.isEmpty()) {
+        interrupts.reset();
+        if (control.cancelled()) {
+            report({ReportLine::cancelled()});
+            return lost ? outputLost(lost) : BatchExit::Interrupted;
+        }
+        // What was left out says why the list is empty.
+        QStringList leftOut = expanded.problems + expanded.notes;
+        if (expanded.thumbnailsLeftOut > 0)
+            leftOut << ReportLine::thumbnailsLeftOut(expanded.thumbnailsLeftOut);
+        report(leftOut);
         printTo(stderr, QStringLiteral("tumbilder: Listan är tom. Kan inte skapa tumbilder!\n"));
-        return BatchExit::Stopped;
+        return lost ? outputLost(lost) : expanded.problems.isEmpty() ? BatchExit::Stopped : BatchExit::Reported;
     }
 
     const QString page = b.page.isEmpty() ? QString() : pageFolder(b.page);
@@ -212,16 +278,12 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     request.problems = expanded.problems;
     request.notes = expanded.notes;
     request.thumbnailsLeftOut = expanded.thumbnailsLeftOut;
-    RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
     ShellObserver observer(b, request.jobs, control);
-    RunResult result;
-    {
-        const Interrupts interrupts(control);
-        result = makeThumbnails(request, control, &observer);
-    }
+    const RunResult result = makeThumbnails(request, control, &observer);
+    interrupts.reset();
     observer.finish();
 
-    printTo(stdout, result.printed().join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    report(result.printed());
     if (b.timing) {
         QString timing = QStringLiteral("%1 s, längsta väntan mellan två bilder %2 s")
                              .arg(double(observer.elapsed()) / 1e9, 0, 'f', 3)
@@ -229,7 +291,7 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         if (observer.cancelledAt >= 0)
             timing += QStringLiteral(", från avbrott till stopp %1 s")
                           .arg(double(observer.elapsed() - observer.cancelledAt) / 1e9, 0, 'f', 3);
-        printTo(stdout, timing + QLatin1Char('\n'));
+        report({timing});
     }
 
     if (result.stopped()) {
@@ -246,6 +308,8 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         return BatchExit::Stopped;
     }
     if (!result.pageFile.isEmpty())
-        printTo(stdout, QStringLiteral("Websidan: %1\n").arg(result.pageFile));
+        report({QStringLiteral("Websidan: %1").arg(result.pageFile)});
+    if (lost)
+        return outputLost(lost);
     return result.reported() ? BatchExit::Reported : BatchExit::AllWell;
 }

@@ -14,3 +14,11 @@ constexpr int Interrupted = 130; // Ctrl+C or SIGTERM
 // the report lines on standard output, errors on standard error, progress on
 // standard error when it is a terminal. Returns the exit status.
 int runBatch(const BatchSettings &settings, const QStringList &inputs);
+
+// Gives each closed standard stream (started with >&-) something to hold
+// its number. Called first thing, before any file is opened.
+void holdStandardStreams();
+
+// Says on standard error that standard output could not be written (errno
+// `err`) and returns the exit status for it.
+int outputLost(int err);

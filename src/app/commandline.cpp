@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "platform/version.h"
 #include "platform/canvas.h"
+#include "platform/filenames.h"
 #include "platform/loaders.h"
 #include "windows/swatches.h"
 #include <QColor>
@@ -72,7 +73,8 @@ struct Options {
                               QStringLiteral("för körningar igen: en tumbild som finns och är minst lika ny som "
                                              "sin bild räknas som gjord (en äldre skrivs ändå aldrig över)")};
     QCommandLineOption jobs{QStringLiteral("jobs"),
-                            QStringLiteral("antal trådar som ritar; från början en per kärna"), QStringLiteral("N")};
+                            QStringLiteral("antal trådar som ritar, 1 till 1024; från början en per kärna"),
+                            QStringLiteral("N")};
     QCommandLineOption quiet{QStringLiteral("quiet"),
                              QStringLiteral("visa inte hur långt körningen har kommit")};
     QCommandLineOption cancelAfter = hidden(QStringLiteral("cancel-after"), QStringLiteral("N"));
@@ -99,6 +101,27 @@ private:
     }
 };
 
+// Text broken at blanks into lines of at most `columns` characters, every
+// line but the first indented by `indent` blanks; a word longer than a line
+// stands alone.
+QString wrapped(const QString &text, qsizetype firstColumn, qsizetype indent, qsizetype columns = 80)
+{
+    QString out;
+    qsizetype column = firstColumn;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (column > indent && column + 1 + word.size() > columns) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            column = indent;
+        } else if (column > indent) {
+            out += QLatin1Char(' ');
+            ++column;
+        }
+        out += word;
+        column += word.size();
+    }
+    return out;
+}
+
 QString optionTable(const QList<QCommandLineOption> &options)
 {
     QStringList heads;
@@ -119,7 +142,8 @@ QString optionTable(const QList<QCommandLineOption> &options)
     }
     QString table;
     for (qsizetype i = 0; i < shown.size(); ++i)
-        table += heads[i].leftJustified(width + 2) + shown[i].description() + QLatin1Char('\n');
+        table += heads[i].leftJustified(width + 2) + wrapped(shown[i].description(), width + 2, width + 2)
+                 + QLatin1Char('\n');
     return table;
 }
 
@@ -151,8 +175,8 @@ QString helpText(const Options &options)
                "\n"
                "Inga inställningar sparas mellan körningarna.\n"
                "Slutstatus: 0 om allt gick bra, 1 om någon bild rapporterades, 2 vid fel\n"
-               "(på kommandoraden eller under körningen), 130 om körningen avbröts.\n"
-               "Webb: https://tumbilder.example.org/\n");
+               "(på kommandoraden, under körningen eller när rapporten inte kan skrivas),\n"
+               "130 om körningen avbröts.\n");
 }
 
 // An unknown option the way the user typed it: "-platform" rather than the
@@ -175,7 +199,49 @@ QString asTyped(const QStringList &arguments, const QString &name)
 
 QString errorText(const QString &problem)
 {
-    return QStringLiteral("%1: %2\nSkriv \"%1 --help\" för att se vad som går att ange.\n").arg(Program, problem);
+    return QStringLiteral("%1: %2\nSkriv \"%1 --help\" för att se vad som går att ange.\n")
+        .arg(Program, shownInShell(problem));
+}
+
+// What the parser found wrong, in Swedish: Qt words its own findings in
+// English.
+QString parserProblem(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("okänd flagga: %1").arg(asTyped(arguments, unknown.constFirst()));
+    static const QRegularExpression missing(QStringLiteral("^Missing value after '(.+)'\\.$"));
+    static const QRegularExpression unexpected(QStringLiteral("^Unexpected value after '(.+)'\\.$"));
+    if (const QRegularExpressionMatch m = missing.match(parser.errorText()); m.hasMatch())
+        return QStringLiteral("%1 vill ha ett värde").arg(m.captured(1));
+    if (const QRegularExpressionMatch m = unexpected.match(parser.errorText()); m.hasMatch()) {
+        const QString name = m.captured(1);
+        for (const QString &arg : arguments)
+            if (arg.startsWith(name + QLatin1Char('=')))
+                return QStringLiteral("%1 tar inget värde (i \"%2\")").arg(name, arg);
+        return QStringLiteral("%1 tar inget värde").arg(name);
+    }
+    return QStringLiteral("argumenten går inte att läsa");
+}
+
+// An option given twice: which of the two was meant cannot be told. A value
+// that is not text cannot be used either: no name Qt opens would match it.
+QString optionProblem(const QCommandLineParser &parser, const Options &options)
+{
+    for (const QCommandLineOption &option : options.all()) {
+        const QString name = QStringLiteral("--") + option.names().constLast();
+        qsizetype times = 0;
+        for (const QString &given : parser.optionNames())
+            times += option.names().contains(given) ? 1 : 0;
+        if (times > 1)
+            return QStringLiteral("%1 får bara anges en gång").arg(name);
+        if (option.valueName().isEmpty())
+            continue;
+        for (const QString &value : parser.values(option))
+            if (holdsForeignBytes(value))
+                return QStringLiteral("%1 vill ha text i UTF-8: %2").arg(name, readableName(value));
+    }
+    return {};
 }
 
 std::optional<int> wholeNumber(const QString &text, int least, int most)
@@ -199,7 +265,7 @@ std::optional<ColourValue> colour(const QString &text)
 }
 
 // The batch settings the options ask for, or what is wrong with them.
-QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSettings &b)
+QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSettings &b, QStringList &warnings)
 {
     if (parser.isSet(o.mode)) {
         const QString mode = parser.value(o.mode);
@@ -224,6 +290,11 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
             return QStringLiteral("--percent vill ha ett heltal från 1 till 100");
         b.percent = *p;
     }
+    // Settings the chosen mode leaves unused are said, not dropped in silence.
+    if (parser.isSet(o.percent) && b.mode != SizeMode::Percent)
+        warnings << QStringLiteral("--percent gäller bara med --mode percent och används inte");
+    if (parser.isSet(o.size) && b.mode == SizeMode::Percent)
+        warnings << QStringLiteral("--size gäller inte med --mode percent och används inte");
     b.prefix = parser.isSet(o.prefix) ? parser.value(o.prefix) : b.prefix;
     b.suffix = parser.isSet(o.suffix) ? parser.value(o.suffix) : b.suffix;
     if (!fitsInFileName(b.prefix) || !fitsInFileName(b.suffix))
@@ -286,7 +357,7 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
     if (parser.isSet(o.jobs)) {
         const auto j = wholeNumber(parser.value(o.jobs), 1, 1024);
         if (!j)
-            return QStringLiteral("--jobs vill ha ett heltal från 1 och uppåt");
+            return QStringLiteral("--jobs vill ha ett heltal från 1 till 1024");
         b.jobs = *j;
     }
     b.update = parser.isSet(o.update);
@@ -312,14 +383,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     CommandLine result;
     if (!parser.parse(arguments)) {
         result.action = CommandLine::Action::Error;
-        const QStringList unknown = parser.unknownOptionNames();
-        if (!unknown.isEmpty()) {
-            result.text = errorText(QStringLiteral("okänd flagga: %1").arg(asTyped(arguments, unknown.constFirst())));
-        } else {
-            // Qt's own wording (in English) for the rarer mistakes, such as
-            // a value given to an option that takes none.
-            result.text = errorText(parser.errorText());
-        }
+        result.text = errorText(parserProblem(parser, arguments));
         return result;
     }
     if (parser.isSet(options.help)) {
@@ -333,13 +397,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return result;
     }
     result.inputs = parser.positionalArguments();
-    QString problem;
-    if (parser.isSet(options.batch)) {
+    QString problem = optionProblem(parser, options);
+    if (problem.isEmpty() && parser.isSet(options.batch)) {
         result.action = CommandLine::Action::Batch;
-        problem = readBatch(parser, options, result.batch);
+        QStringList warnings;
+        problem = readBatch(parser, options, result.batch, warnings);
+        for (const QString &warning : std::as_const(warnings))
+            result.warnings += QStringLiteral("%1: %2\n").arg(Program, warning);
         if (problem.isEmpty() && result.inputs.isEmpty())
             problem = QStringLiteral("inga bilder angivna");
-    } else {
+    } else if (problem.isEmpty()) {
         for (const QCommandLineOption &option : options.batchOnly())
             if (parser.isSet(option))
                 problem = QStringLiteral("--%1 gäller bara med --batch").arg(option.names().constLast());
@@ -356,13 +423,7 @@ QString commandLineError(const QString &problem)
     return errorText(problem);
 }
 
-void printTo(FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 QString missingInputWarning(const QString &path)
 {
-    return QStringLiteral("%1: finns inte, hoppas över: %2\n").arg(Program, path);
+    return QStringLiteral("%1: finns inte, hoppas över: %2\n").arg(Program, shownInShell(path));
 }

@@ -1,11 +1,11 @@
 #pragma once
 #include "platform/units.h"
+#include "terminal.h"
 #include "thumbs/geometry.h"
 #include "thumbs/naming.h"
 #include <QSize>
 #include <QString>
 #include <QStringList>
-#include <cstdio>
 
 // The settings of a run from the shell, checked as far as the arguments
 // alone allow; the window's start values where none is given.
@@ -49,6 +49,9 @@ struct CommandLine {
     QStringList inputs;
     // What to print, ending with a newline.
     QString text;
+    // For a batch run: lines for standard error about options that will not
+    // be used, each ending with a newline.
+    QString warnings;
     BatchSettings batch;
 };
 
@@ -62,6 +65,3 @@ QString missingInputWarning(const QString &path);
 
 // An error of the arguments as printed: the problem and where to look.
 QString commandLineError(const QString &problem);
-
-// Writes text to standard output or error at once, in the locale's encoding.
-void printTo(FILE *stream, const QString &text);

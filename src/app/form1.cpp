@@ -128,6 +128,11 @@ void Form1::buildControls()
         bar->setValue(3615);
         // Tab stops, so the canvas size can be set from the keyboard too.
         bar->setFocusPolicy(Qt::StrongFocus);
+        // Read as the thumbnail's size, as the read-outs show it, not in twips.
+        setAccessibleReading(
+            bar, [](int twips) { return twipsToPixels(float(twips)) - 2 * CanvasBorderPixels; },
+            [](int pixels) { return int((pixels + 2 * CanvasBorderPixels) * TwipsPerPixel); },
+            QStringLiteral("bildpunkter"));
     }
     // A value change and a drag run the same steps, so the canvas follows the thumb.
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });

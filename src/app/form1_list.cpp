@@ -10,14 +10,9 @@
 
 void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 {
-    for (const QString &path : paths) {
-        // A folder brings the pictures directly inside it, in reading order,
-        // without the thumbnails the settings of the moment would give them.
-        if (QFileInfo(path).isDir())
-            takeInputs(expandInputs({path}, QDir::currentPath(), saveSettings()));
-        else if (isPictureName(path))
-            List1->addItem(path);
-    }
+    // A folder brings the pictures directly inside it, in reading order,
+    // without the thumbnails the settings of the moment would give them.
+    takeInputs(expandDrop(paths, saveSettings()));
     if (bad >= 0) {
         // Data that is not a local file cannot be read as a path: type
         // mismatch. Said once the drop is over, so the program the drag came
@@ -34,9 +29,13 @@ void Form1::List1_OLEDragDrop(const QStringList &paths, int bad)
 
 void Form1::takeInputs(const ExpandedInputs &gathered)
 {
-    for (const QString &path : gathered.paths)
-        if (isPictureName(path))
-            List1->addItem(path);
+    for (const QString &picture : gathered.paths) {
+        if (!isPictureName(picture))
+            continue;
+        // The row shows what fits of the path; the whole of it on hovering.
+        auto *item = new QListWidgetItem(picture, List1);
+        item->setToolTip(picture);
+    }
     m_listProblems << gathered.problems;
     m_listNotes << gathered.notes;
     m_thumbnailsLeftOut += gathered.thumbnailsLeftOut;

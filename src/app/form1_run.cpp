@@ -95,9 +95,14 @@ void Form1::Command1_Click()
 {
     listwebfiler.clear();
     const bool web = chkweb->checkState() == Qt::Checked;
-    const QString problem = web && !m_folderMark ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
-                            : List1->count() == 0 ? QStringLiteral("Listan är tom. Kan inte skapa tumbilder!")
-                                                  : QString();
+    const bool noFolder = web && !m_folderMark;
+    QString problem = noFolder              ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
+                      : List1->count() == 0 ? QStringLiteral("Listan är tom. Kan inte skapa tumbilder!")
+                                            : QString();
+    // What the drops left out says why the list is empty.
+    const QStringList leftOut = m_listProblems + m_listNotes;
+    if (!noFolder && List1->count() == 0 && !leftOut.isEmpty())
+        problem += QStringLiteral("\r\n\r\n") + leftOut.join(QStringLiteral("\r\n"));
     if (!problem.isEmpty()) {
         Seam::current().message(this, problem, QStringLiteral("Tumbilder"), Seam::Icon::Warning);
         return;

@@ -3,25 +3,28 @@
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/language.h"
+#include "platform/filenames.h"
 #include "platform/process.h"
 #include "platform/version.h"
 #include "thumbs/picturefiles.h"
 #include <QApplication>
 #include <QDir>
+#include <cerrno>
 
 int main(int argc, char *argv[])
 {
+    holdStandardStreams();
     // The arguments are read before any window system is touched: help, the
     // version and mistakes need no display.
+    // Exactly as given: a name whose bytes are not text is still that name.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << nameFromBytes(QByteArray(argv[i]));
     const CommandLine commandLine = parseCommandLine(arguments);
     switch (commandLine.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
-        printTo(stdout, commandLine.text);
-        return 0;
+        return printTo(stdout, commandLine.text) ? 0 : outputLost(errno);
     case CommandLine::Action::Error:
         printTo(stderr, commandLine.text);
         return CommandLineErrorExit;
@@ -31,6 +34,7 @@ int main(int argc, char *argv[])
         int qtArgc = 1;
         QCoreApplication app(qtArgc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("Tumbilder"));
+        printTo(stderr, commandLine.warnings);
         return runBatch(commandLine.batch, commandLine.inputs);
     }
     case CommandLine::Action::Window:

@@ -1,4 +1,6 @@
 #include "picturelist.h"
+#include "platform/filenames.h"
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -7,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -14,7 +17,8 @@ namespace {
 // Rows as tall as the face's letters reach: the window's small face would
 // otherwise get rows that cut off the bottoms of g, j, y and underscores
 // (and the ring of Å), and a selected row would hide its underscores.
-class WholeLetterRows : public QStyledItemDelegate {
+// A path too long for its row shows its end, so the file name stays in view.
+class PathRows : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
@@ -24,9 +28,49 @@ public:
         const QRect ink = metrics.boundingRect(QStringLiteral("ÅÄÖgjpqy_|"));
         const int underline = metrics.ascent() + metrics.underlinePos() + metrics.lineWidth();
         size.setHeight(qMax(size.height(), qMax(ink.height(), underline) + 3));
+        // No row asks to be wider than the list: it shows what fits.
+        size.setWidth(0);
         return size;
     }
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem shown = option;
+        initStyleOption(&shown, index);
+        shown.text = shownText(shown);
+        style(shown)->drawControl(QStyle::CE_ItemViewItem, &shown, painter, shown.widget);
+    }
+    // What the row of `index` shows of its path, laid out by `option`.
+    QString shownText(QStyleOptionViewItem option, const QModelIndex &index) const
+    {
+        initStyleOption(&option, index);
+        return shownText(option);
+    }
+
+private:
+    static QString shownText(const QStyleOptionViewItem &option)
+    {
+        const QStyle *s = style(option);
+        // The style keeps a margin on each side of the text.
+        const int margin = s->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+        const int room = s->subElementRect(QStyle::SE_ItemViewItemText, &option, option.widget).width() - 2 * margin;
+        return elidedPath(option.text, option.fontMetrics, room);
+    }
+    static const QStyle *style(const QStyleOptionViewItem &option)
+    {
+        return option.widget ? option.widget->style() : QApplication::style();
+    }
 };
+
+// A local file's path, exact also when its name holds bytes that are not
+// text: the URL keeps them percent-encoded, where toLocalFile() would turn
+// them into U+FFFD and so name a different file.
+QString localPath(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    if (!url.host().isEmpty() || !path.contains(QChar::ReplacementCharacter))
+        return path;
+    return nameFromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
 
 // The paths of the local files among `urls`, in order, up to the first
 // that is not one; `bad` is that one's position (-1 when all are).
@@ -37,7 +81,7 @@ void localPaths(const QList<QUrl> &urls, QStringList &paths, int &bad)
             bad = int(paths.size());
             return;
         }
-        paths << QDir::toNativeSeparators(url.toLocalFile());
+        paths << QDir::toNativeSeparators(localPath(url));
     }
 }
 
@@ -63,7 +107,7 @@ QList<QUrl> clipboardUrls(const QMimeData *data)
 
 PictureList::PictureList(QWidget *parent) : QListWidget(parent), m_menu(new QMenu(this))
 {
-    setItemDelegate(new WholeLetterRows(this));
+    setItemDelegate(new PathRows(this));
     QAction *add = m_menu->addAction(QStringLiteral("Lägg till bilder..."), this, &PictureList::addRequested);
     QAction *remove = m_menu->addAction(QStringLiteral("Ta bort"), this, &PictureList::removeRequested);
     QAction *clear = m_menu->addAction(QStringLiteral("Töm lista"), this, &PictureList::clearRequested);
@@ -74,6 +118,30 @@ PictureList::PictureList(QWidget *parent) : QListWidget(parent), m_menu(new QMen
         remove->setEnabled(!selectedItems().isEmpty());
         clear->setEnabled(count() > 0);
     });
+}
+
+QString elidedPath(const QString &path, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const QChar separator = QDir::separator();
+    const QString ellipsis(QChar(0x2026));
+    // The longest end that fits, from a separator on.
+    for (qsizetype at = path.indexOf(separator, 1); at >= 0; at = path.indexOf(separator, at + 1)) {
+        const QString end = ellipsis + path.mid(at);
+        if (metrics.horizontalAdvance(end) <= width)
+            return end;
+    }
+    return metrics.elidedText(path.mid(path.lastIndexOf(separator) + 1), Qt::ElideMiddle, width);
+}
+
+QString PictureList::shownText(int row) const
+{
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex index = model()->index(row, 0);
+    option.rect = visualRect(index);
+    return static_cast<const PathRows *>(itemDelegate())->shownText(option, index);
 }
 
 void PictureList::paste()

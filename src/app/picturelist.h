@@ -2,7 +2,13 @@
 #include <QListWidget>
 #include <QStringList>
 
+class QFontMetrics;
 class QMenu;
+
+// The end of a path that fits `width`: "…" and the file name with as many of
+// its folders as fit (…/nature/Aqua.jpg), or the file name cut in its
+// middle when even that is too long.
+QString elidedPath(const QString &path, const QFontMetrics &metrics, int width);
 
 // The picture list: accepts drags of local files from the file manager and
 // pastes of them (Ctrl+V), and hands the paths over in the order they come.
@@ -16,6 +22,8 @@ public:
     // The files on the clipboard, as a drop of them.
     void paste();
     QMenu *menu() const { return m_menu; }
+    // What the row shows of its path: all of it, or the end that fits.
+    QString shownText(int row) const;
 
 signals:
     // `paths` are native paths; `bad` is the position of the first item that

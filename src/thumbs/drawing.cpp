@@ -1,5 +1,6 @@
 #include "drawing.h"
 #include "platform/canvas.h"
+#include "platform/filenames.h"
 #include "platform/picture.h"
 #include "platform/workbuffer.h"
 #include "trace.h"
@@ -44,9 +45,20 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
 {
     DrawResult result;
     result.canvas = settings.canvas;
-    if (!isOrdinaryFile(path)) {
-        result.status = DrawResult::Missing;
-        result.failure = systemFailure(ENOENT);
+    // Only an ordinary file is opened: a FIFO would wait for a writer for
+    // ever. Nor is a name opened that Qt cannot carry (bytes not text).
+    const FileKind kind = fileKind(path);
+    if (kind != FileKind::File || holdsForeignBytes(path)) {
+        if (kind == FileKind::Nothing) {
+            result.status = DrawResult::Missing;
+            result.failure = systemFailure(ENOENT);
+        } else if (kind == FileKind::Folder || kind == FileKind::Other) {
+            result.status = DrawResult::NotAFile;
+            result.failure = systemFailure(EINVAL);
+        } else {
+            result.status = DrawResult::Unreadable;
+            result.failure = systemFailure(kind == FileKind::Unreachable ? EACCES : EILSEQ);
+        }
         return result;
     }
     PictureReader reader(path);

@@ -18,7 +18,9 @@ struct DrawSettings {
 };
 
 struct DrawResult {
-    enum Status { Drawn, Missing, Unreadable, ScaleFailed } status = Missing;
+    // NotAFile: something is there, but no picture can be read from it (a
+    // FIFO, a device, a folder).
+    enum Status { Drawn, Missing, NotAFile, Unreadable, ScaleFailed } status = Missing;
     CanvasSize canvas;          // the canvas's size after sizing
     QImage image;               // the persistent image (inner area) when Drawn
     // The picture stays loaded (too small to need fitting): `loadedPicture`

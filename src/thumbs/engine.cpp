@@ -92,6 +92,9 @@ Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &jo
     case DrawResult::Missing:
         c.reportLine = ReportLine::missing(job.path());
         return c;
+    case DrawResult::NotAFile:
+        c.reportLine = ReportLine::notAFile(job.path());
+        return c;
     case DrawResult::Unreadable:
         c.reportLine = ReportLine::unreadable(job.path());
         return c;

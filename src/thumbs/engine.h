@@ -63,8 +63,8 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
 
 // Records the gallery entry, names the thumbnail and writes it, never over
 // anything. A picture that could not be drawn gets its report line
-// ("Fil saknas: ", "Kan inte läsa bilden: ", "Kan inte skala om bilden: ")
-// and nothing else.
+// ("Fil saknas: ", "Inte en vanlig fil: ", "Kan inte läsa bilden: ",
+// "Kan inte skala om bilden: ") and nothing else.
 Committed cmd_sparabild_Click(const SaveSettings &settings, const PictureJob &job, const Prepared &prepared);
 
 // Follows a run as it goes. Called on the run's thread, which waits for each

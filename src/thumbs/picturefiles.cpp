@@ -1,5 +1,7 @@
 #include "picturefiles.h"
+#include "platform/filenames.h"
 #include "platform/loaders.h"
+#include "report.h"
 #include "splittext.h"
 #include <QCollator>
 #include <QFileInfo>
@@ -8,37 +10,40 @@
 #include <algorithm>
 
 namespace {
-// The text after the last dot, in lower case; none for a name ending in a
-// dot (SplitText drops an empty last piece, so that test comes first).
-QString extensionOf(const QString &path)
+
+// The text after the last dot, in lower case; none when the name ends in a
+// dot. SplitText drops an empty last piece, so the dot test comes first.
+QString extension(const QString &path)
 {
     if (path.endsWith(QLatin1Char('.')))
         return {};
     return SplitText(path, QStringLiteral(".")).constLast().toLower();
 }
+
 }
 
 bool isPictureName(const QString &path)
 {
-    const QString ext = extensionOf(path);
+    const QString ext = extension(path);
     return !ext.isEmpty() && pictureExtensions().contains(ext);
 }
 
 bool isUnsupportedPictureName(const QString &path)
 {
-    // Camera raw files, then other formats of pictures and drawings.
     static const QStringList unsupported = {
+        // Cameras' raw files.
         QStringLiteral("3fr"), QStringLiteral("arw"), QStringLiteral("cr2"), QStringLiteral("cr3"),
         QStringLiteral("crw"), QStringLiteral("dcr"), QStringLiteral("dng"), QStringLiteral("erf"),
-        QStringLiteral("kdc"), QStringLiteral("mef"), QStringLiteral("mos"), QStringLiteral("mrw"),
-        QStringLiteral("nef"), QStringLiteral("nrw"), QStringLiteral("orf"), QStringLiteral("pef"),
-        QStringLiteral("raf"), QStringLiteral("raw"), QStringLiteral("rw2"), QStringLiteral("rwl"),
-        QStringLiteral("sr2"), QStringLiteral("srf"), QStringLiteral("srw"), QStringLiteral("x3f"),
+        QStringLiteral("iiq"), QStringLiteral("kdc"), QStringLiteral("mef"), QStringLiteral("mos"),
+        QStringLiteral("mrw"), QStringLiteral("nef"), QStringLiteral("nrw"), QStringLiteral("orf"),
+        QStringLiteral("pef"), QStringLiteral("raf"), QStringLiteral("raw"), QStringLiteral("rw2"),
+        QStringLiteral("rwl"), QStringLiteral("sr2"), QStringLiteral("srf"), QStringLiteral("srw"),
+        QStringLiteral("x3f"),
+        // Other pictures people keep that no reader here takes.
         QStringLiteral("jxl"), QStringLiteral("jp2"), QStringLiteral("j2k"), QStringLiteral("psd"),
-        QStringLiteral("psb"), QStringLiteral("xcf"), QStringLiteral("svg"), QStringLiteral("svgz"),
+        QStringLiteral("psb"), QStringLiteral("svg"), QStringLiteral("svgz"), QStringLiteral("xcf"),
         QStringLiteral("ico"), QStringLiteral("tga"), QStringLiteral("exr"), QStringLiteral("pcx")};
-    const QString ext = extensionOf(path);
-    return !ext.isEmpty() && unsupported.contains(ext);
+    return unsupported.contains(extension(path));
 }
 
 namespace {
@@ -71,38 +76,141 @@ int leaveOutThumbnails(QStringList &names, const SaveSettings &naming)
     return int(names.removeIf([&](const QString &name) { return thumbnails.contains(name); }));
 }
 
+
+// Picture files of formats not read here, left out where a folder or a drop
+// held them: said once, in a note, by their number and extensions.
+struct Unsupported {
+    int count = 0;
+    QStringList extensions;
+
+    void add(const QString &path)
+    {
+        ++count;
+        const QString ext = QLatin1Char('.') + extension(readableName(path));
+        if (!extensions.contains(ext))
+            extensions << ext;
+    }
+    void noteIn(ExpandedInputs &out)
+    {
+        if (count == 0)
+            return;
+        std::sort(extensions.begin(), extensions.end());
+        out.notes << ReportLine::unsupportedSkipped(count, extensions);
+    }
+};
+
+// The pictures directly in a folder, in reading order. What cannot be taken
+// is said: a picture whose name (or the folder's) holds bytes that are not
+// text, by a readable form of it; a FIFO or a device named like a picture, as
+// what it is; pictures of formats not read here, counted.
+void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming)
+{
+    const FolderListing listing = readFolder(path);
+    if (listing.error != 0) {
+        out.problems << ReportLine::folderUnreadable(readableName(path));
+        return;
+    }
+    const QString folder = path.endsWith(QDir::separator()) ? path : path + QDir::separator();
+    QStringList pictures, unnamed, special;
+    for (const FolderListing::Entry &entry : listing.entries) {
+        const QString file = folder + entry.name;
+        const QString name = readableName(entry.name);
+        const bool picture = isPictureName(name);
+        // Subfolders and broken links are not the folder's pictures.
+        if (entry.kind != FileKind::File && entry.kind != FileKind::Other)
+            continue;
+        if (!picture && !isUnsupportedPictureName(name))
+            continue;
+        if (entry.kind == FileKind::Other)
+            special << readableName(file);
+        else if (!picture)
+            unsupported.add(file);
+        else if (holdsForeignBytes(file))
+            unnamed << readableName(file);
+        else
+            pictures << entry.name;
+    }
+    out.thumbnailsLeftOut += leaveOutThumbnails(pictures, naming);
+    for (QStringList *list : {&pictures, &unnamed, &special})
+        sortNamesNaturally(*list);
+    for (const QString &name : std::as_const(unnamed))
+        out.problems << ReportLine::unreadable(QDir::toNativeSeparators(name));
+    for (const QString &name : std::as_const(special))
+        out.problems << ReportLine::notAFile(QDir::toNativeSeparators(name));
+    for (const QString &name : std::as_const(pictures))
+        out.paths << QDir::toNativeSeparators(folder + name);
+}
+
+// One input named by the user, made absolute and clean as a drop delivers
+// full paths.
+void addNamed(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming)
+{
+    const QString shown = QDir::toNativeSeparators(readableName(path));
+    switch (fileKind(path)) {
+    case FileKind::Folder:
+        addFolder(out, unsupported, path, naming);
+        return;
+    case FileKind::File:
+        if (isUnsupportedPictureName(shown))
+            out.problems << ReportLine::unsupported(shown);
+        else if (!holdsForeignBytes(path))
+            out.paths << shown;
+        else if (isPictureName(shown))
+            out.problems << ReportLine::unreadable(shown);
+        return;
+    case FileKind::Other:
+        out.problems << ReportLine::notAFile(shown);
+        return;
+    case FileKind::Unreachable:
+        // Something on the way to it is closed to us.
+        out.problems << (isPictureName(shown) || isUnsupportedPictureName(shown) ? ReportLine::unreadable(shown)
+                                                                                 : ReportLine::folderUnreadable(shown));
+        return;
+    case FileKind::Nothing:
+        out.missing << shown;
+        return;
+    }
+}
+
 }
 
 ExpandedInputs expandInputs(const QStringList &inputs, const QString &base, const SaveSettings &naming)
 {
     ExpandedInputs out;
+    Unsupported unsupported;
     const QDir baseDir(base);
+    // A working folder whose name holds bytes that are not text cannot be
+    // named, but the system still finds names relative to it.
+    const bool baseNamed = fileKind(base) == FileKind::Folder;
     for (const QString &input : inputs) {
         // QFileInfo would read "" as the base folder itself.
         if (input.isEmpty()) {
             out.missing << input;
             continue;
         }
-        // Made absolute and clean, as a drop delivers full paths.
-        const QFileInfo info(baseDir, input);
-        const QString path = info.absoluteFilePath();
-        if (info.isDir()) {
-            const QDir dir(path);
-            QStringList names;
-            const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort);
-            for (const QFileInfo &entry : entries) {
-                if (entry.isFile() && isPictureName(entry.fileName()))
-                    names << entry.fileName();
-            }
-            out.thumbnailsLeftOut += leaveOutThumbnails(names, naming);
-            sortNamesNaturally(names);
-            for (const QString &name : std::as_const(names))
-                out.paths << QDir::toNativeSeparators(dir.filePath(name));
-        } else if (info.exists()) {
-            out.paths << QDir::toNativeSeparators(path);
-        } else {
-            out.missing << QDir::toNativeSeparators(path);
-        }
+        const bool relative = QDir::isRelativePath(input);
+        addNamed(out, unsupported,
+                 relative && !baseNamed ? QDir::cleanPath(input) : QFileInfo(baseDir, input).absoluteFilePath(),
+                 naming);
     }
+    unsupported.noteIn(out);
+    return out;
+}
+
+ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming)
+{
+    ExpandedInputs out;
+    Unsupported unsupported;
+    for (const QString &path : paths) {
+        if (fileKind(path) == FileKind::Folder)
+            addFolder(out, unsupported, path, naming);
+        else if (isUnsupportedPictureName(readableName(path)))
+            unsupported.add(path);
+        else if (!holdsForeignBytes(path))
+            out.paths << path;
+        else if (isPictureName(readableName(path)))
+            out.problems << ReportLine::unreadable(readableName(path));
+    }
+    unsupported.noteIn(out);
     return out;
 }

@@ -21,7 +21,9 @@ bool isUnsupportedPictureName(const QString &path);
 struct ExpandedInputs {
     // What the picture list is given, in order, as absolute native paths.
     QStringList paths;
-    // Inputs that do not exist, as absolute native paths; they are skipped.
+    // Inputs that do not exist, as absolute native paths (a readable form,
+    // see platform/filenames.h, where a name holds bytes that are not text);
+    // they are skipped.
     QStringList missing;
     // Report lines for what was given but cannot be taken, and lines saying
     // what was left out on purpose; a run shows them with its report.
@@ -38,8 +40,20 @@ struct ExpandedInputs {
 // format in force; the window's start values unless given) names the
 // thumbnail of another picture in the folder is left out and counted, so a
 // run again over the folder does not take its own thumbnails for pictures.
-// Anything else that exists is passed on unchanged, for the picture list's
-// own name test. Relative inputs are taken from `base`; an empty input
-// names nothing.
+// Any other file is passed on unchanged, for the picture list's own name
+// test. Relative inputs are taken from `base` (as they are, when `base`
+// cannot be named); an empty input names nothing.
+//
+// Problems: a folder that cannot be read; a picture whose name holds bytes
+// that are not text (see platform/filenames.h), by a readable form of it;
+// something that is not an ordinary file (a FIFO, a device); a picture file
+// given by name whose format is not read here. Such files in folders are
+// counted in one note.
 ExpandedInputs expandInputs(const QStringList &inputs, const QString &base = QDir::currentPath(),
                             const SaveSettings &naming = SaveSettings());
+
+// What a drop on the picture list brings, as expandInputs() says, except
+// that a file is passed on as the drop delivered it, without looking for it
+// on the disk, and files of formats not read here are counted with those of
+// the folders, in one note.
+ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming = SaveSettings());

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // The lines of a run's report, each the whole line as the user reads it.
 namespace ReportLine {
@@ -10,6 +11,12 @@ QString notScaled(const QString &path);    // drawn, but it would not fit any th
 // A picture whose copy for the page would replace a thumbnail of the run:
 // its cell is left out.
 QString namedLikeThumbnail(const QString &path);
+QString notAFile(const QString &path);     // there, but a FIFO, a device, a folder: nothing to read a picture from
+QString folderUnreadable(const QString &path);   // a folder given whose files cannot be listed or reached
+QString unsupported(const QString &path);  // a picture file given by name, of a format not read here
+// The note for picture files of formats not read here that folders or a drop
+// held: how many, and their extensions (".cr2, .nef").
+QString unsupportedSkipped(int count, const QStringList &extensions);
 QString cancelled();                       // the last line of a run stopped by "Avbryt"
 QString allWell();                         // the whole report of a run without problems
 // How many thumbnails a run made; with update, also how many were made already.

@@ -88,8 +88,9 @@ QString frmhelp::aboutText(const QString &versionText)
     return QStringLiteral("Tumbilder ") + versionText + CrLf
            + CrLf
            + QStringLiteral("Skapat av Tumbilder-projektet") + CrLf
-           + QStringLiteral("Webb: https://tumbilder.example.org/") + CrLf
-           + QStringLiteral("E-post: tumbilder@example.org");
+           // No made-up address: the project has no home of its own yet.
+           + QStringLiteral("Webb: ingen ännu") + CrLf
+           + QStringLiteral("E-post: ingen ännu");
 }
 
 void frmhelp::List1_Click()

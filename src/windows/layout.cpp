@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 
 namespace {
@@ -153,6 +154,79 @@ void setAccessibleRole(QWidget *w, QAccessible::Role role, std::function<void()>
     if (seen && !dynamic_cast<RoleInterface *>(seen)) {
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
         QAccessible::queryAccessibleInterface(w);
+    }
+}
+
+namespace {
+struct Reading {
+    std::function<int(int)> toShown, fromShown;
+    QString unit;
+};
+
+QHash<const QObject *, Reading> &readings()
+{
+    static QHash<const QObject *, Reading> table;
+    return table;
+}
+
+// A slider read in the unit it stands for: its value, bounds and steps as
+// numbers of that unit, and its value as text with the unit's name.
+class ReadingInterface : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    ReadingInterface(QAbstractSlider *slider, QAccessible::Role role) : QAccessibleWidget(slider, role) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return QStringLiteral("%1 %2").arg(shown(slider()->value())).arg(reading().unit);
+        return QAccessibleWidget::text(t);
+    }
+    QVariant currentValue() const override { return shown(slider()->value()); }
+    void setCurrentValue(const QVariant &value) override { slider()->setValue(reading().fromShown(value.toInt())); }
+    QVariant maximumValue() const override { return shown(slider()->maximum()); }
+    QVariant minimumValue() const override { return shown(slider()->minimum()); }
+    QVariant minimumStepSize() const override
+    {
+        return shown(slider()->minimum() + slider()->singleStep()) - shown(slider()->minimum());
+    }
+
+private:
+    QAbstractSlider *slider() const { return static_cast<QAbstractSlider *>(object()); }
+    Reading reading() const { return readings().value(object()); }
+    int shown(int value) const { return reading().toShown(value); }
+};
+
+QAccessibleInterface *readingFactory(const QString &, QObject *object)
+{
+    auto *slider = qobject_cast<QAbstractSlider *>(object);
+    if (!slider || !readings().contains(object))
+        return nullptr;
+    return new ReadingInterface(slider, qobject_cast<QScrollBar *>(object) ? QAccessible::ScrollBar
+                                                                           : QAccessible::Slider);
+}
+}
+
+void setAccessibleReading(QAbstractSlider *slider, std::function<int(int)> toShown,
+                          std::function<int(int)> fromShown, const QString &unit)
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(readingFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    readings().insert(slider, {std::move(toShown), std::move(fromShown), unit});
+    QObject::connect(slider, &QObject::destroyed, [slider] { readings().remove(slider); });
+    // A reader that was already listening may hold the class's own view of it.
+    QAccessibleInterface *seen = QAccessible::queryAccessibleInterface(slider);
+    if (seen && !dynamic_cast<ReadingInterface *>(seen)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
+        QAccessible::queryAccessibleInterface(slider);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <initializer_list>
 
+class QAbstractSlider;
 class QLabel;
 class QWidget;
 
@@ -50,6 +51,13 @@ void labelWith(QWidget *box, const QString &spoken, std::initializer_list<QLabel
 // window made of a plain widget, a picture or a swatch pressed like a button.
 // `press` is what the reader's "press" action does.
 void setAccessibleRole(QWidget *w, QAccessible::Role role, std::function<void()> press = {});
+
+// What a screen reader reads as a slider's value where its own numbers mean
+// nothing to the user (the canvas's scroll bars hold twips): `toShown` turns
+// a value into the number read, followed by `unit` ("237 bildpunkter");
+// `fromShown` is its inverse, for a reader that sets the value.
+void setAccessibleReading(QAbstractSlider *slider, std::function<int(int)> toShown,
+                          std::function<int(int)> fromShown, const QString &unit);
 
 // In a window that is no dialog, Enter presses the focused button, as Space
 // does and as it does in a dialog. For the buttons `window` holds now.

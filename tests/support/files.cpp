@@ -32,7 +32,8 @@ QByteArray contents(const QString &path)
 {
     QByteArray name;
     const int dir = openFolderOf(path, name);
-    const int fd = dir < 0 ? -1 : ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC);
+    // A FIFO opened to be read would wait for a writer: it reads as empty.
+    const int fd = dir < 0 ? -1 : ::openat(dir, name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (dir >= 0)
         ::close(dir);
     QFile f;
