@@ -6,16 +6,18 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tumbilder)
 set(CPACK_PACKAGE_VERSION ${TUMBILDER_VERSION_TEXT})
 set(CPACK_PACKAGE_VENDOR "Tumbilder")
+# dpkg needs a maintainer with an address; example.org is reserved and
+# reaches no one, so it stands in until the project has a real one. No
+# homepage is given: there is none yet.
 set(CPACK_PACKAGE_CONTACT "Tumbilder-utvecklarna <utvecklare@tumbilder.example.org>")
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://tumbilder.example.org/")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "thumbnails of pictures and a gallery web page")
 set(CPACK_PACKAGE_DESCRIPTION
   "Tumbilder makes thumbnails of pictures (JPG, PNG, HEIC, WebP, AVIF, TIFF,\n"
   "GIF, BMP): drop the pictures on its list, choose the size, the name and\n"
   "the format (BMP, GIF or JPG), and run. It can also write a gallery page,\n"
   "bilder.html, that shows the thumbnails in a grid, each linked to its\n"
-  "full-size picture. It never overwrites an existing file. The user\n"
-  "interface is in Swedish.")
+  "full-size picture. It never overwrites a thumbnail or a picture. The\n"
+  "user interface is in Swedish.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
