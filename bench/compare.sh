@@ -51,12 +51,7 @@ run_tool() {
     local made
     made=$(find "$out" -type f -iname '*.jpg' | wc -l)
     [ "$made" -eq "$COUNT" ] || die "$tool wrote $made thumbnails, not $COUNT"
-    awk -F': ' '
-        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; ++i) wall = wall * 60 + t[i] }
-        /User time/ { user = $2 }
-        /System time/ { sys = $2 }
-        /Maximum resident set size/ { rss = $2 }
-        END { printf "%.3f %.3f %d\n", wall, user + sys, rss }' "$log" >>"$WORK/$tool.txt"
+    time_figures "$log" >>"$WORK/$tool.txt"
 }
 
 tools=(ours vips gm)

@@ -91,4 +91,14 @@ start_bench() {
     stage_corpus "$corpus" "$WORK"
 }
 
+# The figures of a `/usr/bin/time -v` log: "wall_s cpu_s peak_rss_kb".
+time_figures() {
+    awk -F': ' '
+        /Elapsed \(wall clock\)/ { n = split($2, t, ":"); wall = 0; for (i = 1; i <= n; ++i) wall = wall * 60 + t[i] }
+        /User time/ { user = $2 }
+        /System time/ { sys = $2 }
+        /Maximum resident set size/ { rss = $2 }
+        END { printf "%.3f %.3f %d\n", wall, user + sys, rss }' "$1"
+}
+
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

@@ -28,12 +28,7 @@ measure() {
     mkdir -p "$out"
     (cd "$WORK/list" && /usr/bin/time -v -o "$WORK/time.txt" "$TUMBILDER" --batch --quiet "${threads[@]}" \
         --out "$out" "${LIST[@]:0:$n}" >"$WORK/summary.txt")
-    awk -F': ' -v written="$(find "$out" -type f | wc -l)" '
-        /Elapsed \(wall clock\)/ { k = split($2, t, ":"); wall = 0; for (i = 1; i <= k; ++i) wall = wall * 60 + t[i] }
-        /User time/ { user = $2 }
-        /System time/ { sys = $2 }
-        /Maximum resident set size/ { rss = $2 }
-        END { printf "%.2f %.2f %d %d\n", wall, user + sys, rss, written }' "$WORK/time.txt"
+    echo "$(time_figures "$WORK/time.txt") $(find "$out" -type f | wc -l)"
 }
 
 echo "Corpus: $CORPUS, ${#PHOTOS[@]} JPEG photos repeated; threads: ${THREADS:-default}; $ROUNDS rounds"

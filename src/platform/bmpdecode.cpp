@@ -149,12 +149,7 @@ public:
 private:
     BmpHeader m_header;
 };
-
-std::unique_ptr<PictureDecoder> makeBmpDecoder()
-{
-    return std::make_unique<BmpDecoder>();
-}
 }
 
 extern const PictureLoader bmpLoader;
-const PictureLoader bmpLoader{"BMP", "bmp", hasBmpSignature, makeBmpDecoder};
+const PictureLoader bmpLoader{"BMP", "bmp", hasBmpSignature, makeDecoder<BmpDecoder>};

@@ -162,12 +162,7 @@ public:
 private:
     GifLayout m_layout;
 };
-
-std::unique_ptr<PictureDecoder> makeGifDecoder()
-{
-    return std::make_unique<GifDecoder>();
-}
 }
 
 extern const PictureLoader gifLoader;
-const PictureLoader gifLoader{"GIF", "gif", hasGifSignature, makeGifDecoder};
+const PictureLoader gifLoader{"GIF", "gif", hasGifSignature, makeDecoder<GifDecoder>};

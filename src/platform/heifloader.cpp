@@ -144,12 +144,7 @@ private:
     bool m_alpha = false;
     bool m_deep = false;
 };
-
-std::unique_ptr<PictureDecoder> makeHeifDecoder()
-{
-    return std::make_unique<HeifDecoder>();
-}
 }
 
 extern const PictureLoader heifLoader;
-const PictureLoader heifLoader{"HEIF", "heic heif hif avif", isHeif, makeHeifDecoder};
+const PictureLoader heifLoader{"HEIF", "heic heif hif avif", isHeif, makeDecoder<HeifDecoder>};

@@ -270,12 +270,7 @@ bool isJpeg(const uchar *data, qint64 size)
 {
     return size >= 2 && data[0] == 0xFF && data[1] == 0xD8;
 }
-
-std::unique_ptr<PictureDecoder> makeJpegDecoder()
-{
-    return std::make_unique<JpegDecoder>();
-}
 }
 
 extern const PictureLoader jpegLoader;
-const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", isJpeg, makeJpegDecoder};
+const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", isJpeg, makeDecoder<JpegDecoder>};

@@ -49,6 +49,13 @@ struct PictureLoader {
     std::unique_ptr<PictureDecoder> (*make)();
 };
 
+// A row's `make`: a fresh decoder of that kind for each picture.
+template <class Decoder>
+std::unique_ptr<PictureDecoder> makeDecoder()
+{
+    return std::make_unique<Decoder>();
+}
+
 // The loader whose signature the bytes have, or null.
 const PictureLoader *loaderFor(const uchar *data, qint64 size);
 

@@ -1,6 +1,5 @@
 #include "picture.h"
 #include <QColorSpace>
-#include <QFileInfo>
 #include <QTransform>
 #include <cerrno>
 
@@ -27,11 +26,6 @@ QImage oriented(QImage image, int orientation)
         image = image.transformed(QTransform().rotate(90));
     return image;
 }
-}
-
-bool isOrdinaryFile(const QString &path)
-{
-    return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
 PictureReader::PictureReader(const QString &path) : m_file(path)

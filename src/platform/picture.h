@@ -52,5 +52,3 @@ private:
     Failure m_failure;
 };
 
-// Whether a path names an existing ordinary file (folders count as missing).
-bool isOrdinaryFile(const QString &path);

@@ -248,12 +248,7 @@ public:
 private:
     PngLayout m_layout;
 };
-
-std::unique_ptr<PictureDecoder> makePngDecoder()
-{
-    return std::make_unique<PngDecoder>();
-}
 }
 
 extern const PictureLoader pngLoader;
-const PictureLoader pngLoader{"PNG", "png", isPng, makePngDecoder};
+const PictureLoader pngLoader{"PNG", "png", isPng, makeDecoder<PngDecoder>};

@@ -212,12 +212,7 @@ private:
     int m_band = 1;
     qint64 m_bufferBytes = 0;
 };
-
-std::unique_ptr<PictureDecoder> makeTiffDecoder()
-{
-    return std::make_unique<TiffDecoder>();
-}
 }
 
 extern const PictureLoader tiffLoader;
-const PictureLoader tiffLoader{"TIFF", "tif tiff", isTiff, makeTiffDecoder};
+const PictureLoader tiffLoader{"TIFF", "tif tiff", isTiff, makeDecoder<TiffDecoder>};

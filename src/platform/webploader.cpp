@@ -162,12 +162,7 @@ private:
     WebPBitstreamFeatures m_features{};
     QSize m_size;
 };
-
-std::unique_ptr<PictureDecoder> makeWebpDecoder()
-{
-    return std::make_unique<WebpDecoder>();
-}
 }
 
 extern const PictureLoader webpLoader;
-const PictureLoader webpLoader{"WebP", "webp", isWebp, makeWebpDecoder};
+const PictureLoader webpLoader{"WebP", "webp", isWebp, makeDecoder<WebpDecoder>};
