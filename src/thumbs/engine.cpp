@@ -34,6 +34,9 @@ QList<PictureJob> pictureJobs(const QStringList &paths)
         QString folder;
         for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
             folder += pieces[k] + sep;
+        // Pictures of one folder share its text: a long list holds it once.
+        if (!jobs.isEmpty() && jobs.last().folder == folder)
+            folder = jobs.last().folder;
         jobs.append({folder, pieces.last()});
     }
     return jobs;
