@@ -15,13 +15,8 @@ source "$(dirname "$0")/lib.sh"
 CORPUS=${1:-$DEFAULT_CORPUS}
 ROUNDS=${ROUNDS:-5}
 BOX=237x237
-ensure_packages libvips-tools graphicsmagick imagemagick time
-ensure_corpus "$CORPUS"
-ensure_tumbilder
-
-WORK=$(mktemp -d /tmp/tumbilder-compare.XXXXXX)
-[ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
-stage_corpus "$CORPUS" "$WORK"
+ensure_packages libvips-tools graphicsmagick imagemagick
+start_bench compare "$CORPUS"
 COUNT=${#PHOTOS[@]}
 NAMES=()
 for p in "${PHOTOS[@]}"; do NAMES+=("$(basename "$p")"); done

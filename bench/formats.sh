@@ -17,13 +17,8 @@ CORPUS=${1:-$DEFAULT_CORPUS}
 ROUNDS=${ROUNDS:-3}
 FORMATS=${FORMATS:-png webp heic avif tif}
 BOX=237x237
-ensure_packages libvips-tools imagemagick webp libheif-examples libavif-bin time
-ensure_corpus "$CORPUS"
-ensure_tumbilder
-
-WORK=$(mktemp -d /tmp/tumbilder-formats.XXXXXX)
-[ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
-stage_corpus "$CORPUS" "$WORK"
+ensure_packages libvips-tools imagemagick webp libheif-examples libavif-bin
+start_bench formats "$CORPUS"
 COUNT=${#PHOTOS[@]}
 
 # The photos in each format, one folder a format, named as the photos.
