@@ -71,7 +71,8 @@ fuzz: setup-fuzz
 	@for t in fuzz_picture fuzz_splittext fuzz_quality fuzz_page; do \
 	  mkdir -p build-fuzz/corpus/$$t; \
 	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
-	  QT_QPA_PLATFORM=offscreen build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
+	  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    build-fuzz/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -max_len=65536 \
 	    -rss_limit_mb=4096 -timeout=20 -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t tests/fuzz/seeds > build-fuzz/$$t.log 2>&1; \
 	  status=$$?; tail -n 1 build-fuzz/$$t.log; \
 	  [ $$status -eq 0 ] || { grep -B2 -A20 'ERROR\|deadly' build-fuzz/$$t.log | head -n 40; exit $$status; }; \
