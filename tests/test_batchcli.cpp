@@ -271,6 +271,8 @@ void TestBatchCli::problems_data()
     QTest::newRow("full disk") << "full" << 2 << "" << "Ett fel uppstod: ";
     QTest::newRow("a picture no thumbnail can hold")
         << "unscalable" << 1 << "Kan inte skala om bilden: DIR/c.bmp\n2 av 3 tumbilder skapade.\n" << "";
+    QTest::newRow("a thumbnail taller than a JPG can be")
+        << "too tall" << 1 << "Kan inte skala om bilden: DIR/c.png\n2 av 3 tumbilder skapade.\n" << "";
     QTest::newRow("a copy for the page cannot be made")
         << "copy" << 2 << "2 av 2 tumbilder skapade.\n"
         << "Ett fel uppstod när websidan skulle skapas: ";
@@ -382,6 +384,13 @@ void TestBatchCli::problems()
         line.fill(Qt::gray);
         QVERIFY(line.save(dir + "/c.bmp"));
         args << "c.bmp" << "--mode" << "height";
+    }
+    if (problem == "too tall") {
+        // At 100 % the thumbnail is 70,000 pixels tall; JPEG stops at 65,500.
+        QImage line(2, 70000, QImage::Format_RGB32);
+        line.fill(Qt::gray);
+        QVERIFY(line.save(dir + "/c.png"));
+        args << "c.png" << "--mode" << "percent" << "--percent" << "100";
     }
     if (problem == "copy") {
         // A folder stands where the copy of b.jpg goes.

@@ -69,6 +69,13 @@ Prepared cmd_ritabild_Click(const RunSettings &settings, const PictureJob &job, 
     }
     p.drawn = drawThumbnail(settings.draw, job.path(), budget);
     if (p.drawn.status == DrawResult::Drawn) {
+        if (const Failure limit = formatLimit(settings.save.format, p.drawn.image.size()); limit.failed()) {
+            p.drawn.status = DrawResult::ScaleFailed;
+            p.drawn.failure = limit;
+            p.drawn.image = {};
+        }
+    }
+    if (p.drawn.status == DrawResult::Drawn) {
         QElapsedTimer clock;
         clock.start();
         p.encoded = encodeThumbnail(settings.save, p.drawn.image);

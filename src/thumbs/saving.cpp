@@ -17,6 +17,16 @@ Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)
     return encodeGif(image);
 }
 
+Failure formatLimit(OutputFormat format, QSize size)
+{
+    const int side = qMax(size.width(), size.height());
+    if (format == OutputFormat::Jpg && side > 65500)
+        return failure(FailureCode::EncoderFailed, QStringLiteral("JPEG: bilden är för stor"));
+    if (format == OutputFormat::Gif && side > 65535)
+        return failure(FailureCode::EncoderFailed, QStringLiteral("GIF: bilden är för stor"));
+    return {};
+}
+
 bool thumbnailCurrent(const SaveSettings &s, const QString &folder, const QString &file)
 {
     return s.update && fitsInFileName(s.prefix) && fitsInFileName(s.suffix)

@@ -16,6 +16,11 @@ struct SaveResult {
 // it can be encoded on a worker thread before the names are tested.
 Encoded encodeThumbnail(const SaveSettings &settings, const QImage &image);
 
+// Why a thumbnail of `size` cannot be a file of `format`, or no failure:
+// JPEG stops at 65,500 pixels a side and GIF at 65,535. Such a picture is
+// reported like one no canvas can hold, and the run goes on.
+Failure formatLimit(OutputFormat format, QSize size);
+
 // With update: whether the thumbnail of the picture `source` (its folder and
 // file name) is there and at least as new as the picture, so that it need
 // not be drawn.
