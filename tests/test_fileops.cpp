@@ -254,9 +254,15 @@ void TestFileOps::writeReplacing()
         // new page was written aside and moved in, not written in place.
         QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(tmp.filePath("hard")).constData()), 0);
     }
-    QVERIFY(!::writeReplacing(path, "new page", MissingFeature(missing)).failed());
+    // A replacing file can bear a time of its own (the modern page's files
+    // bear their picture's), whichever road it took to its name.
+    const qint64 dated = 1'500'000'000'123'456'789;
+    QVERIFY(!(existing ? ::writeReplacingDated(path, "new page", dated, MissingFeature(missing))
+                       : ::writeReplacing(path, "new page", MissingFeature(missing)))
+                 .failed());
     QCOMPARE(contents(path), QByteArray("new page"));
     if (existing) {
+        QCOMPARE(modificationTime(path), dated);
         QCOMPARE(contents(tmp.filePath("hard")), QByteArray("old page"));
         QCOMPARE(listing(tmp.path()), QStringList({"bilder.html", "hard"}));
     } else {

@@ -67,16 +67,11 @@ Failure writeData(const QString &path, const QByteArray &data, Placing how, Miss
     Place p;
     if (const int err = openPlace(path, p))
         return pathFailure(err, path);
+    const timespec mtime{time_t(modified / 1'000'000'000), long(modified % 1'000'000'000)};
     return writeFile(path, p, how, [&](int fd) {
-        int err = writeFully(fd, data.constData(), data.size(), ::write);
-        if (!err && modified >= 0) {
-            const timespec times[2] = {{0, UTIME_OMIT},
-                                       {time_t(modified / 1'000'000'000), long(modified % 1'000'000'000)}};
-            if (::futimens(fd, times) != 0)
-                err = errno;
-        }
+        const int err = writeFully(fd, data.constData(), data.size(), ::write);
         return err ? pathFailure(err, path) : Failure();
-    }, lacking);
+    }, lacking, modified >= 0 ? &mtime : nullptr);
 }
 }
 
