@@ -38,36 +38,21 @@ struct Result {
     QString out, err;
 };
 
-// The program as a shell in cron or over ssh runs it: no window system.
-// `limit` is a limit the child process is held to (RLIMIT_FSIZE, RLIMIT_AS).
-void startBatch(QProcess &p, const QStringList &args, const QString &workingDir = {}, int resource = -1,
-                rlim_t limit = 0)
+// A child-side step: the child process held to `limit` of `resource`
+// (RLIMIT_FSIZE, RLIMIT_AS).
+std::function<void()> limited(int resource, rlim_t limit)
 {
-    p.setProcessEnvironment(withoutDisplay());
-    p.setWorkingDirectory(workingDir);
-    if (resource >= 0)
-        p.setChildProcessModifier([resource, limit] {
-            const rlimit l{limit, limit};
-            ::setrlimit(resource, &l);
-        });
-    p.start(Binary, QStringList{QStringLiteral("--batch")} + args);
+    return [resource, limit] {
+        const rlimit l{limit, limit};
+        ::setrlimit(resource, &l);
+    };
 }
 
-Result batch(const QStringList &args, const QString &workingDir, int resource = -1, rlim_t limit = 0)
-{
-    QProcess p;
-    startBatch(p, args, workingDir, resource, limit);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-// The same with `inChild` run in the child before the program starts
-// (closing a stream, a working folder Qt cannot name), and through `runner`
-// (setpriv, a shell).
-void startBatchIn(QProcess &p, const QStringList &args, const QString &workingDir, std::function<void()> inChild,
-                  const QStringList &runner = {})
+// The program as a shell in cron or over ssh runs it: no window system;
+// `inChild` runs in the child before the program starts (a limit, a closed
+// stream, a working folder Qt cannot name), `runner` before it (setpriv).
+void startBatch(QProcess &p, const QStringList &args, const QString &workingDir = {},
+                const std::function<void()> &inChild = {}, const QStringList &runner = {})
 {
     p.setProcessEnvironment(withoutDisplay());
     p.setWorkingDirectory(workingDir);
@@ -75,6 +60,21 @@ void startBatchIn(QProcess &p, const QStringList &args, const QString &workingDi
         p.setChildProcessModifier(inChild);
     const QStringList command = runner + QStringList{Binary, QStringLiteral("--batch")} + args;
     p.start(command.first(), command.mid(1));
+}
+
+Result finished(QProcess &p)
+{
+    if (!p.waitForFinished(60000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+Result batch(const QStringList &args, const QString &workingDir, const std::function<void()> &inChild = {})
+{
+    QProcess p;
+    startBatch(p, args, workingDir, inChild);
+    return finished(p);
 }
 
 // How to run the program as an ordinary user, whom permission bits stop:
@@ -374,10 +374,7 @@ void TestBatchCli::problems()
     if (problem == "missing")
         args << "saknas.jpg";
     if (problem == "full")
-        inChild = [] {
-            const rlimit l{2000, 2000};
-            ::setrlimit(RLIMIT_FSIZE, &l);
-        };
+        inChild = limited(RLIMIT_FSIZE, 2000);
     if (problem == "unscalable") {
         // 5000 x 1 at the locked height would be wider than any canvas.
         QImage line(5000, 1, QImage::Format_RGB32);
@@ -450,10 +447,8 @@ void TestBatchCli::problems()
         inChild = [] { ::close(STDOUT_FILENO); };
 
     const auto before = snapshot(dir);
-    startBatchIn(p, args, workingDir, inChild, runner);
-    QVERIFY(p.waitForFinished(60000));
-    const Result r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                   QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    startBatch(p, args, workingDir, inChild, runner);
+    const Result r = finished(p);
     QCOMPARE(r.status, status);
     QVERIFY2(out.isEmpty() ? !r.out.contains("Tumbilder skapade utan problem!") : r.out == QString(out).replace("DIR", dir),
              qPrintable(r.out));
@@ -527,7 +522,7 @@ void TestBatchCli::modernPageFiles()
         QVERIFY(QFile::copy(dir + "/b.jpg", dir + "/a@2x.jpg"));
         pictures = QStringList{"a@2x.jpg", "a.jpg"};
     }
-    const Result first = trouble == "full" ? batch(args + pictures, dir, RLIMIT_FSIZE, 8000) : batch(args + pictures, dir);
+    const Result first = trouble == "full" ? batch(args + pictures, dir, limited(RLIMIT_FSIZE, 8000)) : batch(args + pictures, dir);
     if (trouble == "full") {
         QCOMPARE(first.status, status);
         QVERIFY2(first.err.startsWith("Ett fel uppstod: "), qPrintable(first.err));
@@ -557,11 +552,8 @@ void TestBatchCli::modernPageFiles()
     }
     QCOMPARE(first.status, 0);
     // Each page file bears its picture's time.
-    struct stat a, copy;
-    QVERIFY(::stat(QFile::encodeName(dir + "/a.jpg").constData(), &a) == 0);
-    QVERIFY(::stat(QFile::encodeName(webb + "a.jpg").constData(), &copy) == 0);
-    QCOMPARE(copy.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
-    QCOMPARE(copy.st_mtim.tv_sec, a.st_mtim.tv_sec);
+    const auto times = stamps(dir);
+    QCOMPARE(times["webb/a.jpg"].section(' ', 1), times["a.jpg"].section(' ', 1));
 
     const QStringList made{"a.jpg", "a_s@2x.jpg", "b.jpg", "b_s@2x.jpg"};
     if (trouble == "touched") {
@@ -572,20 +564,13 @@ void TestBatchCli::modernPageFiles()
         QVERIFY(put(webb + "a.jpg", jpegBytes(photo(QSize(120, 80), 7))));
         QVERIFY(put(webb + "a_s@2x.jpg", "min egen"));
     }
-    QMap<QString, ino_t> inodes;
-    for (const QString &name : made) {
-        struct stat st;
-        QVERIFY(::stat(QFile::encodeName(webb + name).constData(), &st) == 0);
-        inodes[name] = st.st_ino;
-    }
+    const auto before = stamps(webb);
     const Result second = batch(args + pictures, dir);
     QCOMPARE(second.status, status);
     QVERIFY2(QRegularExpression(pattern).match(second.out).hasMatch(), qPrintable(second.out));
-    for (const QString &name : made) {
-        struct stat st;
-        QVERIFY(::stat(QFile::encodeName(webb + name).constData(), &st) == 0);
-        QVERIFY2((st.st_ino != inodes[name]) == replaced.contains(name), qPrintable(name));
-    }
+    const auto after = stamps(webb);
+    for (const QString &name : made)
+        QVERIFY2(after.contains(name) && (after[name] != before[name]) == replaced.contains(name), qPrintable(name));
     QCOMPARE(QImage(webb + "a.jpg").size(), QSize(100, 67));
     QCOMPARE(QImage(webb + "a_s@2x.jpg").size(), QSize(474, 314));
 }
@@ -635,7 +620,7 @@ void TestBatchCli::interruptedRun()
         inChild = [fd = errors[1]] { ::dup2(fd, STDERR_FILENO); };
     }
     QProcess p;
-    startBatchIn(p, args, {}, inChild);
+    startBatch(p, args, {}, inChild);
     QVERIFY(p.waitForStarted());
     if (when == "before") {
         ::close(errors[1]);
@@ -750,8 +735,8 @@ void TestBatchCli::memoryStaysWithinTheBudget()
     for (int i = 0; i < 8; ++i)
         QVERIFY(put(tmp.path() + QString("/stor%1.bmp").arg(i), bmp));
     QDir(tmp.path()).mkdir("ut");
-    const Result r = batch({"--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()}, tmp.path(), RLIMIT_AS,
-                           2'000'000'000);
+    const Result r = batch({"--jobs", "8", "--out", tmp.path() + "/ut", tmp.path()}, tmp.path(),
+                           limited(RLIMIT_AS, 2'000'000'000));
     QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QCOMPARE(listing(tmp.path() + "/ut").size(), 8);
 }

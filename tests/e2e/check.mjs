@@ -7,12 +7,10 @@
 // serving GALLERY_ROOT, from there too.
 //
 // usage: node check.mjs MANIFEST.json...   (GALLERY_SCREENSHOTS=DIR keeps pictures)
-import { chromium } from 'playwright-core';
-import { existsSync, mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { existsSync, readFileSync, statSync } from 'node:fs';
 import { basename, dirname, join, relative, sep } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { checkModern } from './modern.mjs';
+import { checkModern, withContext } from './modern.mjs';
 
 const all = process.argv.slice(2).map((p) => JSON.parse(readFileSync(p, 'utf8')));
 const manifests = all.filter((m) => m.style !== 'modern');
@@ -58,18 +56,7 @@ function addresses(pagePath) {
   return list;
 }
 
-const profile = mkdtempSync(join(tmpdir(), 'tumbilder-chromium-'));
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  timeout: 60000,
-  args: [
-    '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  ],
-});
-
-try {
+await withContext({}, async (context) => {
   for (const m of manifests) for (const { via, url } of addresses(m.page)) {
     const where = `${basename(dirname(dirname(m.page)))} (${via})`;
     const page = await context.newPage();
@@ -114,10 +101,7 @@ try {
       && rows[rows.length - 1] >= 1 && rows[rows.length - 1] <= m.columns,
       `${where}: rows of ${JSON.stringify(rows)} cells, want ${m.columns} per row`);
   }
-} finally {
-  await context.close();
-  rmSync(profile, { recursive: true, force: true });
-}
+});
 
 for (const m of all.filter((m) => m.style === 'modern')) {
   await checkModern(m, { check, addresses, isFile, localPath });

@@ -18,7 +18,7 @@ const viewports = [
 // Everything a page may be but its per-picture lines.
 const fixedPartLimit = 20 * 1024;
 
-async function withContext(options, use) {
+export async function withContext(options, use) {
   const profile = mkdtempSync(join(tmpdir(), 'tumbilder-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: '/usr/bin/chromium',
