@@ -228,7 +228,7 @@ void TestCommandLine::pictureName()
 //   a.JPG c.jpeg skärm.png
 //   Bilder/ bild10.jpg bild2.jpg bild1.JPG bild3.png .dold.jpg notes.txt rå.CR2 länk.jpg -> bild2.jpg
 //           trasig.jpg -> (nothing)  sub/inne.jpg
-//   Tummar/ a.jpg a_s.jpg b_s.jpg
+//   Tummar/ a.jpg a_s.jpg a_s@2x.jpg b_s.jpg c.png c.png.jpg
 //   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
 //   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.CR2 y.nef z.txt
 //   caf\xE9/ a.jpg (a folder whose name is Latin-1)
@@ -251,9 +251,9 @@ void TestCommandLine::expand_data()
     QVERIFY(QDir(root).mkpath(QStringLiteral("Udda")));
     for (const char *name : {"a.JPG", "c.jpeg", "Bilder/bild10.jpg", "Bilder/bild2.jpg", "Bilder/bild1.JPG",
                              "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Tummar/a.jpg", "Tummar/a_s.jpg",
-                             "Tummar/b_s.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif", "Udda/bra.jpg"})
+                             "Tummar/a_s@2x.jpg", "Tummar/b_s.jpg", "Tummar/c.png.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif", "Udda/bra.jpg"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
-    for (const char *name : {"skärm.png", "Bilder/bild3.png"})
+    for (const char *name : {"skärm.png", "Bilder/bild3.png", "Tummar/c.png"})
         QVERIFY(!TestPictures::writePng(root, QString::fromUtf8(name), photo).isEmpty());
     QVERIFY(TestFiles::put(root + QStringLiteral("/Bilder/rå.CR2"), "rå"));
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
@@ -295,14 +295,16 @@ void TestCommandLine::expand_data()
         << QStringList{"skärm.png"} << start << QStringList{"skärm.png"} << none << none << none << 0;
     QTest::newRow("an empty name is not the working folder")
         << QStringList{""} << start << none << QStringList{""} << none << none << 0;
-    // A thumbnail is left out beside its picture only: b_s.jpg has no b.jpg.
+    // A thumbnail, its double and a web-size copy are left out beside their
+    // picture only: b_s.jpg has no b.jpg.
     QTest::newRow("a folder without the thumbnails of its pictures")
-        << QStringList{"Tummar"} << start << QStringList{"Tummar/a.jpg", "Tummar/b_s.jpg"} << none << none << none
-        << 1;
+        << QStringList{"Tummar"} << start << QStringList{"Tummar/a.jpg", "Tummar/b_s.jpg", "Tummar/c.png"} << none
+        << none << none << 3;
     QTest::newRow("thumbnails by prefix and format")
         << QStringList{"Gif", "Tummar"} << gif
-        << QStringList{"Gif/a.jpg", "Gif/tn_b_s.gif", "Tummar/a_s.jpg", "Tummar/a.jpg", "Tummar/b_s.jpg"} << none
-        << none << none << 1;
+        << QStringList{"Gif/a.jpg", "Gif/tn_b_s.gif", "Tummar/a_s.jpg", "Tummar/a_s@2x.jpg", "Tummar/a.jpg",
+                       "Tummar/b_s.jpg", "Tummar/c.png"}
+        << none << none << none << 2;
     QTest::newRow("files named one by one are taken as they are")
         << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"} << start << QStringList{"Tummar/a_s.jpg", "Tummar/a.jpg"}
         << none << none << none << 0;

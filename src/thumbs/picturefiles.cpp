@@ -1,4 +1,5 @@
 #include "picturefiles.h"
+#include "pagefiles.h"
 #include "platform/filenames.h"
 #include "platform/loaders.h"
 #include "report.h"
@@ -63,17 +64,21 @@ void sortNamesNaturally(QStringList &names)
     });
 }
 
-// Takes out of a folder's picture names those that name the thumbnail of
-// another of them; returns how many.
+// Takes out of a folder's picture names those that name a file the program
+// makes of another of them: its thumbnail, the thumbnail's double and the
+// web-size copy a modern page puts beside them; returns how many.
 int leaveOutThumbnails(QStringList &names, const SaveSettings &naming)
 {
-    QSet<QString> thumbnails;
+    const QString extension = formatExtension(naming.format);
+    QSet<QString> made;
     for (const QString &name : std::as_const(names)) {
         const QString thumbnail = thumbFileName(naming, name);
-        if (thumbnail != name)
-            thumbnails.insert(thumbnail);
+        for (const QString &file :
+             {thumbnail, doubledName(thumbnail.chopped(extension.size()), naming.format), webSizeName(name)})
+            if (file != name)
+                made.insert(file);
     }
-    return int(names.removeIf([&](const QString &name) { return thumbnails.contains(name); }));
+    return int(names.removeIf([&](const QString &name) { return made.contains(name); }));
 }
 
 
