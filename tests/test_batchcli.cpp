@@ -273,6 +273,9 @@ void TestBatchCli::problems_data()
         << "unscalable" << 1 << "Kan inte skala om bilden: DIR/c.bmp\n2 av 3 tumbilder skapade.\n" << "";
     QTest::newRow("a thumbnail taller than a JPG can be")
         << "too tall" << 1 << "Kan inte skala om bilden: DIR/c.png\n2 av 3 tumbilder skapade.\n" << "";
+    QTest::newRow("a double taller than a JPG can be: the cell keeps its thumbnail")
+        << "tall double" << 0
+        << "Tumbilder skapade utan problem!\n3 av 3 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n" << "";
     QTest::newRow("a copy for the page cannot be made")
         << "copy" << 2 << "2 av 2 tumbilder skapade.\n"
         << "Ett fel uppstod när websidan skulle skapas: ";
@@ -382,12 +385,17 @@ void TestBatchCli::problems()
         QVERIFY(line.save(dir + "/c.bmp"));
         args << "c.bmp" << "--mode" << "height";
     }
-    if (problem == "too tall") {
-        // At 100 % the thumbnail is 70,000 pixels tall; JPEG stops at 65,500.
-        QImage line(2, 70000, QImage::Format_RGB32);
+    if (problem == "too tall" || problem == "tall double") {
+        // At 100 % the thumbnail (or its double) is over 65,500 pixels tall,
+        // where JPEG stops.
+        QImage line(2, problem == "too tall" ? 70000 : 40000, QImage::Format_RGB32);
         line.fill(Qt::gray);
         QVERIFY(line.save(dir + "/c.png"));
         args << "c.png" << "--mode" << "percent" << "--percent" << "100";
+    }
+    if (problem == "tall double") {
+        QVERIFY(QDir(dir).mkdir("webb"));
+        args << "--page" << "webb" << "--page-style" << "modern";
     }
     if (problem == "copy") {
         // A folder stands where the copy of b.jpg goes.

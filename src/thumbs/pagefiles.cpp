@@ -100,7 +100,9 @@ void preparePageFiles(const RunSettings &s, const PictureJob &job, Prepared &p, 
         if (nameTaken(name.nameFor(s.save.format))
             && upToDate(doubledName(name.stem, s.save.format), job.path(), f.doubledSize)) {
             f.doubledUpToDate = true;
-        } else {
+        } else if (!formatLimit(s.save.format, f.doubledSize).failed()) {
+            // (A double larger than the format holds is not made: the cell
+            // keeps its plain thumbnail.)
             DrawSettings twice = s.draw;
             twice.scale = 2;
             const DrawResult drawn = drawThumbnail(twice, job.path(), budget);
