@@ -319,6 +319,10 @@ void TestBatchCli::problems_data()
     // Escaped, so a name can neither drive the terminal nor split its line.
     QTest::newRow("control characters in a name")
         << "control" << 1 << "Kan inte läsa bilden: DIR/e\\e]0;x\\a\\e[2J\\nf.jpg\n2 av 3 tumbilder skapade.\n" << "";
+    QTest::newRow("control characters in the page folder's name")
+        << "control page" << 0
+        << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\nWebsidan: DIR/ny\\e[2J/bilder.html\n"
+        << "tumbilder: skapade mappen för websidan: DIR/ny\\e[2J\n";
     QTest::newRow("a percentage the mode does not use")
         << "percent" << 0 << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\n"
         << "tumbilder: --percent gäller bara med --mode percent";
@@ -393,6 +397,8 @@ void TestBatchCli::problems()
         QVERIFY(line.save(dir + "/c.png"));
         args << "c.png" << "--mode" << "percent" << "--percent" << "100";
     }
+    if (problem == "control page")
+        args << "--page" << "ny\x1b[2J";
     if (problem == "tall double") {
         QVERIFY(QDir(dir).mkdir("webb"));
         args << "--page" << "webb" << "--page-style" << "modern";
@@ -467,7 +473,8 @@ void TestBatchCli::problems()
     // A page only where the run says it wrote one; every other new file is a picture.
     for (const QString &name : after.keys()) {
         if (name.endsWith("bilder.html"))
-            QVERIFY2(r.out.contains("Websidan: " + dir + "/" + name + "\n"), qPrintable(name));
+            QVERIFY2(r.out.contains("Websidan: " + dir + "/" + QString(name).replace("\x1b", "\\e") + "\n"),
+                     qPrintable(name));
         else
             QVERIFY2(before.contains(name) || !QImage(dir + "/" + name).isNull(), qPrintable(name));
     }
@@ -616,7 +623,9 @@ void TestBatchCli::interruptedRun()
         if (copying)
             QVERIFY(put(webb + "/" + name + "_s.gif", "gjord") && touch(webb + "/" + name + "_s.gif", 60));
     }
-    QStringList args = QStringList{"--jobs", "1", "--format", "gif", "--page", webb, dir}
+    // Stopped before the pictures, the run does not even make a page folder.
+    const QString page = when == "before" ? webb + "/ny" : webb;
+    QStringList args = QStringList{"--jobs", "1", "--format", "gif", "--page", page, dir}
                        + (copying ? QStringList{"--update"} : QStringList{});
     int errors[2] = {-1, -1};
     std::function<void()> inChild;
@@ -668,6 +677,7 @@ void TestBatchCli::interruptedRun()
                      || !QImage(webb + "/" + name).isNull(), qPrintable(name));
     }
     QVERIFY2(made < count, "the run was not stopped");
+    QCOMPARE(QFileInfo::exists(webb + "/ny"), false);
 }
 
 // On a terminal of 60 columns the progress line stays one line, so each

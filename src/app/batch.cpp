@@ -43,11 +43,19 @@ QString pageFolder(const QString &typed)
     bool made = false;
     if (const Failure f = makeFolders(path, &made); f.failed() || !made) {
         const QString why = f.failed() ? f.description : systemFailure(ENOTDIR).description + QStringLiteral(": ") + path;
-        printTo(stderr, commandLineError(QStringLiteral("kan inte skapa mappen för websidan: %1").arg(why)));
+        printTo(stderr, commandLineError(QStringLiteral("kan inte skapa mappen för websidan: %1").arg(shownInShell(why))));
         return {};
     }
-    printTo(stderr, QStringLiteral("tumbilder: skapade mappen för websidan: %1\n").arg(path));
+    printTo(stderr, QStringLiteral("tumbilder: skapade mappen för websidan: %1\n").arg(shownInShell(path)));
     return existingFolder(typed);
+}
+
+// A failure as the shell shows it: the description, which names a file,
+// escaped like the report; the message's own line breaks real ones.
+QString shownFailure(const QString &context, Failure f)
+{
+    f.description = shownInShell(f.description);
+    return visibleLineBreaks(failureMessage(context, f)) + QLatin1Char('\n');
 }
 
 // The canvas whose inner area is `pixels`, with the 2-pixel border on each
@@ -231,7 +239,7 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
 {
     const QString out = b.out.isEmpty() ? QString() : existingFolder(b.out);
     if (!b.out.isEmpty() && out.isEmpty()) {
-        printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(b.out)));
+        printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(shownInShell(b.out))));
         return BatchExit::Stopped;
     }
     RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
@@ -255,17 +263,16 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         if (!printTo(stdout, text) && lost == 0)
             lost = errno ? errno : EIO;
     };
+    // Stopped while the folders were read: nothing is made, not even the page's folder.
+    if (control.cancelled()) {
+        report({ReportLine::cancelled()});
+        return lost ? outputLost(lost) : BatchExit::Interrupted;
+    }
     if (paths.isEmpty()) {
         interrupts.reset();
-        if (control.cancelled()) {
-            report({ReportLine::cancelled()});
-            return lost ? outputLost(lost) : BatchExit::Interrupted;
-        }
-        // What was left out says why the list is empty.
-        QStringList leftOut = expanded.problems + expanded.notes;
-        if (expanded.thumbnailsLeftOut > 0)
-            leftOut << ReportLine::thumbnailsLeftOut(expanded.thumbnailsLeftOut);
-        report(leftOut);
+        // What was left out says why the list is empty. (Thumbnails left out
+        // always leave their pictures, so they are not among the reasons.)
+        report(expanded.problems + expanded.notes);
         printTo(stderr, QStringLiteral("tumbilder: Listan är tom. Kan inte skapa tumbilder!\n"));
         return lost ? outputLost(lost) : expanded.problems.isEmpty() ? BatchExit::Stopped : BatchExit::Reported;
     }
@@ -295,16 +302,13 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     }
 
     if (result.stopped()) {
-        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod: "), result.pictures.error))
-                            + QLatin1Char('\n'));
+        printTo(stderr, shownFailure(QStringLiteral("Ett fel uppstod: "), result.pictures.error));
         return BatchExit::Stopped;
     }
     if (result.cancelled())
         return BatchExit::Interrupted;
     if (result.pageFailure.failed()) {
-        printTo(stderr, visibleLineBreaks(failureMessage(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "),
-                                                         result.pageFailure))
-                            + QLatin1Char('\n'));
+        printTo(stderr, shownFailure(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), result.pageFailure));
         return BatchExit::Stopped;
     }
     if (!result.pageFile.isEmpty())
