@@ -174,7 +174,7 @@ Failure makeFolders(const QString &path, bool *made)
         *made = false;
     if (badName(path))
         return failure(FailureCode::BadFileName, QStringLiteral("Felaktigt filnamn"));
-    const QByteArray n = QFile::encodeName(QDir::cleanPath(path));
+    const QByteArray n = native(QDir::cleanPath(path));
     // Each folder from the top down, up to the separator after it or the end.
     for (qsizetype end = 1; end <= n.size(); ++end) {
         if (end < n.size() && n[end] != '/')

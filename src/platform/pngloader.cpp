@@ -101,7 +101,6 @@ extern "C" void pngFail(png_structp png, png_const_charp)
 struct Decode {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    std::vector<uchar> row;
     QImage interlaced;              // the whole picture, for interlaced files
     std::unique_ptr<RowReducer> reducer;
     bool outOfMemory = false;

@@ -20,8 +20,8 @@ qint64 RowReducer::bytes(QSize source, QSize target)
     const qint64 image = qint64(target.width()) * target.height() * 4;
     if (target == source)
         return image;
-    // The row, its three sums and the column tables; the output row.
-    return image + qint64(source.width()) * (4 + 16 * 3 + 8) + qint64(target.width()) * 16;
+    // The row, its three sums and the column tables.
+    return image + qint64(source.width()) * (4 + 16 * 3 + 8);
 }
 
 RowReducer::RowReducer(QSize source, QSize target, QImage::Format format) : m_source(source)
@@ -38,7 +38,6 @@ RowReducer::RowReducer(QSize source, QSize target, QImage::Format format) : m_so
             m_nextPart.resize(samples);
             m_column.resize(size_t(source.width()));
             m_weight.resize(size_t(source.width()));
-            m_across.resize(size_t(target.width()) * 4);
         } catch (const std::bad_alloc &) {
             return;
         }

@@ -50,5 +50,4 @@ private:
     // rest goes to the next).
     std::vector<int> m_column;
     std::vector<float> m_weight;
-    std::vector<float> m_across;     // 4 channels an output pixel
 };

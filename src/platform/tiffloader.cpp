@@ -198,10 +198,8 @@ private:
         uint32_t length = 0;
         const void *icc = nullptr;
         if (TIFFGetField(m_tiff.get(), TIFFTAG_ICCPROFILE, &length, &icc) && icc && length > 0) {
-            // An unusable profile is ignored: the pixels are then taken as sRGB.
-            const QColorSpace cs = QColorSpace::fromIccProfile(QByteArray(static_cast<const char *>(icc), int(length)));
-            if (cs.isValid())
-                image.setColorSpace(cs);
+            // (An unusable profile gives no colour space: the pixels are then taken as sRGB.)
+            image.setColorSpace(QColorSpace::fromIccProfile(QByteArray(static_cast<const char *>(icc), int(length))));
         }
         return {std::move(image), {}};
     }

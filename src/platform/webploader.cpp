@@ -116,11 +116,8 @@ public:
         DecodedImage decoded = m_features.has_animation ? firstFrame(demuxer)
                                                         : still(data, size, decodedSize(atLeast));
         if (!decoded.image.isNull()) {
-            const QByteArray icc = demuxer.chunk("ICCP");
-            const QColorSpace cs = icc.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(icc);
-            // An unusable profile is ignored: the pixels are then taken as sRGB.
-            if (cs.isValid())
-                decoded.image.setColorSpace(cs);
+            // (No profile, or an unusable one, gives no colour space: the pixels are then taken as sRGB.)
+            decoded.image.setColorSpace(QColorSpace::fromIccProfile(demuxer.chunk("ICCP")));
         }
         return decoded;
     }
