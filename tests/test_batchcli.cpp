@@ -510,6 +510,9 @@ void TestBatchCli::modernPageFiles_data()
     QTest::newRow("a double's name is a thumbnail of the run: reported")
         << "double on thumbnail" << (QStringList{"--prefix", "t", "--suffix", ""} + modern) << 1
         << "^Filen finns redan: DIR/webb/ta@2x.jpg\n2 av 2 tumbilder skapade.\n" << QStringList{};
+    QTest::newRow("update: a picture damaged since its thumbnail: reported, left out")
+        << "damaged" << (modern + QStringList{"--update"}) << 1 << "^Kan inte läsa bilden: DIR/a.jpg\n"
+        << QStringList{};
     QTest::newRow("full disk: the run stops, nothing half-written")
         << "full" << modern << 2 << "^$" << QStringList{};
 }
@@ -575,6 +578,9 @@ void TestBatchCli::modernPageFiles()
         QFile picture(dir + "/a.jpg");
         QVERIFY(picture.open(QIODevice::ReadWrite));
         QVERIFY(picture.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+    } else if (trouble == "damaged") {
+        // Its thumbnail still counts as made: the picture is older.
+        QVERIFY(put(dir + "/a.jpg", "trasig") && touch(dir + "/a.jpg", -3600));
     } else if (trouble == "foreign") {
         QVERIFY(put(webb + "a.jpg", jpegBytes(photo(QSize(120, 80), 7))));
         QVERIFY(put(webb + "a_s@2x.jpg", "min egen"));

@@ -188,6 +188,13 @@ void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c
             c.entry.reset();
             return;
         }
+        if (!f.webSizedUpToDate && f.webSized.failure.failed() && f.webSized.failure.number != ENOMEM) {
+            // The picture no longer reads (its thumbnail, found made, was
+            // not drawn now): said for it, and no cell, as when drawing fails.
+            reportLines << ReportLine::unreadable(job.path());
+            c.entry.reset();
+            return;
+        }
         if (!f.webSizedUpToDate && (c.failure = write(path, f.webSized, job.path())).failed())
             return;
         m_taken << path;
