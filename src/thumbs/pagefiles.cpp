@@ -124,8 +124,13 @@ void preparePageFiles(const RunSettings &s, const PictureJob &job, Prepared &p, 
 
 PageFilesRun::PageFilesRun(const RunSettings &settings, const QList<PictureJob> &jobs) : m_settings(settings)
 {
-    for (const PictureJob &job : jobs)
+    // Every thumbnail's name is the run's from the start, so which of two
+    // pictures comes first in the list never lets a copy or a double take
+    // the name of a thumbnail still to come.
+    for (const PictureJob &job : jobs) {
         m_pictures << canonical(job.path());
+        m_taken << thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format);
+    }
     m_pictures.remove(QString());
 }
 
@@ -146,10 +151,6 @@ Failure PageFilesRun::write(const QString &path, const Encoded &encoded, const Q
 
 void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c, QStringList &reportLines)
 {
-    if (!c.written.isEmpty())
-        m_taken << c.written;
-    if (!c.current.isEmpty())
-        m_taken << c.current;
     if (!c.entry || c.failure.failed())
         return;
     GalleryEntry &e = *c.entry;

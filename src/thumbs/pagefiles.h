@@ -70,5 +70,5 @@ private:
 
     const RunSettings &m_settings;
     QSet<QString> m_pictures;   // the run's pictures, canonical paths
-    QSet<QString> m_taken;      // files this run wrote or found up to date
+    QSet<QString> m_taken;      // the run's thumbnails, and the files it wrote here
 };
