@@ -96,6 +96,28 @@ struct Role {
     std::function<void()> press;
 };
 
+// Gives `object` the accessible interface `Interface`, which `factory`
+// makes from its entry in `table`: the factory installed once, the entry
+// gone with the object.
+template <class Interface, class Entry>
+void adoptInterface(QObject *object, QHash<const QObject *, Entry> &table, Entry entry,
+                    QAccessible::InterfaceFactory factory)
+{
+    static const bool installed = [factory] {
+        QAccessible::installFactory(factory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    table.insert(object, std::move(entry));
+    QObject::connect(object, &QObject::destroyed, [&table, object] { table.remove(object); });
+    // A reader that was already listening may hold the class's own view of it.
+    QAccessibleInterface *seen = QAccessible::queryAccessibleInterface(object);
+    if (seen && !dynamic_cast<Interface *>(seen)) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
+        QAccessible::queryAccessibleInterface(object);
+    }
+}
+
 QHash<const QObject *, Role> &roles()
 {
     static QHash<const QObject *, Role> table;
@@ -142,19 +164,7 @@ QAccessibleInterface *roleFactory(const QString &, QObject *object)
 
 void setAccessibleRole(QWidget *w, QAccessible::Role role, std::function<void()> press)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(roleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    roles().insert(w, {role, std::move(press)});
-    QObject::connect(w, &QObject::destroyed, [w] { roles().remove(w); });
-    // A reader that was already listening may hold the class's own view of it.
-    QAccessibleInterface *seen = QAccessible::queryAccessibleInterface(w);
-    if (seen && !dynamic_cast<RoleInterface *>(seen)) {
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
-        QAccessible::queryAccessibleInterface(w);
-    }
+    adoptInterface<RoleInterface>(w, roles(), Role{role, std::move(press)}, roleFactory);
 }
 
 namespace {
@@ -215,19 +225,8 @@ QAccessibleInterface *readingFactory(const QString &, QObject *object)
 void setAccessibleReading(QAbstractSlider *slider, std::function<int(int)> toShown,
                           std::function<int(int)> fromShown, const QString &unit)
 {
-    static const bool installed = [] {
-        QAccessible::installFactory(readingFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-    readings().insert(slider, {std::move(toShown), std::move(fromShown), unit});
-    QObject::connect(slider, &QObject::destroyed, [slider] { readings().remove(slider); });
-    // A reader that was already listening may hold the class's own view of it.
-    QAccessibleInterface *seen = QAccessible::queryAccessibleInterface(slider);
-    if (seen && !dynamic_cast<ReadingInterface *>(seen)) {
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(seen));
-        QAccessible::queryAccessibleInterface(slider);
-    }
+    adoptInterface<ReadingInterface>(slider, readings(), Reading{std::move(toShown), std::move(fromShown), unit},
+                                     readingFactory);
 }
 
 namespace {
