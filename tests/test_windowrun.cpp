@@ -37,7 +37,7 @@ void writeJpeg(const QString &path, int w, int h, int seed)
 
 }
 
-class TestBatch : public MainWindowTest {
+class TestWindowRun : public MainWindowTest {
     Q_OBJECT
 private slots:
     void init();
@@ -73,7 +73,7 @@ private:
     QStringList shownReports;
 };
 
-void TestBatch::init()
+void TestWindowRun::init()
 {
     dir = std::make_unique<QTemporaryDir>();
     src = dir->path() + "/bilder å #1/";
@@ -94,13 +94,13 @@ void TestBatch::init()
     shownReports.clear();
 }
 
-void TestBatch::cleanup()
+void TestWindowRun::cleanup()
 {
     MainWindowTest::cleanup();
     dir.reset();
 }
 
-QStringList TestBatch::run(int threads)
+QStringList TestWindowRun::run(int threads)
 {
     main->setThreads(threads);
     shownReports.clear();
@@ -109,7 +109,7 @@ QStringList TestBatch::run(int threads)
     return shownReports;
 }
 
-void TestBatch::confirmPageFolder(const QString &folder, bool browser)
+void TestWindowRun::confirmPageFolder(const QString &folder, bool browser)
 {
     child<QCheckBox>("chkweb")->click();
     frmweb *settings = main->webSettings();
@@ -119,7 +119,7 @@ void TestBatch::confirmPageFolder(const QString &folder, bool browser)
     main->cmdweb_Click();
 }
 
-void TestBatch::threeNewPictures_data()
+void TestWindowRun::threeNewPictures_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("ext");
@@ -128,7 +128,7 @@ void TestBatch::threeNewPictures_data()
     QTest::newRow("bmp") << "optbmp" << ".bmp";
 }
 
-void TestBatch::threeNewPictures()
+void TestWindowRun::threeNewPictures()
 {
     QFETCH(QString, format);
     QFETCH(QString, ext);
@@ -158,7 +158,7 @@ void TestBatch::threeNewPictures()
     QCOMPARE(main->listwebfiler.size(), 3);
 }
 
-void TestBatch::problemsAreReported_data()
+void TestWindowRun::problemsAreReported_data()
 {
     QTest::addColumn<QString>("problem");
     QTest::newRow("thumbnail already there") << "exists";
@@ -173,7 +173,7 @@ void TestBatch::problemsAreReported_data()
     QTest::newRow("a folder with a name that is not text and a raw file") << "folder";
 }
 
-void TestBatch::problemsAreReported()
+void TestWindowRun::problemsAreReported()
 {
     QFETCH(QString, problem);
     writeJpeg(src + "a.jpg", 300, 200, 1);
@@ -242,7 +242,7 @@ void TestBatch::problemsAreReported()
                                                      : "\r\nFilen finns redan: " + src + "a_s.jpg"));
 }
 
-void TestBatch::preconditions_data()
+void TestWindowRun::preconditions_data()
 {
     QTest::addColumn<bool>("web");
     QTest::addColumn<bool>("pictures");
@@ -258,7 +258,7 @@ void TestBatch::preconditions_data()
         << "Listan är tom. Kan inte skapa tumbilder!\r\n\r\n2 filer i format som inte stöds hoppades över: .cr2";
 }
 
-void TestBatch::preconditions()
+void TestWindowRun::preconditions()
 {
     QFETCH(bool, web);
     QFETCH(bool, pictures);
@@ -284,7 +284,7 @@ void TestBatch::preconditions()
     QCOMPARE(snapshot(dir->path()), before);
 }
 
-void TestBatch::qualityNormalisedBeforeRun_data()
+void TestWindowRun::qualityNormalisedBeforeRun_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("normal");
@@ -296,7 +296,7 @@ void TestBatch::qualityNormalisedBeforeRun_data()
     QTest::newRow("empty") << "" << "65";
 }
 
-void TestBatch::qualityNormalisedBeforeRun()
+void TestWindowRun::qualityNormalisedBeforeRun()
 {
     QFETCH(QString, typed);
     QFETCH(QString, normal);
@@ -312,7 +312,7 @@ void TestBatch::qualityNormalisedBeforeRun()
     QVERIFY(!QImage(src + "a_s.jpg").isNull());
 }
 
-void TestBatch::lockBothBoundsFromCanvas()
+void TestWindowRun::lockBothBoundsFromCanvas()
 {
     for (int i = 0; i < 3; ++i)
         writeJpeg(src + QString("p%1.jpg").arg(i), i == 1 ? 300 : 900, i == 1 ? 900 : 500, i);
@@ -330,7 +330,7 @@ void TestBatch::lockBothBoundsFromCanvas()
     QCOMPARE(main->picture2Inner(), QSize(156, 116));
 }
 
-void TestBatch::errorStopsRunAndCarriesLines()
+void TestWindowRun::errorStopsRunAndCarriesLines()
 {
     const QString page = dir->path() + "/webb/";
     QDir().mkpath(page);
@@ -360,7 +360,7 @@ void TestBatch::errorStopsRunAndCarriesLines()
     QVERIFY(QFile::exists(page + "bilder.html"));
 }
 
-void TestBatch::galleryPage_data()
+void TestWindowRun::galleryPage_data()
 {
     QTest::addColumn<bool>("modern");
     QTest::newRow("classic") << false;
@@ -368,7 +368,7 @@ void TestBatch::galleryPage_data()
     QTest::newRow("modern") << true;
 }
 
-void TestBatch::galleryPage()
+void TestWindowRun::galleryPage()
 {
     QFETCH(bool, modern);
     const QString page = dir->path() + "/webb sida";
@@ -397,7 +397,7 @@ void TestBatch::galleryPage()
 
 // A copy that cannot be made (a folder stands where it goes): the page's own
 // message, the thumbnails stay, the old page stays, no browser.
-void TestBatch::pageFailureKeepsTheOldPage()
+void TestWindowRun::pageFailureKeepsTheOldPage()
 {
     const QString page = dir->path() + "/webb/";
     QDir().mkpath(page + "b.jpg");
@@ -417,7 +417,7 @@ void TestBatch::pageFailureKeepsTheOldPage()
     QVERIFY(seam->opened.isEmpty());
 }
 
-void TestBatch::parallelMatchesOneThread()
+void TestWindowRun::parallelMatchesOneThread()
 {
     // Duplicates, an existing thumbnail, a missing and an unreadable picture.
     for (int i = 0; i < 6; ++i)
@@ -458,7 +458,7 @@ void TestBatch::parallelMatchesOneThread()
     QCOMPARE(outputs[0].size(), 5 + 1 + 6 + 1);   // thumbnails, the existing one, copies, page
 }
 
-void TestBatch::cancelStopsAfterPictureInHand_data()
+void TestWindowRun::cancelStopsAfterPictureInHand_data()
 {
     QTest::addColumn<int>("at");   // the picture at which "Avbryt" is clicked
     QTest::newRow("while drawing") << 2;
@@ -466,7 +466,7 @@ void TestBatch::cancelStopsAfterPictureInHand_data()
     QTest::newRow("at the last picture") << 7;
 }
 
-void TestBatch::cancelStopsAfterPictureInHand()
+void TestWindowRun::cancelStopsAfterPictureInHand()
 {
     QFETCH(int, at);
     QStringList list;
@@ -502,7 +502,7 @@ void TestBatch::cancelStopsAfterPictureInHand()
     QVERIFY(seam->opened.isEmpty());
 }
 
-void TestBatch::chosenColourInSavedThumbnail()
+void TestWindowRun::chosenColourInSavedThumbnail()
 {
     // A picture smaller than the thumbnail stays at natural size in the
     // top-left corner; the rest of the saved thumbnail is the chosen colour.
@@ -529,7 +529,7 @@ void TestBatch::chosenColourInSavedThumbnail()
     QCOMPARE(canvas.copy(0, 0, 237, 189), thumb.convertToFormat(QImage::Format_RGB32));
 }
 
-void TestBatch::progressText_data()
+void TestWindowRun::progressText_data()
 {
     QTest::addColumn<int>("done");
     QTest::addColumn<QString>("inHand");
@@ -544,7 +544,7 @@ void TestBatch::progressText_data()
     QTest::newRow("the last picture done") << 300 << "" << 60000 << "Skapar tumbilder... 300 av 300";
 }
 
-void TestBatch::progressText()
+void TestWindowRun::progressText()
 {
     QFETCH(int, done);
     QFETCH(QString, inHand);
@@ -553,5 +553,5 @@ void TestBatch::progressText()
     QCOMPARE(::progressText(done, 300, inHand, elapsedMs), text);
 }
 
-TUMBILDER_TEST_MAIN(TestBatch)
+TUMBILDER_TEST_MAIN(TestWindowRun)
 #include "test_windowrun.moc"
