@@ -3,7 +3,8 @@
 #include "app/form1.h"
 #include "platform/picture.h"
 #include "platform/resample.h"
-#include "thumbs/engine.h"
+#include "gallery/pagefiles.h"
+#include "thumbs/thumbnailsteps.h"
 #include "mainwindowtest.h"
 #include "scriptedseam.h"
 #include "windows/form2.h"
@@ -200,11 +201,11 @@ void TestDrawing::smallPictureStaysTopLeft()
 
 void TestDrawing::viewStaysInFrame()
 {
-    RunSettings run;
+    ThumbnailSettings run;
     run.draw.size = {SizeMode::LockBoth, 3615.f, 3615.f, {}};
     run.draw.canvas = {3615, 3615};
     for (const QString &path : {big, small})
-        QCOMPARE(cmd_ritabild_Click(run, pictureJobs({path}).first()).drawn.status, DrawResult::Drawn);
+        QCOMPARE(prepareThumbnail(run, pictureJobs({path}).first(), RunFiles()).drawn.status, DrawResult::Drawn);
     // Percent mode makes the canvas 800 x 600 pixels, and a run stopped by an
     // error (a separator in the suffix) leaves it so; the view stays within its frame.
     main->findChildren<QRadioButton *>(QStringLiteral("optlås"))[3]->click();
@@ -237,11 +238,11 @@ void TestDrawing::missingAndUnreadable()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
-    RunSettings run;
+    ThumbnailSettings run;
     run.save.targetFolder = dir.path() + "/ut/";
     const PictureJob job = pictureJobs({path}).first();
-    const Prepared drawn = cmd_ritabild_Click(run, job);
-    const Committed c = cmd_sparabild_Click(run.save, job, drawn);
+    RunFiles files;
+    const SavedThumbnail c = saveThumbnail(run.save, job, prepareThumbnail(run, job, files), files);
     QCOMPARE(c.reportLine, line + path);
     QVERIFY(!c.entry);
     QVERIFY(c.written.isEmpty());

@@ -539,16 +539,16 @@ void TestForm1::dropOfNonLocalData()
 void TestForm1::clearAndRebuild()
 {
     main->List1_OLEDragDrop({"/bilder/sol.jpg", "/sol.jpg", "//server/share/a.gif"});
-    QCOMPARE(main->cmd_kor_Click(), (QList<PictureJob>{{"/bilder/", "sol.jpg"}, {"/", "sol.jpg"},
+    QCOMPARE(main->listJobs(), (QList<PictureJob>{{"/bilder/", "sol.jpg"}, {"/", "sol.jpg"},
                                                       {"//server/share/", "a.gif"}}));
     main->listwebfiler = {{"/bilder/", "sol.jpg", "sol_s"}};
     main->List1_OLEDragDrop({"/ny/b.bmp"});
-    const QList<PictureJob> jobs = main->cmd_kor_Click();
+    const QList<PictureJob> jobs = main->listJobs();
     QCOMPARE(jobs.size(), 4);
     QCOMPARE(jobs.last().folder, QStringLiteral("/ny/"));
     main->cmd_tomlista_Click();
     QVERIFY(listItems().isEmpty());
-    QVERIFY(main->cmd_kor_Click().isEmpty());
+    QVERIFY(main->listJobs().isEmpty());
     QCOMPARE(main->listwebfiler.size(), 1);   // gallery entries stay
     main->cmd_tomlista_Click();               // on an empty list: nothing happens
     QVERIFY(listItems().isEmpty());

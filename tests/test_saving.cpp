@@ -1,7 +1,7 @@
 #include "filesizelimit.h"
 #include "syscallshim.h"
 #include "testpictures.h"
-#include "thumbs/engine.h"
+#include "thumbs/thumbnailsteps.h"
 #include "thumbs/saving.h"
 #include <QDir>
 #include <QFile>
@@ -42,16 +42,17 @@ SaveSettings settings(OutputFormat format, const QString &prefix = {}, const QSt
 }
 
 // The saving step of a run for a picture the drawing step has drawn.
-Committed saveDrawn(const SaveSettings &s, const ThumbName &name, const QImage &image)
+SavedThumbnail saveDrawn(const SaveSettings &s, const ThumbName &name, const QImage &image)
 {
-    Prepared drawn;
+    PreparedThumbnail drawn;
     drawn.drawn.status = DrawResult::Drawn;
     drawn.drawn.image = image;
     drawn.encoded = encodeThumbnail(s, image);
-    return cmd_sparabild_Click(s, {name.entry.folder, name.entry.file}, drawn);
+    RunFiles files(s.update);
+    return saveThumbnail(s, {name.entry.folder, name.entry.file}, drawn, files);
 }
 
-Committed save(const SaveSettings &s, const QString &folder, const QString &file)
+SavedThumbnail save(const SaveSettings &s, const QString &folder, const QString &file)
 {
     return saveDrawn(s, thumbName(s, folder, file), thumbnail());
 }
@@ -137,7 +138,7 @@ void TestSaving::writesTheThumbnail()
     const SaveSettings s = settings(format, prefix, suffix);
     const ThumbName name = thumbName(s, folder, source);
     QCOMPARE(name.entry, (GalleryEntry{folder, entryFile, entryThumb}));
-    const Committed r = saveDrawn(s, name, thumbnail());
+    const SavedThumbnail r = saveDrawn(s, name, thumbnail());
     QVERIFY2(!r.failure.failed(), qPrintable(r.failure.description));
     QCOMPARE(r.reportLine, QString());
     QCOMPARE(r.written, folder + thumb);
@@ -170,7 +171,7 @@ void TestSaving::secondRunReportsAndKeepsTheFile()
 
     // A different picture under the same name must not replace the first.
     const SaveSettings s = settings(format);
-    const Committed again = saveDrawn(s, thumbName(s, folder, "sol.jpg"), TestPictures::photo({121, 91}, 9));
+    const SavedThumbnail again = saveDrawn(s, thumbName(s, folder, "sol.jpg"), TestPictures::photo({121, 91}, 9));
     QCOMPARE(again.reportLine, existsLine(folder + thumb));
     QCOMPARE(again.written, QString());
     QVERIFY(!again.failure.failed());
@@ -223,7 +224,7 @@ void TestSaving::refusesExistingNames()
         TestPictures::writeFile(tmp.path(), name, before[name]);
     }
 
-    const Committed r = save(settings(format, prefix, suffix), folder, source);
+    const SavedThumbnail r = save(settings(format, prefix, suffix), folder, source);
     QCOMPARE(r.reportLine, existsLine(folder + reported));
     QCOMPARE(r.written, QString());
     QVERIFY(!r.failure.failed());
@@ -283,10 +284,10 @@ void TestSaving::updateCountsAThumbnailAsMade()
     SaveSettings s = settings(format, {}, suffix);
     s.update = true;
     const QString made = thumbName(s, folder, "sol.jpg").nameFor(format);
-    QCOMPARE(thumbnailCurrent(s, folder, "sol.jpg"), reported.isEmpty());
-    const Committed r = save(s, folder, "sol.jpg");
+    QCOMPARE(RunFiles(true).thumbnailMade(made, folder + "sol.jpg"), reported.isEmpty());
+    const SavedThumbnail r = save(s, folder, "sol.jpg");
     QCOMPARE(r.reportLine, reported.isEmpty() ? QString() : existsLine(folder + reported));
-    QCOMPARE(r.current, reported.isEmpty() ? made : QString());
+    QCOMPARE(r.made, reported.isEmpty() ? made : QString());
     QCOMPARE(r.older, older);
     QCOMPARE(r.written, QString());
     QVERIFY(r.entry.has_value());
@@ -333,7 +334,7 @@ void TestSaving::anythingAtTheNameCounts()
     if (meanwhile)
         before = QStringList{"sol.jpg", QFileInfo(target).fileName()};
 
-    const Committed r = saveDrawn(s, thumbName(s, folder, "sol.jpg"), thumbnail());
+    const SavedThumbnail r = saveDrawn(s, thumbName(s, folder, "sol.jpg"), thumbnail());
     QCOMPARE(r.reportLine, existsLine(target));
     QVERIFY(!r.failure.failed());
     QCOMPARE(listing(tmp.path()), before);
@@ -362,7 +363,7 @@ void TestSaving::webChoiceWritesIntoThePageFolder()
 
     const ThumbName name = thumbName(s, folder, "sol.jpg");
     QCOMPARE(name.entry, (GalleryEntry{folder, "sol.jpg", "sol_s"}));
-    const Committed r = saveDrawn(s, name, thumbnail());
+    const SavedThumbnail r = saveDrawn(s, name, thumbnail());
     QCOMPARE(r.written, s.targetFolder + "sol_s.jpg");
     QCOMPARE(listing(page.path()), QStringList{"sol_s.jpg"});
     QCOMPARE(listing(pictures.path()), QStringList{"sol.jpg"});
@@ -407,7 +408,7 @@ void TestSaving::failures()
     const QStringList before = listing(tmp.path());
     const QStringList picturesBefore = listing(pictures);
 
-    const Committed r = save(settings(format, prefix, suffix), withSeparator(pictures), "sol.jpg");
+    const SavedThumbnail r = save(settings(format, prefix, suffix), withSeparator(pictures), "sol.jpg");
     QVERIFY(r.failure.failed());
     QVERIFY(!r.failure.description.isEmpty());
     if (number > 0)
@@ -434,7 +435,7 @@ void TestSaving::fullDiskLeavesNothing()
     const QString folder = withSeparator(tmp.path());
     TestPictures::writeFile(tmp.path(), "sol.jpg", sourceBytes("sol.jpg"));
 
-    Committed r;
+    SavedThumbnail r;
     {
         const FileSizeLimit limit(1000);   // every thumbnail here is larger
         r = save(settings(format), folder, "sol.jpg");
@@ -444,7 +445,7 @@ void TestSaving::fullDiskLeavesNothing()
     QCOMPARE(listing(tmp.path()), QStringList{"sol.jpg"});
 
     // With room again the same save succeeds.
-    const Committed retry = save(settings(format), folder, "sol.jpg");
+    const SavedThumbnail retry = save(settings(format), folder, "sol.jpg");
     QVERIFY2(!retry.failure.failed(), qPrintable(retry.failure.description));
     checkPicture(retry.written, format);
 }

@@ -1,5 +1,5 @@
 #include "batch.h"
-#include "gallery/run.h"
+#include "run/run.h"
 #include "platform/fileops.h"
 #include "runprogress.h"
 #include "seam.h"
@@ -12,6 +12,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <sys/ioctl.h>
 #include <thread>
@@ -87,17 +89,17 @@ RunRequest runRequest(const BatchSettings &b, const QString &page, const QString
     if (!page.isEmpty())
         r.page = PageSettings{b.title, b.columns, page, b.format,
                               b.modernPage ? PageStyle::Modern : PageStyle::Classic, b.webSize};
-    r.settings = runSettings(b.mode, {outerTwips(b.box.width()), outerTwips(b.box.height())}, double(b.percent),
+    r.settings = thumbnailSettings(b.mode, {outerTwips(b.box.width()), outerTwips(b.box.height())}, double(b.percent),
                              b.background, save);
     r.jobs = pictureJobs(paths);
     return r;
 }
 
 // Ctrl+C and SIGTERM stop the run as "Avbryt" does. The handler only
-// writes a byte into a pipe; a thread reading it does the rest.
+// writes a byte into a pipe; a thread reading it calls `stop`.
 class Interrupts {
 public:
-    explicit Interrupts(RunControl &control)
+    explicit Interrupts(std::function<void()> stop)
     {
         if (::pipe2(s_pipe, O_CLOEXEC) != 0)
             return;
@@ -106,13 +108,13 @@ public:
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGINT, &action, &m_oldInt);
         ::sigaction(SIGTERM, &action, &m_oldTerm);
-        m_watcher = std::thread([this, &control] {
+        m_watcher = std::thread([stop = std::move(stop)] {
             char byte = 0;
             ssize_t n;
             while ((n = ::read(s_pipe[0], &byte, 1)) < 0 && errno == EINTR) {
             }
             if (n == 1 && byte == 1)
-                control.cancel();
+                stop();
         });
     }
     ~Interrupts()
@@ -146,8 +148,8 @@ private:
 // and for the benchmarks how long it stood still and how soon it stopped.
 class ShellObserver : public RunObserver {
 public:
-    ShellObserver(const BatchSettings &b, const QList<PictureJob> &jobs, RunControl &control)
-        : m_jobs(jobs), m_control(control), m_progress(!b.quiet && ::isatty(STDERR_FILENO)),
+    ShellObserver(const BatchSettings &b, const QList<PictureJob> &jobs, Run &run)
+        : m_jobs(jobs), m_run(run), m_progress(!b.quiet && ::isatty(STDERR_FILENO)),
           m_cancelAfter(b.cancelAfter)
     {
         m_clock.start();
@@ -159,7 +161,7 @@ public:
         longestGap = qMax(longestGap, now - m_last);
         m_last = now;
         if (index + 1 == m_cancelAfter) {
-            m_control.cancel();
+            m_run.cancel();
             cancelledAt = now;
         }
         show(index + 1);
@@ -203,7 +205,7 @@ private:
     }
 
     const QList<PictureJob> &m_jobs;
-    RunControl &m_control;
+    Run &m_run;
     const bool m_progress;
     const int m_cancelAfter;
     QElapsedTimer m_clock;
@@ -242,9 +244,21 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         printTo(stderr, commandLineError(QStringLiteral("mappen finns inte: %1").arg(shownInShell(b.out))));
         return BatchExit::Stopped;
     }
-    RunControl control(b.jobs > 0 ? b.jobs : RunControl::defaultThreads());
-    // From here on Ctrl+C stops the run, also while the folders are read.
-    std::optional<Interrupts> interrupts(std::in_place, control);
+    // From here on Ctrl+C stops the run, also while the folders are read:
+    // the run, once there, is told at once.
+    std::mutex running;
+    bool interrupted = false;
+    std::optional<Run> run;
+    std::optional<Interrupts> interrupts(std::in_place, [&] {
+        const std::lock_guard lock(running);
+        interrupted = true;
+        if (run)
+            run->cancel();
+    });
+    auto stopAsked = [&] {
+        const std::lock_guard lock(running);
+        return interrupted;
+    };
     const ExpandedInputs expanded = expandInputs(inputs, QDir::currentPath(), saveSettings(b));
     for (const QString &path : expanded.missing)
         printTo(stderr, missingInputWarning(path));
@@ -264,7 +278,7 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
             lost = errno ? errno : EIO;
     };
     // Stopped while the folders were read: nothing is made, not even the page's folder.
-    if (control.cancelled()) {
+    if (stopAsked()) {
         report({ReportLine::cancelled()});
         return lost ? outputLost(lost) : BatchExit::Interrupted;
     }
@@ -282,11 +296,17 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         return BatchExit::Stopped;
 
     RunRequest request = runRequest(b, page, out, paths);
-    request.problems = expanded.problems;
-    request.notes = expanded.notes;
+    request.inputProblems = expanded.problems;
+    request.inputNotes = expanded.notes;
     request.thumbnailsLeftOut = expanded.thumbnailsLeftOut;
-    ShellObserver observer(b, request.jobs, control);
-    const RunResult result = makeThumbnails(request, control, &observer);
+    {
+        const std::lock_guard lock(running);
+        run.emplace(std::move(request), b.jobs > 0 ? b.jobs : Run::defaultThreads());
+        if (interrupted)
+            run->cancel();
+    }
+    ShellObserver observer(b, run->request().jobs, *run);
+    const RunResult result = std::move(*run).execute(&observer);
     interrupts.reset();
     observer.finish();
 
@@ -302,10 +322,10 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
     }
 
     if (result.stopped()) {
-        printTo(stderr, shownFailure(QStringLiteral("Ett fel uppstod: "), result.pictures.error));
+        printTo(stderr, shownFailure(QStringLiteral("Ett fel uppstod: "), result.error));
         return BatchExit::Stopped;
     }
-    if (result.cancelled())
+    if (result.cancelled)
         return BatchExit::Interrupted;
     if (result.pageFailure.failed()) {
         printTo(stderr, shownFailure(QStringLiteral("Ett fel uppstod när websidan skulle skapas: "), result.pageFailure));

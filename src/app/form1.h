@@ -1,6 +1,6 @@
 #pragma once
 #include "platform/canvas.h"
-#include "gallery/run.h"
+#include "run/run.h"
 #include "thumbs/picturefiles.h"
 #include "windows/frmweb.h"
 #include "windows/form2.h"
@@ -24,7 +24,7 @@ class PictureList;
 
 // The main window: its controls and their handlers. What a run needs is
 // taken from the controls into a RunRequest (form1_run.cpp); the work is
-// done by makeThumbnails, and the window shows what it returns.
+// done by a Run, and the window shows what it returns.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -77,7 +77,7 @@ public:
     void addPictures();
     void removeSelectedPictures();
     // The run's pictures, each split into folder and name, in list order.
-    QList<PictureJob> cmd_kor_Click() const;
+    QList<PictureJob> listJobs() const;
     void Command1_Click();
     // The page is written with the run, off the GUI thread; this says how it
     // went and opens the page in the browser when asked to.
@@ -114,10 +114,10 @@ private:
     // What the folders dropped on the list left out, for the run's report.
     QStringList m_listProblems, m_listNotes;
     int m_thumbnailsLeftOut = 0;
-    int m_threads = RunControl::defaultThreads();
+    int m_threads = Run::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left
     // being drawn when it goes (at the next run, or with the window).
-    std::unique_ptr<RunControl> m_run;
+    std::unique_ptr<Run> m_run;
     QPointer<Form2> m_form2;
     QPointer<frmweb> m_frmweb;
 

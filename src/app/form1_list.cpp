@@ -74,7 +74,7 @@ void Form1::removeSelectedPictures()
     qDeleteAll(List1->selectedItems());
 }
 
-QList<PictureJob> Form1::cmd_kor_Click() const
+QList<PictureJob> Form1::listJobs() const
 {
     QStringList paths;
     for (int i = 0; i < List1->count(); ++i)

@@ -6,7 +6,7 @@
 #include "seam.h"
 #include "platform/version.h"
 #include "runprogress.h"
-#include "thumbs/engine.h"
+#include "thumbs/thumbnailsteps.h"
 #include "thumbs/quality.h"
 #include "thumbs/report.h"
 #include "windows/form2.h"
@@ -54,7 +54,7 @@ void Form1::Picture1_Click()
 
 DrawSettings Form1::drawSettings() const
 {
-    return runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
+    return thumbnailSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
                        m_canvas.backColour(), {})
         .draw;
 }
@@ -82,11 +82,11 @@ RunRequest Form1::runRequest()
         }
         save.targetFolder = r.page->folder;
     }
-    r.settings = runSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
+    r.settings = thumbnailSettings(sizeMode(), {m_canvas.width(), m_canvas.height()}, textToDouble(m_procentTag),
                              m_canvas.backColour(), save);
-    r.jobs = cmd_kor_Click();
-    r.problems = m_listProblems;
-    r.notes = m_listNotes;
+    r.jobs = listJobs();
+    r.inputProblems = m_listProblems;
+    r.inputNotes = m_listNotes;
     r.thumbnailsLeftOut = m_thumbnailsLeftOut;
     return r;
 }
@@ -108,11 +108,10 @@ void Form1::Command1_Click()
         return;
     }
     txtjpg_LostFocus();
-    const RunRequest request = runRequest();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_run.reset();   // waits for whatever a cancelled run left behind
-    m_run = std::make_unique<RunControl>(m_threads);
-    const RunResult result = runWithProgress(this, request, *m_run,
+    m_run = std::make_unique<Run>(runRequest(), m_threads);
+    const RunResult result = runWithProgress(this, *m_run,
                                              {[this](int i) {
                                                   List1->setCurrentRow(i);
                                                   emit pictureCommitted(i);
@@ -124,16 +123,16 @@ void Form1::Command1_Click()
 
 void Form1::finishRun(const RunResult &result, bool web)
 {
-    listwebfiler = result.pictures.gallery;
+    listwebfiler = result.gallery;
     // The canvas shows the last thumbnail the run drew.
-    if (result.pictures.last)
-        showDrawn(*result.pictures.last);
+    if (result.last)
+        showDrawn(*result.last);
     if (result.stopped()) {
         // Its lines wait in the hidden report for the next run, and the
         // canvas keeps the size of the last picture.
         for (const QString &line : result.report)
             appendReport(line);
-        Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), result.pictures.error),
+        Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), result.error),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
     }

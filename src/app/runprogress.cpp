@@ -50,9 +50,9 @@ QString progressText(int done, int total, const QString &inHand, qint64 elapsedM
     return text;
 }
 
-RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl &control,
-                          const RunCallbacks &callbacks)
+RunResult runWithProgress(QWidget *parent, Run &run, const RunCallbacks &callbacks)
 {
+    const RunRequest &request = run.request();
     const int total = int(request.jobs.size());
     auto nameAt = [&](int i) { return i < total ? request.jobs[i].file : QString(); };
     QProgressDialog progress(progressText(0, total, nameAt(0), 0), QStringLiteral("Avbryt"), 0, total, parent);
@@ -67,7 +67,7 @@ RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.show();
-    QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&control] { control.cancel(); });
+    QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&run] { run.cancel(); });
 
     QElapsedTimer clock;
     clock.start();
@@ -83,7 +83,7 @@ RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl
 
     RunResult result;
     QEventLoop loop;
-    std::unique_ptr<QThread> thread(QThread::create([&] { result = makeThumbnails(request, control, &observer); }));
+    std::unique_ptr<QThread> thread(QThread::create([&] { result = std::move(run).execute(&observer); }));
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     thread->start();
     loop.exec();

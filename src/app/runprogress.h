@@ -1,5 +1,5 @@
 #pragma once
-#include "gallery/run.h"
+#include "run/run.h"
 #include <functional>
 
 class QWidget;
@@ -11,12 +11,11 @@ struct RunCallbacks {
     std::function<void(const Failure &failure)> scaleFailed;
 };
 
-// Runs the request (its pictures, then its page) on a thread of its own
-// while a modal progress window with "Avbryt" shows how far the run is, and
+// Executes the run (its pictures, then its page) on a thread of its own
+// while a modal progress window with "Avbryt" shows how far it is, and
 // returns when it is over. The window stays alive meanwhile; "Avbryt" stops
 // after the picture in hand.
-RunResult runWithProgress(QWidget *parent, const RunRequest &request, RunControl &control,
-                          const RunCallbacks &callbacks);
+RunResult runWithProgress(QWidget *parent, Run &run, const RunCallbacks &callbacks);
 
 // The progress window's text: how far the run is, the picture in hand and,
 // once a few pictures are done, about how long is left.

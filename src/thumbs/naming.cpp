@@ -38,3 +38,16 @@ bool fitsInFileName(const QString &text)
 {
     return !text.contains(QDir::separator()) && !text.contains(QLatin1Char('/')) && !text.contains(QChar(0));
 }
+
+QString doubledName(const QString &thumbStem, OutputFormat format)
+{
+    return thumbStem + QStringLiteral("@2x") + formatExtension(format);
+}
+
+QString webSizeName(const QString &file)
+{
+    if (file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive)
+        || file.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive))
+        return file;
+    return file + QStringLiteral(".jpg");
+}

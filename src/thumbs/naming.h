@@ -57,3 +57,11 @@ ThumbName thumbName(const SaveSettings &settings, const QString &folder, const Q
 // The thumbnail's file name, without folder, that the settings give the
 // picture named `file`.
 QString thumbFileName(const SaveSettings &settings, const QString &file);
+
+// A modern page's own names besides the thumbnail. The double of the
+// thumbnail `thumbStem` + the format's extension (with or without its
+// folder), twice its pixels:
+QString doubledName(const QString &thumbStem, OutputFormat format);
+// The web-size copy: a JPG keeps its name, any other picture gets ".jpg"
+// after its own, so no two pictures of different names share a copy.
+QString webSizeName(const QString &file);

@@ -1,5 +1,4 @@
 #include "picturefiles.h"
-#include "pagefiles.h"
 #include "platform/filenames.h"
 #include "platform/loaders.h"
 #include "report.h"

@@ -27,13 +27,8 @@ Failure formatLimit(OutputFormat format, QSize size)
     return {};
 }
 
-bool thumbnailCurrent(const SaveSettings &s, const QString &folder, const QString &file)
-{
-    return s.update && fitsInFileName(s.prefix) && fitsInFileName(s.suffix)
-           && freshness(thumbName(s, folder, file).nameFor(s.format), folder + file) == Freshness::Current;
-}
-
-SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QString &source, const Encoded &encoded)
+SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QString &source, const Encoded &encoded,
+                       RunFiles &files)
 {
     SaveResult r;
     if (!fitsInFileName(s.prefix) || !fitsInFileName(s.suffix)) {
@@ -41,7 +36,7 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QStri
         return r;
     }
     const QString target = name.nameFor(s.format);
-    const Freshness made = s.update ? freshness(target, source) : Freshness::Absent;
+    const Freshness made = s.update ? files.thumbnail(target, source) : Freshness::Absent;
     if (made == Freshness::Current) {
         r.current = target;
         return r;
@@ -70,7 +65,9 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QStri
         r.reportLine = ReportLine::exists(target);
         return r;
     }
-    if (!r.failure.failed())
+    if (!r.failure.failed()) {
         r.written = target;
+        files.wrote(target, source);
+    }
     return r;
 }

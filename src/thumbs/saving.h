@@ -1,5 +1,6 @@
 #pragma once
 #include "naming.h"
+#include "runfiles.h"
 #include "platform/encoders.h"
 #include "platform/failure.h"
 #include <QImage>
@@ -21,16 +22,12 @@ Encoded encodeThumbnail(const SaveSettings &settings, const QImage &image);
 // reported like one no canvas can hold, and the run goes on.
 Failure formatLimit(OutputFormat format, QSize size);
 
-// With update: whether the thumbnail of the picture `source` (its folder and
-// file name) is there and at least as new as the picture, so that it need
-// not be drawn.
-bool thumbnailCurrent(const SaveSettings &settings, const QString &folder, const QString &file);
-
 // Writes an encoded thumbnail of the picture `source` under its name, never
 // over anything that exists: the BMP name is tested first (as the
 // intermediate BMP of GIF and JPG once was), then the format's own name. An
 // existing name becomes a report line, except, with update, a thumbnail at
-// least as new as the picture; an encoder failure counts only when the names
-// are free.
+// least as new as the picture (as the run's `files` judge it); an encoder
+// failure counts only when the names are free. What is written is noted in
+// `files`.
 SaveResult saveEncoded(const SaveSettings &settings, const ThumbName &name, const QString &source,
-                       const Encoded &encoded);
+                       const Encoded &encoded, RunFiles &files);

@@ -3,13 +3,13 @@
 // folder, then the page and the full-size copies. Writes manifest.json with
 // what the browser should find.
 //
-// The modern page is made by the run itself (makeThumbnails), with 36
+// The modern page is made by the run itself (a Run), with 36
 // pictures, twice-size thumbnails and, given WEBSIZE, web-size copies.
 //
 // usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif [modern [WEBSIZE]]
-#include "gallery/run.h"
+#include "run/run.h"
 #include "platform/process.h"
-#include "thumbs/engine.h"
+#include "thumbs/thumbnailsteps.h"
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -140,19 +140,18 @@ int main(int argc, char **argv)
     QJsonObject manifest{{"title", title}, {"columns", columns}, {"files", files}};
     if (modern) {
         RunRequest request;
-        request.settings = runSettings(SizeMode::LockBoth, {3615, 3615}, 50.0, 0xEFEFEF, {});
+        request.settings = thumbnailSettings(SizeMode::LockBoth, {3615, 3615}, 50.0, 0xEFEFEF, {});
         request.settings.save.format = format;
         request.settings.save.targetFolder = webb;
         request.page = PageSettings{title, columns, webb, format, PageStyle::Modern, args.value(5).toInt()};
         for (const QString &name : names)
             request.jobs.append({foto, name});
-        RunControl control(2);
-        const RunResult r = makeThumbnails(request, control);
+        const RunResult r = Run(request, 2).execute();
         if (r.reported() || r.stopped() || r.pageFailure.failed())
             return fail(QStringLiteral("the run: ") + r.printed().join(QLatin1Char(' '))
-                        + r.pictures.error.description + r.pageFailure.description);
+                        + r.error.description + r.pageFailure.description);
         QJsonArray pictures;
-        for (const GalleryEntry &e : r.pictures.gallery)
+        for (const GalleryEntry &e : r.gallery)
             pictures.append(e.picture.isEmpty() ? e.file : e.picture);
         manifest.insert("page", r.pageFile);
         manifest.insert("style", "modern");
@@ -161,7 +160,7 @@ int main(int argc, char **argv)
         return writeManifest(out, manifest);
     }
 
-    RunSettings run;
+    ThumbnailSettings run;
     run.draw.size.mode = SizeMode::LockHeight;
     run.draw.canvas = {1800, 1500};
     run.save.format = format;
@@ -171,9 +170,10 @@ int main(int argc, char **argv)
     QList<GalleryEntry> entries;
     for (const QString &name : names) {
         const PictureJob job{foto, name};
-        const Prepared drawn = cmd_ritabild_Click(run, job);
+        RunFiles files;
+        const PreparedThumbnail drawn = prepareThumbnail(run, job, files);
         run.draw.canvas = drawn.drawn.canvas;
-        const Committed c = cmd_sparabild_Click(run.save, job, drawn);
+        const SavedThumbnail c = saveThumbnail(run.save, job, drawn, files);
         if (c.failure.failed() || !c.reportLine.isEmpty() || !c.entry || c.written.isEmpty())
             return fail(name + QStringLiteral(": ") + c.reportLine + c.failure.description);
         entries.append(*c.entry);

@@ -1,7 +1,6 @@
 #include "pagefiles.h"
-#include "engine.h"
-#include "report.h"
-#include "saving.h"
+#include "thumbs/report.h"
+#include "thumbs/saving.h"
 #include "platform/canvas.h"
 #include "platform/fileops.h"
 #include "platform/picture.h"
@@ -23,30 +22,6 @@ bool sameFile(const QString &a, const QString &b)
     const QString c = canonical(a);
     return !c.isEmpty() && c == canonical(b);
 }
-
-// Made from the picture as it is now (it bears the picture's modification
-// time), at the size wanted now.
-bool upToDate(const QString &file, const QString &picture, QSize size)
-{
-    const qint64 made = modificationTime(file);
-    if (made < 0 || made != modificationTime(picture))
-        return false;
-    const PictureReader reader(file);
-    return reader.isValid() && reader.naturalSize() == size;
-}
-}
-
-QString doubledName(const QString &thumbStem, OutputFormat format)
-{
-    return thumbStem + QStringLiteral("@2x") + formatExtension(format);
-}
-
-QString webSizeName(const QString &file)
-{
-    if (file.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive)
-        || file.endsWith(QStringLiteral(".jpeg"), Qt::CaseInsensitive))
-        return file;
-    return file + QStringLiteral(".jpg");
 }
 
 QSize webSize(QSize natural, int longSide)
@@ -86,75 +61,95 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
     return encodeJpeg(out, WebSizeQuality);
 }
 
-void preparePageFiles(const RunSettings &s, const PictureJob &job, Prepared &p, MemoryBudget *budget)
+namespace {
+// What the drawing step made of a picture's page files: their content, or
+// that the file there is up to date.
+struct PreparedPageFiles : PreparedExtras {
+    Encoded doubled;
+    QSize doubledSize;
+    bool doubledUpToDate = false;
+    Encoded webSized;
+    bool webSizedUpToDate = false;
+};
+}
+
+ModernPageFiles::ModernPageFiles(const ThumbnailSettings &settings, PageFileSettings want,
+                                 const QList<PictureJob> &jobs, RunFiles &files)
+    : m_settings(settings), m_want(want), m_files(files)
 {
-    const PageFileSettings &want = s.pageFiles;
+    for (const PictureJob &job : jobs)
+        m_pictures << canonical(job.path());
+    m_pictures.remove(QString());
+}
+
+std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob &job, const PreparedThumbnail &p,
+                                                               MemoryBudget *budget) const
+{
+    const ThumbnailSettings &s = m_settings;
     // A thumbnail found made (update) still wants its page files.
-    if (p.drawn.status != DrawResult::Drawn && !p.current)
-        return;
-    PreparedPageFiles &f = p.pageFiles;
-    if (want.doubled) {
+    if (p.drawn.status != DrawResult::Drawn && !p.made)
+        return {};
+    auto f = std::make_shared<PreparedPageFiles>();
+    if (m_want.doubled) {
         const ThumbName name = thumbName(s.save, job.folder, job.file);
-        f.doubledSize = (p.current ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
+        f->doubledSize = (p.made ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
         // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
         if (nameTaken(name.nameFor(s.save.format))
-            && upToDate(doubledName(name.stem, s.save.format), job.path(), f.doubledSize)) {
-            f.doubledUpToDate = true;
-        } else if (!formatLimit(s.save.format, f.doubledSize).failed()) {
+            && m_files.pageFileCurrent(doubledName(name.stem, s.save.format), p.stamp, f->doubledSize)) {
+            f->doubledUpToDate = true;
+        } else if (!formatLimit(s.save.format, f->doubledSize).failed()) {
             // (A double larger than the format holds is not made: the cell
             // keeps its plain thumbnail.)
             DrawSettings twice = s.draw;
             twice.scale = 2;
             const DrawResult drawn = drawThumbnail(twice, job.path(), budget);
-            if (drawn.status == DrawResult::Drawn && drawn.image.size() == f.doubledSize)
-                f.doubled = encodeThumbnail(s.save, drawn.image);
+            if (drawn.status == DrawResult::Drawn && drawn.image.size() == f->doubledSize)
+                f->doubled = encodeThumbnail(s.save, drawn.image);
         }
     }
-    if (want.webSize > 0) {
+    if (m_want.webSize > 0) {
         const QString path = s.save.targetFolder + webSizeName(job.file);
         if (sameFile(path, job.path()))
-            return;
-        const QSize size = webSize(PictureReader(job.path()).naturalSize(), want.webSize);
-        if (upToDate(path, job.path(), size))
-            f.webSizedUpToDate = true;
+            return f;
+        const QSize size = webSize(PictureReader(job.path()).naturalSize(), m_want.webSize);
+        if (m_files.pageFileCurrent(path, p.stamp, size))
+            f->webSizedUpToDate = true;
         else
-            f.webSized = encodeWebSize(job.path(), want.webSize, s.draw.background, budget);
+            f->webSized = encodeWebSize(job.path(), m_want.webSize, s.draw.background, budget);
     }
+    return f;
 }
 
-PageFilesRun::PageFilesRun(const RunSettings &settings, const QList<PictureJob> &jobs) : m_settings(settings)
+bool ModernPageFiles::takenByRun(const QString &path) const
 {
-    // Every thumbnail's name is the run's from the start, so which of two
+    // A thumbnail of the run (claimed from the start, so which of two
     // pictures comes first in the list never lets a copy or a double take
-    // the name of a thumbnail still to come.
-    for (const PictureJob &job : jobs) {
-        m_pictures << canonical(job.path());
-        m_taken << thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format);
-    }
-    m_pictures.remove(QString());
+    // the name of a thumbnail still to come), a file the run wrote, or one
+    // of its pictures.
+    return !m_files.owner(path).isEmpty() || m_pictures.contains(canonical(path));
 }
 
-bool PageFilesRun::takenByRun(const QString &path) const
-{
-    return m_taken.contains(path) || m_pictures.contains(canonical(path));
-}
-
-Failure PageFilesRun::write(const QString &path, const Encoded &encoded, const QString &picture)
+namespace {
+Failure writePageFile(const QString &path, const Encoded &encoded, const PictureStamp &picture)
 {
     if (encoded.failure.failed())
         return encoded.failure;
     // Nothing made is never a file: an empty one would pass for the picture.
     if (encoded.file.isEmpty())
         return systemFailure(EIO);
-    return writeReplacingDated(path, encoded.file, modificationTime(picture));
+    return writeReplacingDated(path, encoded.file, picture.modified);
+}
 }
 
-void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c, QStringList &reportLines)
+void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, SavedThumbnail &c,
+                           QStringList &reportLines)
 {
     if (!c.entry || c.failure.failed())
         return;
+    static const PreparedPageFiles nothing;
+    const auto *prepared = dynamic_cast<const PreparedPageFiles *>(p.extras.get());
+    const PreparedPageFiles &f = prepared ? *prepared : nothing;
     GalleryEntry &e = *c.entry;
-    const PreparedPageFiles &f = p.pageFiles;
     const OutputFormat format = m_settings.save.format;
     const ThumbName name = thumbName(m_settings.save, job.folder, job.file);
     // A thumbnail an earlier run left may not be the size drawn now.
@@ -166,19 +161,19 @@ void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c
     }
 
     const bool doubled = f.doubledUpToDate || !f.doubled.file.isEmpty() || f.doubled.failure.failed();
-    if (m_settings.pageFiles.doubled && doubled && f.doubledSize == e.size * 2) {
+    if (m_want.doubled && doubled && f.doubledSize == e.size * 2) {
         const QString path = doubledName(name.stem, format);
         if (takenByRun(path)) {
             reportLines << ReportLine::exists(path);
         } else {
-            if (!f.doubledUpToDate && (c.failure = write(path, f.doubled, job.path())).failed())
+            if (!f.doubledUpToDate && (c.failure = writePageFile(path, f.doubled, p.stamp)).failed())
                 return;
-            m_taken << path;
+            m_files.wrote(path, job.path());
             e.doubled = doubledName(e.thumb, format);
         }
     }
 
-    if (m_settings.pageFiles.webSize > 0) {
+    if (m_want.webSize > 0) {
         const QString copy = webSizeName(job.file);
         const QString path = m_settings.save.targetFolder + copy;
         // In the pictures' own folder a JPG is its own copy, as it is.
@@ -193,12 +188,13 @@ void PageFilesRun::commit(const PictureJob &job, const Prepared &p, Committed &c
             // The picture no longer reads (its thumbnail, found made, was
             // not drawn now): said for it, and no cell, as when drawing fails.
             reportLines << ReportLine::unreadable(job.path());
+            c.unreadable = f.webSized.failure;
             c.entry.reset();
             return;
         }
-        if (!f.webSizedUpToDate && (c.failure = write(path, f.webSized, job.path())).failed())
+        if (!f.webSizedUpToDate && (c.failure = writePageFile(path, f.webSized, p.stamp)).failed())
             return;
-        m_taken << path;
+        m_files.wrote(path, job.path());
         e.picture = copy;
     }
 }

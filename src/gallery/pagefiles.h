@@ -1,0 +1,48 @@
+#pragma once
+#include "thumbs/budget.h"
+#include "thumbs/thumbnailsteps.h"
+#include <QSet>
+
+// What a modern page wants of each picture besides its thumbnail, made by
+// the same run into the page folder. These files are the page's own, as
+// its copies of the pictures are: they replace a file of their name there,
+// but never one this run wrote, nor a picture of the run. Each carries its
+// picture's modification time, so the next run knows it up to date and
+// leaves it be.
+struct PageFileSettings {
+    bool doubled = false;   // the thumbnail at twice its pixels: <thumbnail stem>@2x<extension>
+    // A JPG of the picture this many pixels on its long side (never more
+    // than its own), oriented, in sRGB, without metadata; 0 for none.
+    int webSize = 0;
+    bool wanted() const { return doubled || webSize > 0; }
+};
+
+// The size of the web-size copy of a picture of `natural` pixels.
+QSize webSize(QSize natural, int longSide);
+
+// The web-size copy's file, transparent parts over `background`; from the
+// picture's own decoding and resampling, within the budget.
+Encoded encodeWebSize(const QString &path, int longSide, ColourValue background, MemoryBudget *budget = nullptr);
+
+// The modern page's doubles and web-size copies, as a step of the run.
+class ModernPageFiles : public PictureExtras {
+public:
+    ModernPageFiles(const ThumbnailSettings &settings, PageFileSettings want, const QList<PictureJob> &jobs,
+                    RunFiles &files);
+
+    std::shared_ptr<const PreparedExtras> prepare(const PictureJob &job, const PreparedThumbnail &prepared,
+                                                  MemoryBudget *budget) const override;
+    // A name already taken by this run becomes a report line instead (a
+    // picture whose copy cannot be made loses its entry); a failed write
+    // stops the run.
+    void save(const PictureJob &job, const PreparedThumbnail &prepared, SavedThumbnail &saved,
+              QStringList &reportLines) override;
+
+private:
+    bool takenByRun(const QString &path) const;
+
+    const ThumbnailSettings m_settings;
+    const PageFileSettings m_want;
+    RunFiles &m_files;
+    QSet<QString> m_pictures;   // the run's pictures, canonical paths
+};

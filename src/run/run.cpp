@@ -1,0 +1,261 @@
+#include "run.h"
+#include "gallery/pagefiles.h"
+#include "platform/process.h"
+#include "thumbs/report.h"
+#include "thumbs/trace.h"
+#include <QThread>
+#include <condition_variable>
+#include <map>
+
+// What the run's thread shares with the workers drawing its pictures. The
+// workers keep it alive, so a picture still being drawn when the run has
+// stopped finishes harmlessly and its result is dropped.
+struct Run::Workers {
+    explicit Workers(qint64 budgetBytes) : budget(budgetBytes) {}
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int, PreparedThumbnail> ready;   // drawn, not yet saved
+    bool cancelled = false;                   // stop after the picture in hand
+    bool stopped = false;                     // the run is over: draw nothing more
+    MemoryBudget budget;
+
+    void stop()
+    {
+        {
+            const std::lock_guard lock(mutex);
+            stopped = true;
+            ready.clear();
+        }
+        budget.close();
+    }
+};
+
+namespace {
+// The drawing step of one picture with its extras, as a worker takes it.
+PreparedThumbnail prepare(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
+                          const PictureExtras *extras, MemoryBudget *budget)
+{
+    PreparedThumbnail p = prepareThumbnail(settings, job, files, budget);
+    if (extras)
+        p.extras = extras->prepare(job, p, budget);
+    return p;
+}
+
+// Every picture's thumbnail name is its own from the start, the first in
+// the list taking it: a later picture of the same name (the same file name
+// in two folders with one target folder, x.heic beside x.png) is reported,
+// never drawn, and never takes what was made for the first.
+void claimThumbnailNames(const ThumbnailSettings &settings, const QList<PictureJob> &jobs, RunFiles &files)
+{
+    if (!fitsInFileName(settings.save.prefix) || !fitsInFileName(settings.save.suffix))
+        return;
+    for (const PictureJob &job : jobs)
+        files.claim(thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format), job.path());
+}
+}
+
+Run::Run(RunRequest request, int threads, qint64 memoryBudget)
+    : m_request(std::move(request)), m_threads(qMax(0, threads)), m_memoryBudget(memoryBudget),
+      m_files(m_request.settings.save.update)
+{
+    if (m_threads > 0) {
+        m_pool = std::make_unique<QThreadPool>();
+        m_pool->setMaxThreadCount(m_threads);
+    }
+}
+
+Run::~Run()
+{
+    cancel();
+    // Waits for pictures still being drawn: their results are dropped.
+    m_pool.reset();
+}
+
+int Run::defaultThreads()
+{
+    return qMax(1, QThread::idealThreadCount());
+}
+
+void Run::cancel()
+{
+    m_cancelled = true;
+    std::shared_ptr<Workers> workers;
+    {
+        const std::lock_guard lock(m_mutex);
+        workers = m_workers;
+    }
+    if (!workers)
+        return;
+    {
+        const std::lock_guard lock(workers->mutex);
+        workers->cancelled = true;
+    }
+    workers->changed.notify_all();
+    workers->stop();
+    if (m_pool)
+        m_pool->clear();
+}
+
+bool Run::cancelled() const
+{
+    return m_cancelled;
+}
+
+RunResult Run::execute(RunObserver *observer) &&
+{
+    Q_ASSERT(!m_executed);
+    m_executed = true;
+    RunResult r;
+    r.report = m_request.inputProblems;
+    claimThumbnailNames(m_request.settings, m_request.jobs, m_files);
+    if (m_request.page && m_request.page->style == PageStyle::Modern)
+        m_extras = std::make_unique<ModernPageFiles>(m_request.settings, PageFileSettings{true, m_request.page->webSize},
+                                                     m_request.jobs, m_files);
+    drawPictures(observer, r);
+    r.summary = ReportLine::summary(r.written, int(m_request.jobs.size()), r.made);
+    if (!r.stopped() && m_request.page && !r.cancelled)
+        writePage(r);
+    r.reportedLines = int(r.report.size());
+    if (r.stopped())
+        return r;
+    if (r.cancelled)
+        r.report << ReportLine::cancelled();
+    if (r.report.isEmpty())
+        r.report << ReportLine::allWell();
+    r.report << m_request.inputNotes;
+    if (m_request.thumbnailsLeftOut > 0)
+        r.report << ReportLine::thumbnailsLeftOut(m_request.thumbnailsLeftOut);
+    if (r.older > 0)
+        r.report << ReportLine::olderThumbnails();
+    return r;
+}
+
+void Run::writePage(RunResult &r)
+{
+    const PageOutcome page =
+        writeGallery(*m_request.page, r.gallery, r.thumbnails, [this] { return cancelled(); });
+    r.pageFailure = page.failure;
+    r.cancelled = page.cancelled;
+    if (!page.cancelled && !page.failure.failed()) {
+        r.pageFile = pagePath(*m_request.page);
+        for (const QString &path : page.leftOut)
+            r.report << ReportLine::namedLikeThumbnail(path);
+    }
+}
+
+void Run::drawPictures(RunObserver *observer, RunResult &out)
+{
+    // The workers use these by reference: the run outlives them (it waits
+    // for them when it goes).
+    const ThumbnailSettings &settings = m_request.settings;
+    RunFiles &files = m_files;
+    const PictureExtras *extras = m_extras.get();
+    const QList<PictureJob> &jobs = m_request.jobs;
+    const int total = int(jobs.size());
+    auto workers = std::make_shared<Workers>(m_memoryBudget);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_workers = workers;
+    }
+    if (m_cancelled)
+        cancel();
+    // Two pictures a worker keep every core busy while this thread saves.
+    const int ahead = m_threads * 2;
+    int submitted = 0;
+    auto submit = [&](int index) {
+        m_pool->start([workers, &settings, job = jobs[index], &files, extras, index] {
+            {
+                const std::lock_guard lock(workers->mutex);
+                if (workers->stopped)
+                    return;
+            }
+            PreparedThumbnail prepared = prepare(settings, job, files, extras, &workers->budget);
+            {
+                const std::lock_guard lock(workers->mutex);
+                if (workers->stopped)
+                    return;
+                workers->ready.emplace(index, std::move(prepared));
+            }
+            workers->changed.notify_all();
+        });
+    };
+    for (int i = 0; i < total; ++i) {
+        if (cancelled()) {
+            out.cancelled = true;
+            break;
+        }
+        PreparedThumbnail prepared;
+        if (m_threads > 0) {
+            for (; submitted < total && submitted < i + ahead; ++submitted)
+                submit(submitted);
+            std::unique_lock lock(workers->mutex);
+            workers->changed.wait(lock, [&] { return workers->cancelled || workers->ready.count(i) > 0; });
+            if (workers->cancelled) {
+                out.cancelled = true;
+                break;
+            }
+            prepared = std::move(workers->ready.extract(i).mapped());
+        } else {
+            prepared = prepare(settings, jobs[i], files, extras, &workers->budget);
+        }
+        // A thumbnail found made while the picture waited can have gone
+        // since: then the picture is drawn after all.
+        if (prepared.made
+            && !files.thumbnailMade(thumbName(settings.save, jobs[i].folder, jobs[i].file).nameFor(settings.save.format),
+                                    jobs[i].path()))
+            prepared = prepare(settings, jobs[i], files, extras, &workers->budget);
+        if (prepared.drawn.status == DrawResult::ScaleFailed && observer)
+            observer->scaleFailed(i, prepared.drawn.failure);
+        SavedThumbnail c = saveThumbnail(settings.save, jobs[i], prepared, files);
+        QStringList pageFileLines;
+        if (m_extras)
+            m_extras->save(jobs[i], prepared, c, pageFileLines);
+        if (prepared.drawn.status == DrawResult::Drawn)
+            out.last = std::move(prepared.drawn);
+        if (!c.reportLine.isEmpty()) {
+            if (c.unreadable.failed())
+                out.reasons.insert(out.report.size(), c.unreadable.description);
+            out.report << c.reportLine;
+        }
+        for (const QString &line : pageFileLines) {
+            if (c.unreadable.failed() && line == ReportLine::unreadable(jobs[i].path()))
+                out.reasons.insert(out.report.size(), c.unreadable.description);
+            out.report << line;
+        }
+        if (c.entry)
+            out.gallery << *c.entry;
+        if (!c.written.isEmpty()) {
+            ++out.written;
+            out.thumbnails << c.written;
+        }
+        if (!c.made.isEmpty()) {
+            ++out.made;
+            out.thumbnails << c.made;
+        }
+        if (c.older)
+            ++out.older;
+        out.error = c.failure;
+        if (observer)
+            observer->committed(i, total);
+        if (out.error.failed())
+            break;
+    }
+    workers->stop();
+    if (m_pool)
+        m_pool->clear();
+    // Between runs the process holds only what it needs.
+    releaseFreeMemory();
+}
+
+QStringList RunResult::printed() const
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < report.size(); ++i) {
+        if (pageFailure.failed() && report[i] == ReportLine::allWell())
+            continue;
+        const auto reason = reasons.constFind(i);
+        lines << (reason == reasons.cend() || reason->isEmpty() ? report[i]
+                                                                 : report[i] + QStringLiteral(" (") + *reason + ')');
+    }
+    return lines << summary;
+}

@@ -1,0 +1,138 @@
+#include "thumbnailsteps.h"
+#include "report.h"
+#include "saving.h"
+#include "splittext.h"
+#include "trace.h"
+#include <QDir>
+
+QList<PictureJob> pictureJobs(const QStringList &paths)
+{
+    const QString sep = QString(QDir::separator());
+    QList<PictureJob> jobs;
+    jobs.reserve(paths.size());
+    for (const QString &path : paths) {
+        const QStringList pieces = SplitText(path, sep);
+        QString folder;
+        for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
+            folder += pieces[k] + sep;
+        // Pictures of one folder share its text: a long list holds it once.
+        if (!jobs.isEmpty() && jobs.last().folder == folder)
+            folder = jobs.last().folder;
+        jobs.append({folder, pieces.last()});
+    }
+    return jobs;
+}
+
+ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optional<double> percent, ColourValue background,
+                        const SaveSettings &save)
+{
+    ThumbnailSettings s;
+    s.draw.canvas = canvas;
+    s.draw.size.mode = mode;
+    if (mode == SizeMode::LockBoth) {
+        s.draw.size.boundWidth = lockBothBound(canvas.width);
+        s.draw.size.boundHeight = lockBothBound(canvas.height);
+    }
+    s.draw.size.percent = percent;
+    s.draw.background = background;
+    s.save = save;
+    return s;
+}
+
+PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
+                                   MemoryBudget *budget)
+{
+    PreparedThumbnail p;
+    const QString path = job.path();
+    if (fitsInFileName(settings.save.prefix) && fitsInFileName(settings.save.suffix)) {
+        const QString name = thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format);
+        const QString owner = files.owner(name);
+        if (!owner.isEmpty() && owner != path) {
+            p.nameClash = true;
+            qCDebug(lcRun).noquote().nospace() << path << ": not drawn, " << name << " is the thumbnail of " << owner;
+            return p;
+        }
+        if (files.thumbnailMade(name, path)) {
+            p.made = true;
+            p.stamp = pictureStamp(path);
+            return p;
+        }
+    }
+    // A picture rewritten while it is read can give a thumbnail of neither
+    // content: it is read again, once, and then said.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        p.stamp = pictureStamp(path);
+        p.drawn = drawThumbnail(settings.draw, path, budget);
+        if (p.drawn.status != DrawResult::Drawn || pictureStamp(path) == p.stamp)
+            break;
+        qCDebug(lcRun).noquote().nospace() << path << ": changed while it was read";
+        p.drawn.status = DrawResult::Unreadable;
+        p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("ändrades medan den lästes"));
+        p.drawn.image = {};
+    }
+    if (p.drawn.status == DrawResult::Drawn) {
+        if (const Failure limit = formatLimit(settings.save.format, p.drawn.image.size()); limit.failed()) {
+            p.drawn.status = DrawResult::ScaleFailed;
+            p.drawn.failure = limit;
+            p.drawn.image = {};
+        }
+    }
+    if (p.drawn.status == DrawResult::Drawn) {
+        QElapsedTimer clock;
+        clock.start();
+        p.encoded = encodeThumbnail(settings.save, p.drawn.image);
+        qCDebug(lcRun).noquote().nospace() << path << ": encoded in " << traceMs(clock.nsecsElapsed()) << ", "
+                                           << p.encoded.file.size() << " bytes";
+    } else if (p.drawn.status != DrawResult::Missing) {
+        qCDebug(lcRun).noquote().nospace() << path << ": not drawn: " << p.drawn.failure.description;
+    }
+    return p;
+}
+
+SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job, const PreparedThumbnail &prepared,
+                             RunFiles &files)
+{
+    SavedThumbnail c;
+    if (prepared.nameClash) {
+        c.reportLine = ReportLine::exists(thumbName(settings, job.folder, job.file).nameFor(settings.format));
+        return c;
+    }
+    if (prepared.made) {
+        const ThumbName name = thumbName(settings, job.folder, job.file);
+        c.entry = name.entry;
+        c.made = name.nameFor(settings.format);
+        return c;
+    }
+    switch (prepared.drawn.status) {
+    case DrawResult::Drawn:
+        break;
+    case DrawResult::Missing:
+        c.reportLine = ReportLine::missing(job.path());
+        return c;
+    case DrawResult::NotAFile:
+        c.reportLine = ReportLine::notAFile(job.path());
+        return c;
+    case DrawResult::Unreadable:
+        c.reportLine = ReportLine::unreadable(job.path());
+        c.unreadable = prepared.drawn.failure;
+        return c;
+    case DrawResult::ScaleFailed:
+        c.reportLine = ReportLine::notScaled(job.path());
+        return c;
+    }
+    const ThumbName name = thumbName(settings, job.folder, job.file);
+    c.entry = name.entry;
+    QElapsedTimer clock;
+    clock.start();
+    const SaveResult saved = saveEncoded(settings, name, job.path(), prepared.encoded, files);
+    qCDebug(lcRun).noquote().nospace() << job.path() << ": "
+                                       << (saved.written.isEmpty() ? QStringLiteral("nothing written")
+                                                                   : QStringLiteral("written to ") + saved.written)
+                                       << " in " << traceMs(clock.nsecsElapsed());
+    c.reportLine = saved.reportLine;
+    c.written = saved.written;
+    c.made = saved.current;
+    c.older = saved.older;
+    c.failure = saved.failure;
+    return c;
+}

@@ -1,0 +1,93 @@
+#pragma once
+#include "drawing.h"
+#include "naming.h"
+#include "runfiles.h"
+#include "platform/encoders.h"
+#include "platform/failure.h"
+#include <QList>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+// The settings a run takes once, before its first picture, for the two
+// steps of every picture: drawing (any thread) and saving (in list order).
+struct ThumbnailSettings {
+    DrawSettings draw;
+    SaveSettings save;
+};
+
+// The settings from what the user chose, in the window or on the command
+// line: the size mode with the canvas as it stands (outer size, twips; in
+// the lock-both mode it also gives the bounds) and the percentage, the
+// background colour and how the thumbnails are named and saved.
+ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optional<double> percent,
+                                    ColourValue background, const SaveSettings &save);
+
+// One picture of a run: its folder, ending with the separator, and its file
+// name.
+struct PictureJob {
+    QString folder;
+    QString file;
+    QString path() const { return folder + file; }
+    bool operator==(const PictureJob &) const = default;
+};
+
+// Every path split at the separator with SplitText; the folder is every
+// piece but the last, each followed by the separator.
+QList<PictureJob> pictureJobs(const QStringList &paths);
+
+// What a run makes of a picture besides its thumbnail, prepared by the
+// drawing step; the step that makes it says what it holds.
+struct PreparedExtras {
+    virtual ~PreparedExtras() = default;
+};
+
+// What the drawing step hands to the saving step.
+struct PreparedThumbnail {
+    DrawResult drawn;
+    Encoded encoded;        // the thumbnail's file, made when the picture was drawn
+    PictureStamp stamp;     // the picture as it was read
+    bool made = false;      // with update: its thumbnail is made already, nothing drawn
+    // Another picture of the run wants the same thumbnail: nothing drawn,
+    // and it is reported.
+    bool nameClash = false;
+    std::shared_ptr<const PreparedExtras> extras;
+};
+
+struct SavedThumbnail {
+    QString reportLine;                // one line for the report, or empty
+    std::optional<GalleryEntry> entry; // recorded for every picture that was drawn
+    QString written;                   // the thumbnail file written, or empty
+    QString made;                      // with update: the thumbnail found made, or empty
+    bool older = false;                // with update: reported, its thumbnail older than the picture
+    Failure failure;                   // an error that stops the run
+    Failure unreadable;                // why a picture that was there could not be read
+};
+
+// Draws one picture by the settings into its thumbnail and encodes it (with
+// update, not when its thumbnail is made already). Touches no shared state
+// but `files`: any thread.
+PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
+                                   MemoryBudget *budget = nullptr);
+
+// Records the gallery entry, names the thumbnail and writes it, never over
+// anything. A picture that could not be drawn gets its report line
+// ("Fil saknas: ", "Inte en vanlig fil: ", "Kan inte läsa bilden: ",
+// "Kan inte skala om bilden: ") and nothing else.
+SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job, const PreparedThumbnail &prepared,
+                             RunFiles &files);
+
+// Files a run makes of each picture besides its thumbnail (a page's), as a
+// step of its own: prepared with the thumbnail on any thread, then written
+// in list order after it.
+class PictureExtras {
+public:
+    virtual ~PictureExtras() = default;
+    // After the thumbnail was drawn, or found made; any thread.
+    virtual std::shared_ptr<const PreparedExtras> prepare(const PictureJob &job, const PreparedThumbnail &prepared,
+                                                          MemoryBudget *budget) const = 0;
+    // After the thumbnail was saved, in list order: may add report lines,
+    // change or drop the gallery entry, or stop the run with a failure.
+    virtual void save(const PictureJob &job, const PreparedThumbnail &prepared, SavedThumbnail &saved,
+                      QStringList &reportLines) = 0;
+};
