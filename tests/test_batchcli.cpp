@@ -197,9 +197,11 @@ void TestBatchCli::options_data()
                const QImage small(webb + "b_s@2x.jpg");
                QCOMPARE(small.size(), QImage(webb + "b_s.jpg").size() * 2);
                QCOMPARE(small.pixel(small.width() - 1, small.height() - 1), qRgb(0xEF, 0xEF, 0xEF));
-               const QList<GalleryEntry> entries{
+               QList<GalleryEntry> entries{
                    {dir + "/", "a.jpg", "a_s", QSize(237, 157), "a_s@2x.jpg", "a.jpg"},
                    {dir + "/", "b.gif", "b_s", QSize(237, 177), "b_s@2x.jpg", "b.gif.jpg"}};
+               for (GalleryEntry &e : entries)
+                   e.taken = QFileInfo(e.folder + e.file).lastModified();
                QCOMPARE(contents(webb + "bilder.html"),
                         renderModernPage({"Mina bilder", 2, webb, OutputFormat::Jpg, PageStyle::Modern, 150},
                                          entries));

@@ -389,6 +389,8 @@ void TestWindowRun::galleryPage()
     if (modern)
         entries = {{src, "a.jpg", "a_s", QSize(237, 157), "a_s@2x.jpg", "a.jpg"},
                    {src, "b c.jpg", "b c_s", QSize(157, 237), "b c_s@2x.jpg", "b c.jpg"}};
+    for (GalleryEntry &e : entries)
+        e.taken = QFileInfo(e.folder + e.file).lastModified();
     QCOMPARE(main->listwebfiler, entries);
     QCOMPARE(QImage(page + "/a.jpg").size(), modern ? QSize(2048, 1365) : QSize(300, 200));
     QCOMPARE(contents(page + "/bilder.html").startsWith("<!doctype html>"), modern);

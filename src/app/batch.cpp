@@ -88,7 +88,8 @@ RunRequest runRequest(const BatchSettings &b, const QString &page, const QString
     save.targetFolder = page.isEmpty() ? out : page;
     if (!page.isEmpty())
         r.page = PageSettings{b.title, b.columns, page, b.format,
-                              b.modernPage ? PageStyle::Modern : PageStyle::Classic, b.webSize};
+                              b.modernPage ? PageStyle::Modern : PageStyle::Classic, b.modernPage ? b.webSize : 0,
+                              b.dateOrder ? PageSettings::Order::Date : PageSettings::Order::List};
     r.settings = thumbnailSettings(b.mode, {outerTwips(b.box.width()), outerTwips(b.box.height())}, double(b.percent),
                              b.background, save);
     r.jobs = pictureJobs(paths);
@@ -259,7 +260,9 @@ int runBatch(const BatchSettings &b, const QStringList &inputs)
         const std::lock_guard lock(running);
         return interrupted;
     };
-    const ExpandedInputs expanded = expandInputs(inputs, QDir::currentPath(), saveSettings(b));
+    // The page's folder is never read as pictures below a folder given.
+    const ExpandedInputs expanded = expandInputs(inputs, QDir::currentPath(), saveSettings(b),
+                                                 FolderWalk{b.recursive, QFileInfo(b.page).canonicalFilePath()});
     for (const QString &path : expanded.missing)
         printTo(stderr, missingInputWarning(path));
     QStringList paths;

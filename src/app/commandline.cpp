@@ -65,6 +65,13 @@ struct Options {
                                QStringLiteral("med --page-style modern: kopiera bilderna som JPG med N "
                                               "bildpunkter på längsta sidan i stället för originalen"),
                                QStringLiteral("N")};
+    QCommandLineOption sort{QStringLiteral("sort"),
+                            QStringLiteral("med --page-style modern: bilderna i varje album efter date (när de "
+                                           "togs) eller name (i listans ordning); från början date"),
+                            QStringLiteral("ORDNING")};
+    QCommandLineOption recursive{{QStringLiteral("r"), QStringLiteral("recursive")},
+                                 QStringLiteral("ta med bilderna i mapparna under varje mapp (inte dolda mappar); "
+                                                "en modern websida får ett album per mapp")};
     QCommandLineOption out{QStringLiteral("out"),
                            QStringLiteral("lägg tumbilderna i MAPP i stället för bredvid varje bild "
                                           "(inte med --page)"),
@@ -83,13 +90,14 @@ struct Options {
     QList<QCommandLineOption> all() const
     {
         return {help, version, batch, mode, size, percent, prefix, suffix, format, quality, background,
-                page, title, columns, pageStyle, webSize, out, update, jobs, quiet, cancelAfter, timing};
+                page, title, columns, pageStyle, webSize, sort, recursive, out, update, jobs, quiet, cancelAfter,
+                timing};
     }
     // The options that only a batch run takes.
     QList<QCommandLineOption> batchOnly() const
     {
         return {mode, size, percent, prefix, suffix, format, quality, background, page, title, columns, pageStyle,
-                webSize, out, update, jobs, quiet, cancelAfter, timing};
+                webSize, sort, out, update, jobs, quiet, cancelAfter, timing};
     }
 
 private:
@@ -347,13 +355,24 @@ QString readBatch(const QCommandLineParser &parser, const Options &o, BatchSetti
         b.modernPage = style == QLatin1String("modern");
     }
     if (parser.isSet(o.webSize)) {
-        const auto n = wholeNumber(parser.value(o.webSize), 100, 16384);
+        auto n = wholeNumber(parser.value(o.webSize), 100, 16384);
+        if (!n && wholeNumber(parser.value(o.webSize), 0, 0))
+            n = 0;
         if (!n)
-            return QStringLiteral("--web-size vill ha ett heltal från 100 till 16384");
+            return QStringLiteral("--web-size vill ha 0 eller ett heltal från 100 till 16384");
         if (!b.modernPage)
             return QStringLiteral("--web-size gäller bara med --page-style modern");
         b.webSize = *n;
     }
+    if (parser.isSet(o.sort)) {
+        const QString order = parser.value(o.sort);
+        if (order != QLatin1String("date") && order != QLatin1String("name"))
+            return QStringLiteral("okänd ordning: %1 (date eller name)").arg(order);
+        if (!b.modernPage)
+            return QStringLiteral("--sort gäller bara med --page-style modern");
+        b.dateOrder = order == QLatin1String("date");
+    }
+    b.recursive = parser.isSet(o.recursive);
     if (parser.isSet(o.jobs)) {
         const auto j = wholeNumber(parser.value(o.jobs), 1, 1024);
         if (!j)
@@ -407,6 +426,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (problem.isEmpty() && result.inputs.isEmpty())
             problem = QStringLiteral("inga bilder angivna");
     } else if (problem.isEmpty()) {
+        result.batch.recursive = parser.isSet(options.recursive);
         for (const QCommandLineOption &option : options.batchOnly())
             if (parser.isSet(option))
                 problem = QStringLiteral("--%1 gäller bara med --batch").arg(option.names().constLast());

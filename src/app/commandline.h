@@ -22,7 +22,11 @@ struct BatchSettings {
     QString title = QStringLiteral("Mina bilder");
     int columns = 3;
     bool modernPage = false;              // --page-style modern
-    int webSize = 0;                      // --web-size (0: copy the originals)
+    // --web-size: the modern page's copies this many pixels on the long
+    // side; 0 copies the originals where a browser shows them.
+    int webSize = 2048;
+    bool dateOrder = true;                // --sort date (or name), for the modern page
+    bool recursive = false;               // --recursive: folders with the folders below them
     QString out;                          // thumbnails into this folder (empty: beside each picture)
     bool update = false;                  // a thumbnail at least as new as its picture counts as made
     int jobs = 0;                         // worker threads (0: one a core)

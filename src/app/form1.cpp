@@ -151,6 +151,7 @@ void Form1::buildControls()
     List1->setDragDropMode(QAbstractItemView::DropOnly);
     connect(List1, &PictureList::filesDropped, this, [this](const QStringList &p, int bad) { List1_OLEDragDrop(p, bad); });
     connect(List1, &PictureList::addRequested, this, [this] { addPictures(); });
+    connect(List1, &PictureList::addTreeRequested, this, [this] { addPictureTree(); });
     connect(List1, &PictureList::removeRequested, this, [this] { removeSelectedPictures(); });
     connect(List1, &PictureList::clearRequested, this, [this] { cmd_tomlista_Click(); });
 

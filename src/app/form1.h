@@ -75,6 +75,8 @@ public:
     // The list's own menu and keys: more pictures from a file dialog, and
     // the selected ones taken off the list.
     void addPictures();
+    // A folder with every picture below it, folder by folder.
+    void addPictureTree();
     void removeSelectedPictures();
     // The run's pictures, each split into folder and name, in list order.
     QList<PictureJob> listJobs() const;

@@ -69,6 +69,16 @@ void Form1::addPictures()
     List1_OLEDragDrop(paths);
 }
 
+void Form1::addPictureTree()
+{
+    const QString folder = Seam::current().openFolderName(
+        this, QStringLiteral("Lägg till mapp med undermappar"), m_lastFolder.isEmpty() ? QDir::homePath() : m_lastFolder);
+    if (folder.isEmpty())
+        return;
+    m_lastFolder = folder;
+    takeInputs(expandDrop({QDir::toNativeSeparators(folder)}, saveSettings(), FolderWalk{true, {}}));
+}
+
 void Form1::removeSelectedPictures()
 {
     qDeleteAll(List1->selectedItems());

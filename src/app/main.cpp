@@ -55,7 +55,8 @@ int main(int argc, char *argv[])
     Form1 window;
     // As if the pictures had been dropped on the list in this order, with
     // the window's settings.
-    const ExpandedInputs inputs = expandInputs(commandLine.inputs, QDir::currentPath(), window.saveSettings());
+    const ExpandedInputs inputs = expandInputs(commandLine.inputs, QDir::currentPath(), window.saveSettings(),
+                                              FolderWalk{commandLine.batch.recursive, {}});
     for (const QString &path : inputs.missing)
         printTo(stderr, missingInputWarning(path));
     window.show();

@@ -109,6 +109,9 @@ PictureList::PictureList(QWidget *parent) : QListWidget(parent), m_menu(new QMen
 {
     setItemDelegate(new PathRows(this));
     QAction *add = m_menu->addAction(QStringLiteral("Lägg till bilder..."), this, &PictureList::addRequested);
+    QAction *addTree = m_menu->addAction(QStringLiteral("Lägg till mapp med undermappar..."), this,
+                                         &PictureList::addTreeRequested);
+    addTree->setObjectName(QStringLiteral("läggTillMapp"));
     QAction *remove = m_menu->addAction(QStringLiteral("Ta bort"), this, &PictureList::removeRequested);
     QAction *clear = m_menu->addAction(QStringLiteral("Töm lista"), this, &PictureList::clearRequested);
     add->setObjectName(QStringLiteral("läggTill"));

@@ -30,6 +30,7 @@ signals:
     // is not a local file (-1 when all are).
     void filesDropped(const QStringList &paths, int bad);
     void addRequested();
+    void addTreeRequested();
     void removeRequested();
     void clearRequested();
 

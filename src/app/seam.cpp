@@ -36,6 +36,10 @@ public:
     {
         return QFileDialog::getOpenFileNames(parent, title, folder, filter);
     }
+    QString openFolderName(QWidget *parent, const QString &title, const QString &folder) override
+    {
+        return QFileDialog::getExistingDirectory(parent, title, folder);
+    }
     void showModal(QDialog *dialog) override { dialog->exec(); }
     void openUrl(const QUrl &url) override { QDesktopServices::openUrl(url); }
 };

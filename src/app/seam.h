@@ -21,6 +21,8 @@ public:
     // Files chosen in a file dialog, empty when it is cancelled.
     virtual QStringList openFileNames(QWidget *parent, const QString &title, const QString &folder,
                                       const QString &filter) = 0;
+    // A folder chosen in a folder dialog, empty when it is cancelled.
+    virtual QString openFolderName(QWidget *parent, const QString &title, const QString &folder) = 0;
     // Shows the window modally and returns when it is closed or hidden.
     virtual void showModal(QDialog *dialog) = 0;
     virtual void openUrl(const QUrl &url) = 0;

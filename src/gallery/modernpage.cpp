@@ -47,6 +47,11 @@ constexpr char Style[] =
     ".g a:focus-visible,#v :focus-visible{outline:3px solid #1a5fb4;outline-offset:2px}"
     ".g img{display:block;max-width:100%;height:auto}"
     ".g span{margin-top:6px;font-size:14px;text-align:center;overflow-wrap:anywhere}"
+    ".g time,.g small{font-size:12px;color:#555}"
+    "nav{margin:0 0 8px;font-size:14px;overflow-wrap:anywhere}"
+    "nav a{color:#1a5fb4}"
+    ".a{margin-bottom:24px}"
+    ".a a{background:#f4f5f8}"
     "#v{position:fixed;inset:0;display:flex;align-items:center;justify-content:center;"
     "padding:64px 8px 8px;background:rgba(0,0,0,.92);color:#fff}"
     "#v[hidden]{display:none}"
@@ -68,7 +73,7 @@ constexpr char Style[] =
 constexpr char Script[] =
     "(()=>{"
     "const d=document,v=d.getElementById('v'),f=v.querySelector('figure'),c=f.firstChild,"
-    "o=v.querySelector('a'),x=v.querySelector('.x'),a=[...d.querySelectorAll('.g a')],m=new Image();"
+    "o=v.querySelector('a'),x=v.querySelector('.x'),a=[...d.querySelectorAll('.g:not(.a) a')],m=new Image();"
     "let i=0,back=null,x0=null,y0=0;"
     "f.insertBefore(m,c);"
     "const at=k=>a[(k+a.length)%a.length].getAttribute('href');"
@@ -100,7 +105,50 @@ void line(QByteArray &out, const QByteArray &content)
 }
 }
 
-QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &entries)
+namespace {
+QByteArray day(const QDateTime &t) { return t.date().toString(Qt::ISODate).toLatin1(); }
+
+QByteArray timeElement(const QDateTime &t)
+{
+    return "<time datetime=\"" + day(t) + "\">" + day(t) + "</time>";
+}
+
+// The way back up, from the top.
+void crumbs(QByteArray &out, const AlbumView &album)
+{
+    if (album.crumbs.isEmpty())
+        return;
+    QByteArray nav = "<nav aria-label=\"Album\">";
+    for (const AlbumView::Crumb &c : album.crumbs)
+        nav += "<a href=\"" + url(c.href) + "\">" + text(c.name) + "</a> &#8250; ";
+    line(out, nav + "</nav>");
+}
+
+// A card for each album below, before the pictures.
+void cards(QByteArray &out, const AlbumView &album)
+{
+    if (album.cards.isEmpty())
+        return;
+    line(out, "<ul class=\"g a\">");
+    for (const AlbumView::Card &c : album.cards) {
+        QByteArray img;
+        if (!c.cover.isEmpty()) {
+            img = "<img src=\"" + url(c.cover) + '"';
+            if (!c.coverSize.isEmpty())
+                img += " width=\"" + number(c.coverSize.width()) + "\" height=\"" + number(c.coverSize.height()) + '"';
+            img += " alt=\"\" loading=\"lazy\">";
+        }
+        QByteArray about = number(c.pictures) + (c.pictures == 1 ? " bild" : " bilder");
+        if (c.first.isValid())
+            about += ", " + timeElement(c.first) + (day(c.first) == day(c.last) ? QByteArray() : " &#8211; " + timeElement(c.last));
+        line(out, "<li><a href=\"" + url(c.href) + "\">" + img + "<span>" + text(c.name) + "</span><small>" + about
+                      + "</small></a></li>");
+    }
+    line(out, "</ul>");
+}
+}
+
+QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &entries, const AlbumView &album)
 {
     const QByteArray title = text(s.title);
     int widest = 0;
@@ -118,8 +166,10 @@ QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &en
     line(out, "</head>");
     line(out, "<body>");
     line(out, "<main>");
+    crumbs(out, album);
     if (!title.isEmpty())
         line(out, "<h1>" + title + "</h1>");
+    cards(out, album);
     line(out, "<ul class=\"g\">");
     for (const GalleryEntry &e : entries) {
         const QByteArray name = text(e.file);
@@ -131,7 +181,8 @@ QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &en
         img += " alt=\"" + name + "\" loading=\"lazy\">";
         // The caption repeats the picture's name: a screen reader hears it once.
         line(out, "<li><a href=\"" + url(e.picture.isEmpty() ? e.file : e.picture) + "\">" + img
-                      + "<span aria-hidden=\"true\">" + name + "</span></a></li>");
+                      + "<span aria-hidden=\"true\">" + name + "</span>"
+                      + (e.taken.isValid() ? timeElement(e.taken) : QByteArray()) + "</a></li>");
     }
     line(out, "</ul>");
     line(out, "</main>");

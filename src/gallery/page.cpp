@@ -2,7 +2,10 @@
 #include "modernpage.h"
 #include "pagetext.h"
 #include "platform/fileops.h"
+#include <QDir>
+#include <QMap>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 QByteArray text(const QString &s) { return pageText(s, PageCharset::Ascii); }
@@ -53,6 +56,103 @@ QByteArray renderPage(const PageSettings &s, const QList<GalleryEntry> &entries)
     return out;
 }
 
+namespace {
+// The last piece of an album's folder ("2026/04-april/" gives "04-april").
+QString albumName(const QString &album)
+{
+    const QStringList pieces = album.split(QDir::separator(), Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? QString() : pieces.last();
+}
+
+// The album holding `album`: "" for a top album.
+QString parentAlbum(const QString &album)
+{
+    const qsizetype cut = album.lastIndexOf(QDir::separator(), album.size() - 2);
+    return cut < 0 ? QString() : album.left(cut + 1);
+}
+
+// How `to` (an album, or the page's own folder) is reached from a page in
+// `from`.
+QString relative(const QString &from, const QString &to)
+{
+    return QDir(QDir::separator() + from).relativeFilePath(QDir::separator() + to + QStringLiteral("bilder.html"));
+}
+
+// A modern page of albums: a page in every album, and in every folder
+// above one, deepest first, so that a link from a page above always leads
+// to a page in place; the page folder's own page last.
+Failure writeAlbums(const PageSettings &s, const QList<GalleryEntry> &shown)
+{
+    QMap<QString, QList<GalleryEntry>> pictures;   // album -> its own pictures
+    for (const GalleryEntry &e : shown)
+        for (QString album = e.album;; album = parentAlbum(album)) {
+            pictures[album];
+            if (album.isEmpty())
+                break;
+        }
+    for (const GalleryEntry &e : shown)
+        pictures[e.album] << e;
+    QStringList albums = pictures.keys();
+    std::sort(albums.begin(), albums.end(), [](const QString &a, const QString &b) {
+        return a.count(QDir::separator()) > b.count(QDir::separator());
+    });
+    for (const QString &album : std::as_const(albums)) {
+        AlbumView view;
+        if (!album.isEmpty()) {
+            QStringList above;
+            for (QString up = parentAlbum(album);; up = parentAlbum(up)) {
+                above.prepend(up);
+                if (up.isEmpty())
+                    break;
+            }
+            for (const QString &up : std::as_const(above))
+                view.crumbs << AlbumView::Crumb{up.isEmpty() ? s.title : albumName(up), relative(album, up)};
+        }
+        for (const QString &below : std::as_const(albums)) {
+            if (below.isEmpty() || parentAlbum(below) != album)
+                continue;
+            AlbumView::Card card{albumName(below), relative(album, below), {}, {}, 0, {}, {}};
+            for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
+                if (!it.key().startsWith(below))
+                    continue;
+                for (const GalleryEntry &e : it.value()) {
+                    if (card.cover.isEmpty()) {
+                        card.cover = QDir(QDir::separator() + album)
+                                         .relativeFilePath(QDir::separator() + e.album + e.thumb
+                                                           + formatExtension(s.format));
+                        card.coverSize = e.size;
+                    }
+                    ++card.pictures;
+                    if (e.taken.isValid()) {
+                        card.first = card.first.isValid() ? qMin(card.first, e.taken) : e.taken;
+                        card.last = card.last.isValid() ? qMax(card.last, e.taken) : e.taken;
+                    }
+                }
+            }
+            view.cards << card;
+        }
+        PageSettings page = s;
+        page.folder = s.folder + album;
+        if (!album.isEmpty())
+            page.title = albumName(album);
+        if (const Failure f = writeReplacing(pagePath(page), renderModernPage(page, pictures[album], view)); f.failed())
+            return f;
+    }
+    return {};
+}
+
+// Within each album, the pictures by the date taken where the page asks
+// for it; equal dates keep the list's order.
+QList<GalleryEntry> ordered(const PageSettings &s, QList<GalleryEntry> entries)
+{
+    if (s.style == PageStyle::Modern && s.order == PageSettings::Order::Date)
+        std::stable_sort(entries.begin(), entries.end(), [](const GalleryEntry &a, const GalleryEntry &b) {
+            return a.taken.isValid() && b.taken.isValid() && a.taken < b.taken;
+        });
+    return entries;
+}
+}
+
 PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entries, const QStringList &thumbnails,
                          const std::function<bool()> &cancelled)
 {
@@ -69,7 +169,7 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
         }
         // A picture named like one of the run's thumbnails (a.jpg beside
         // a_s.jpg) would put a full photo where the page shows a thumbnail.
-        if (made.contains(s.folder + e.file)) {
+        if (made.contains(s.folder + e.album + e.file)) {
             out.leftOut << e.folder + e.file;
             continue;
         }
@@ -77,12 +177,16 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
             shown << e;   // its web-size copy is in place
             continue;
         }
-        if (out.failure = copyReplacing(e.folder + e.file, s.folder + e.file); out.failure.failed())
+        if (out.failure = copyReplacing(e.folder + e.file, s.folder + e.album + e.file); out.failure.failed())
             return out;
         shown << e;
     }
+    shown = ordered(s, shown);
+    const bool albums = std::any_of(shown.cbegin(), shown.cend(), [](const GalleryEntry &e) { return !e.album.isEmpty(); });
     if (cancelled && cancelled())
         out.cancelled = true;
+    else if (s.style == PageStyle::Modern && albums)
+        out.failure = writeAlbums(s, shown);
     else
         out.failure = writeReplacing(pagePath(s), s.style == PageStyle::Modern ? renderModernPage(s, shown)
                                                                            : renderPage(s, shown));

@@ -21,6 +21,9 @@ struct PageSettings {
     // pixels on the long side, instead of as copies of the originals; 0
     // copies the originals.
     int webSize = 0;
+    // Modern only: within an album, the pictures by the date they were
+    // taken (the list's order where dates are equal), or in the list's order.
+    enum class Order { Date, List } order = Order::Date;
 };
 
 // The web size the window gives a modern page: sharp on a large screen,
@@ -43,7 +46,9 @@ struct PageOutcome {
 };
 
 // Copies every full-size picture into the page folder (but for those the run
-// put there as web-size copies), then writes the page in its style.
+// put there as web-size copies), then writes the page in its style. A modern
+// page whose pictures have albums gets a page in every album's folder, and
+// one in each folder above an album, each linking to the albums below it.
 // A copy never replaces one of `thumbnails`, the files the run made for the
 // page (any other file of its name in the page folder is replaced); a copy
 // already in place is not made again. Stops at the first failure, or before

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <cerrno>
 #include <cmath>
+#include <limits>
 
 namespace {
 // Small enough for a page that opens fast, with no blocking to be seen at
@@ -21,6 +22,24 @@ bool sameFile(const QString &a, const QString &b)
 {
     const QString c = canonical(a);
     return !c.isEmpty() && c == canonical(b);
+}
+}
+
+namespace {
+// Browsers show these as they are; any other picture (HEIC, TIFF, BMP) gets
+// a JPG copy on the page even where the originals are copied.
+bool browserShows(const QString &file)
+{
+    static const QStringList shown = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+                                      QStringLiteral("gif"), QStringLiteral("webp"), QStringLiteral("avif")};
+    return shown.contains(QFileInfo(file).suffix().toLower());
+}
+
+// The long side of the picture's JPG copy; 0 for none, the copy of the
+// original.
+int copyLongSide(const PageFileSettings &want, const QString &file)
+{
+    return want.webSize > 0 ? want.webSize : browserShows(file) ? 0 : std::numeric_limits<int>::max();
 }
 }
 
@@ -91,7 +110,7 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
         return {};
     auto f = std::make_shared<PreparedPageFiles>();
     if (m_want.doubled) {
-        const ThumbName name = thumbName(s.save, job.folder, job.file);
+        const ThumbName name = thumbName(s.save, job);
         f->doubledSize = (p.made ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
         // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
         if (nameTaken(name.nameFor(s.save.format))
@@ -107,15 +126,15 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
                 f->doubled = encodeThumbnail(s.save, drawn.image);
         }
     }
-    if (m_want.webSize > 0) {
-        const QString path = s.save.targetFolder + webSizeName(job.file);
+    if (const int longSide = copyLongSide(m_want, job.file); longSide > 0) {
+        const QString path = targetFolder(s.save, job) + webSizeName(job.file);
         if (sameFile(path, job.path()))
             return f;
-        const QSize size = webSize(PictureReader(job.path()).naturalSize(), m_want.webSize);
+        const QSize size = webSize(PictureReader(job.path()).naturalSize(), longSide);
         if (m_files.pageFileCurrent(path, p.stamp, size))
             f->webSizedUpToDate = true;
         else
-            f->webSized = encodeWebSize(job.path(), m_want.webSize, s.draw.background, budget);
+            f->webSized = encodeWebSize(job.path(), longSide, s.draw.background, budget);
     }
     return f;
 }
@@ -151,7 +170,7 @@ void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, Sa
     const PreparedPageFiles &f = prepared ? *prepared : nothing;
     GalleryEntry &e = *c.entry;
     const OutputFormat format = m_settings.save.format;
-    const ThumbName name = thumbName(m_settings.save, job.folder, job.file);
+    const ThumbName name = thumbName(m_settings.save, job);
     // A thumbnail an earlier run left may not be the size drawn now.
     e.size = p.drawn.image.size();
     if (c.written.isEmpty()) {
@@ -173,9 +192,9 @@ void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, Sa
         }
     }
 
-    if (m_want.webSize > 0) {
+    if (copyLongSide(m_want, job.file) > 0) {
         const QString copy = webSizeName(job.file);
-        const QString path = m_settings.save.targetFolder + copy;
+        const QString path = targetFolder(m_settings.save, job) + copy;
         // In the pictures' own folder a JPG is its own copy, as it is.
         if (sameFile(path, job.path()))
             return;

@@ -1,8 +1,11 @@
 #include "run.h"
 #include "gallery/pagefiles.h"
+#include "platform/fileops.h"
 #include "platform/process.h"
 #include "thumbs/report.h"
 #include "thumbs/trace.h"
+#include <QDir>
+#include <QSet>
 #include <QThread>
 #include <condition_variable>
 #include <map>
@@ -50,7 +53,46 @@ void claimThumbnailNames(const ThumbnailSettings &settings, const QList<PictureJ
     if (!fitsInFileName(settings.save.prefix) || !fitsInFileName(settings.save.suffix))
         return;
     for (const PictureJob &job : jobs)
-        files.claim(thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format), job.path());
+        files.claim(thumbName(settings.save, job).nameFor(settings.save.format), job.path());
+}
+
+// On a modern page, pictures from more than one folder go into albums: the
+// page folder mirrors the folders below the one that holds them all, so
+// that names from different folders never meet.
+void placeInAlbums(QList<PictureJob> &jobs)
+{
+    const QString sep = QString(QDir::separator());
+    QStringList common;
+    bool first = true;
+    for (const PictureJob &job : std::as_const(jobs)) {
+        const QStringList pieces = job.folder.split(sep);
+        if (first) {
+            common = pieces;
+            first = false;
+            continue;
+        }
+        qsizetype same = 0;
+        while (same < common.size() && same < pieces.size() && common[same] == pieces[same])
+            ++same;
+        common.resize(same);
+    }
+    const QString root = common.join(sep);
+    for (PictureJob &job : jobs)
+        job.album = job.folder.mid(root.size());
+}
+
+// Every album's folder, made before a thumbnail goes there.
+Failure makeAlbumFolders(const QString &pageFolder, const QList<PictureJob> &jobs)
+{
+    QSet<QString> made;
+    for (const PictureJob &job : jobs) {
+        if (job.album.isEmpty() || made.contains(job.album))
+            continue;
+        if (const Failure f = makeFolders(pageFolder + job.album); f.failed())
+            return f;
+        made.insert(job.album);
+    }
+    return {};
 }
 }
 
@@ -107,6 +149,11 @@ RunResult Run::execute(RunObserver *observer) &&
     m_executed = true;
     RunResult r;
     r.report = m_request.inputProblems;
+    if (m_request.page && m_request.page->style == PageStyle::Modern) {
+        placeInAlbums(m_request.jobs);
+        if (r.error = makeAlbumFolders(m_request.page->folder, m_request.jobs); r.error.failed())
+            return r;
+    }
     claimThumbnailNames(m_request.settings, m_request.jobs, m_files);
     if (m_request.page && m_request.page->style == PageStyle::Modern)
         m_extras = std::make_unique<ModernPageFiles>(m_request.settings, PageFileSettings{true, m_request.page->webSize},
@@ -201,7 +248,7 @@ void Run::drawPictures(RunObserver *observer, RunResult &out)
         // A thumbnail found made while the picture waited can have gone
         // since: then the picture is drawn after all.
         if (prepared.made
-            && !files.thumbnailMade(thumbName(settings.save, jobs[i].folder, jobs[i].file).nameFor(settings.save.format),
+            && !files.thumbnailMade(thumbName(settings.save, jobs[i]).nameFor(settings.save.format),
                                     jobs[i].path()))
             prepared = prepare(settings, jobs[i], files, extras, &workers->budget);
         if (prepared.drawn.status == DrawResult::ScaleFailed && observer)

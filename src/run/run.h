@@ -98,7 +98,7 @@ private:
     void drawPictures(RunObserver *observer, RunResult &out);
     void writePage(RunResult &out);
 
-    const RunRequest m_request;
+    RunRequest m_request;
     const int m_threads;
     const qint64 m_memoryBudget;
     std::atomic<bool> m_cancelled = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QSize>
 #include <QString>
 
@@ -20,6 +21,11 @@ struct GalleryEntry {
     QSize size;
     QString doubled;
     QString picture;
+    // On a page of albums: the album's folder below the page's, ending with
+    // the separator; empty for the page's own folder.
+    QString album;
+    // When the picture was taken (or, failing that, last changed).
+    QDateTime taken;
     bool operator==(const GalleryEntry &) const = default;
 };
 

@@ -107,19 +107,39 @@ struct Unsupported {
 // is said: a picture whose name (or the folder's) holds bytes that are not
 // text, by a readable form of it; a FIFO or a device named like a picture, as
 // what it is; pictures of formats not read here, counted.
-void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming)
+// Where a walk below the folders given has been.
+struct Walk {
+    FolderWalk below;
+    QSet<QString> read;   // folders read, by their canonical paths
+};
+
+void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming,
+               Walk &walk, bool given = true)
 {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!canonical.isEmpty()) {
+        if (!given && (walk.read.contains(canonical) || canonical == walk.below.skip))
+            return;
+        walk.read.insert(canonical);
+    }
     const FolderListing listing = readFolder(path);
     if (listing.error != 0) {
         out.problems << ReportLine::folderUnreadable(readableName(path));
         return;
     }
     const QString folder = path.endsWith(QDir::separator()) ? path : path + QDir::separator();
-    QStringList pictures, unnamed, special;
+    QStringList pictures, unnamed, special, folders;
     for (const FolderListing::Entry &entry : listing.entries) {
         const QString file = folder + entry.name;
         const QString name = readableName(entry.name);
         const bool picture = isPictureName(name);
+        if (walk.below.recursive && entry.kind == FileKind::Folder && !entry.name.startsWith(QLatin1Char('.'))) {
+            if (holdsForeignBytes(file))
+                out.problems << ReportLine::folderUnreadable(QDir::toNativeSeparators(readableName(file)));
+            else
+                folders << entry.name;
+            continue;
+        }
         // Subfolders and broken links are not the folder's pictures.
         if (entry.kind != FileKind::File && entry.kind != FileKind::Other)
             continue;
@@ -135,7 +155,7 @@ void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &pat
             pictures << entry.name;
     }
     out.thumbnailsLeftOut += leaveOutThumbnails(pictures, naming);
-    for (QStringList *list : {&pictures, &unnamed, &special})
+    for (QStringList *list : {&pictures, &unnamed, &special, &folders})
         sortNamesNaturally(*list);
     for (const QString &name : std::as_const(unnamed))
         out.problems << ReportLine::unreadable(QDir::toNativeSeparators(name));
@@ -143,16 +163,19 @@ void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &pat
         out.problems << ReportLine::notAFile(QDir::toNativeSeparators(name));
     for (const QString &name : std::as_const(pictures))
         out.paths << QDir::toNativeSeparators(folder + name);
+    for (const QString &name : std::as_const(folders))
+        addFolder(out, unsupported, folder + name, naming, walk, false);
 }
 
 // One input named by the user, made absolute and clean as a drop delivers
 // full paths.
-void addNamed(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming)
+void addNamed(ExpandedInputs &out, Unsupported &unsupported, const QString &path, const SaveSettings &naming,
+              Walk &walk)
 {
     const QString shown = QDir::toNativeSeparators(readableName(path));
     switch (fileKind(path)) {
     case FileKind::Folder:
-        addFolder(out, unsupported, path, naming);
+        addFolder(out, unsupported, path, naming, walk);
         return;
     case FileKind::File:
         if (isUnsupportedPictureName(shown))
@@ -178,10 +201,12 @@ void addNamed(ExpandedInputs &out, Unsupported &unsupported, const QString &path
 
 }
 
-ExpandedInputs expandInputs(const QStringList &inputs, const QString &base, const SaveSettings &naming)
+ExpandedInputs expandInputs(const QStringList &inputs, const QString &base, const SaveSettings &naming,
+                            const FolderWalk &below)
 {
     ExpandedInputs out;
     Unsupported unsupported;
+    Walk walk{below, {}};
     const QDir baseDir(base);
     // A working folder whose name holds bytes that are not text cannot be
     // named, but the system still finds names relative to it.
@@ -195,19 +220,20 @@ ExpandedInputs expandInputs(const QStringList &inputs, const QString &base, cons
         const bool relative = QDir::isRelativePath(input);
         addNamed(out, unsupported,
                  relative && !baseNamed ? QDir::cleanPath(input) : QFileInfo(baseDir, input).absoluteFilePath(),
-                 naming);
+                 naming, walk);
     }
     unsupported.noteIn(out);
     return out;
 }
 
-ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming)
+ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming, const FolderWalk &below)
 {
     ExpandedInputs out;
     Unsupported unsupported;
+    Walk walk{below, {}};
     for (const QString &path : paths) {
         if (fileKind(path) == FileKind::Folder)
-            addFolder(out, unsupported, path, naming);
+            addFolder(out, unsupported, path, naming, walk);
         else if (isUnsupportedPictureName(readableName(path)))
             unsupported.add(path);
         else if (!holdsForeignBytes(path))

@@ -49,11 +49,22 @@ struct ExpandedInputs {
 // something that is not an ordinary file (a FIFO, a device); a picture file
 // given by name whose format is not read here. Such files in folders are
 // counted in one note.
+//
+// With `below.recursive` a folder also contributes every picture in the
+// folders below it, folder by folder: its own pictures first, then each
+// subfolder in reading order. Hidden folders (.git, .thumbnails) are not
+// entered, a link to a folder is followed but never into a folder already
+// read (no loop), and `below.skip` (the page's folder) is never entered.
+struct FolderWalk {
+    bool recursive = false;
+    QString skip;   // a folder not to read below a folder given
+};
 ExpandedInputs expandInputs(const QStringList &inputs, const QString &base = QDir::currentPath(),
-                            const SaveSettings &naming = SaveSettings());
+                            const SaveSettings &naming = SaveSettings(), const FolderWalk &below = {});
 
 // What a drop on the picture list brings, as expandInputs() says, except
 // that a file is passed on as the drop delivered it, without looking for it
 // on the disk, and files of formats not read here are counted with those of
 // the folders, in one note.
-ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming = SaveSettings());
+ExpandedInputs expandDrop(const QStringList &paths, const SaveSettings &naming = SaveSettings(),
+                          const FolderWalk &below = {});

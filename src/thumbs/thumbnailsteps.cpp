@@ -5,6 +5,22 @@
 #include "trace.h"
 #include <QDir>
 
+QString targetFolder(const SaveSettings &settings, const PictureJob &job)
+{
+    return settings.targetFolder.isEmpty() ? QString() : settings.targetFolder + job.album;
+}
+
+ThumbName thumbName(const SaveSettings &settings, const PictureJob &job)
+{
+    if (job.album.isEmpty() || settings.targetFolder.isEmpty())
+        return thumbName(settings, job.folder, job.file);
+    SaveSettings inAlbum = settings;
+    inAlbum.targetFolder += job.album;
+    ThumbName name = thumbName(inAlbum, job.folder, job.file);
+    name.entry.album = job.album;
+    return name;
+}
+
 QList<PictureJob> pictureJobs(const QStringList &paths)
 {
     const QString sep = QString(QDir::separator());
@@ -39,13 +55,20 @@ ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optio
     return s;
 }
 
+namespace {
+QDateTime dateOf(const PictureStamp &stamp)
+{
+    return stamp.valid() ? QDateTime::fromMSecsSinceEpoch(stamp.modified / 1000000) : QDateTime();
+}
+}
+
 PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
                                    MemoryBudget *budget)
 {
     PreparedThumbnail p;
     const QString path = job.path();
     if (fitsInFileName(settings.save.prefix) && fitsInFileName(settings.save.suffix)) {
-        const QString name = thumbName(settings.save, job.folder, job.file).nameFor(settings.save.format);
+        const QString name = thumbName(settings.save, job).nameFor(settings.save.format);
         const QString owner = files.owner(name);
         if (!owner.isEmpty() && owner != path) {
             p.nameClash = true;
@@ -55,6 +78,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         if (files.thumbnailMade(name, path)) {
             p.made = true;
             p.stamp = pictureStamp(path);
+            p.taken = dateOf(p.stamp);
             return p;
         }
     }
@@ -70,6 +94,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("ändrades medan den lästes"));
         p.drawn.image = {};
     }
+    p.taken = dateOf(p.stamp);
     if (p.drawn.status == DrawResult::Drawn) {
         if (const Failure limit = formatLimit(settings.save.format, p.drawn.image.size()); limit.failed()) {
             p.drawn.status = DrawResult::ScaleFailed;
@@ -94,12 +119,13 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
 {
     SavedThumbnail c;
     if (prepared.nameClash) {
-        c.reportLine = ReportLine::exists(thumbName(settings, job.folder, job.file).nameFor(settings.format));
+        c.reportLine = ReportLine::exists(thumbName(settings, job).nameFor(settings.format));
         return c;
     }
     if (prepared.made) {
-        const ThumbName name = thumbName(settings, job.folder, job.file);
+        const ThumbName name = thumbName(settings, job);
         c.entry = name.entry;
+        c.entry->taken = prepared.taken;
         c.made = name.nameFor(settings.format);
         return c;
     }
@@ -120,8 +146,9 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
         c.reportLine = ReportLine::notScaled(job.path());
         return c;
     }
-    const ThumbName name = thumbName(settings, job.folder, job.file);
+    const ThumbName name = thumbName(settings, job);
     c.entry = name.entry;
+    c.entry->taken = prepared.taken;
     QElapsedTimer clock;
     clock.start();
     const SaveResult saved = saveEncoded(settings, name, job.path(), prepared.encoded, files);

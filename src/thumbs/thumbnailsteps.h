@@ -4,6 +4,7 @@
 #include "runfiles.h"
 #include "platform/encoders.h"
 #include "platform/failure.h"
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 #include <memory>
@@ -24,13 +25,22 @@ ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optio
                                     ColourValue background, const SaveSettings &save);
 
 // One picture of a run: its folder, ending with the separator, and its file
-// name.
+// name; and, on a page of albums, its album: the folder below the page's
+// folder where its thumbnail and page files go (ending with the separator,
+// empty for the page's own folder).
 struct PictureJob {
     QString folder;
     QString file;
+    QString album = {};
     QString path() const { return folder + file; }
     bool operator==(const PictureJob &) const = default;
 };
+
+// Where the picture's thumbnail goes: the settings' target folder, in the
+// picture's album; empty beside the picture.
+QString targetFolder(const SaveSettings &settings, const PictureJob &job);
+// The thumbnail's name for the picture, in its album.
+ThumbName thumbName(const SaveSettings &settings, const PictureJob &job);
 
 // Every path split at the separator with SplitText; the folder is every
 // piece but the last, each followed by the separator.
@@ -47,6 +57,7 @@ struct PreparedThumbnail {
     DrawResult drawn;
     Encoded encoded;        // the thumbnail's file, made when the picture was drawn
     PictureStamp stamp;     // the picture as it was read
+    QDateTime taken;        // when the picture was taken, or else last changed
     bool made = false;      // with update: its thumbnail is made already, nothing drawn
     // Another picture of the run wants the same thumbnail: nothing drawn,
     // and it is reported.

@@ -38,6 +38,11 @@ public:
         fileDialogs.append({folder, title, filter});
         return files.isEmpty() ? QStringList() : files.takeFirst();
     }
+    QString openFolderName(QWidget *, const QString &title, const QString &folder) override
+    {
+        fileDialogs.append({folder, title, {}});
+        return files.isEmpty() || files.first().isEmpty() ? QString() : files.takeFirst().first();
+    }
     void showModal(QDialog *dialog) override
     {
         shown.append(dialog ? dialog->objectName() : QString());
