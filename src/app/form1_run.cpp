@@ -86,7 +86,6 @@ RunRequest Form1::runRequest()
                              m_canvas.backColour(), save);
     r.jobs = listJobs();
     r.inputProblems = m_listProblems;
-    r.inputNotes = m_listNotes;
     r.thumbnailsLeftOut = m_thumbnailsLeftOut;
     return r;
 }
@@ -99,10 +98,9 @@ void Form1::Command1_Click()
     QString problem = noFolder              ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
                       : List1->count() == 0 ? QStringLiteral("Listan är tom. Kan inte skapa tumbilder!")
                                             : QString();
-    // What the drops left out says why the list is empty.
-    const QStringList leftOut = m_listProblems + m_listNotes;
-    if (!noFolder && List1->count() == 0 && !leftOut.isEmpty())
-        problem += QStringLiteral("\r\n\r\n") + leftOut.join(QStringLiteral("\r\n"));
+    // What the drops could not take says why the list is empty.
+    if (!noFolder && List1->count() == 0 && !m_listProblems.isEmpty())
+        problem += QStringLiteral("\r\n\r\n") + m_listProblems.join(QStringLiteral("\r\n"));
     if (!problem.isEmpty()) {
         Seam::current().message(this, problem, QStringLiteral("Tumbilder"), Seam::Icon::Warning);
         return;
