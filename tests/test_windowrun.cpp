@@ -203,7 +203,7 @@ void TestWindowRun::problemsAreReported()
         line = "Kan inte läsa bilden: " + src + "b.jpg";
     } else if (problem == "special") {
         QCOMPARE(::mkfifo(QFile::encodeName(src + "b.jpg"), 0600), 0);
-        line = "Inte en vanlig fil: " + src + "b.jpg";
+        line = "Fil saknas: " + src + "b.jpg";
     } else if (problem == "folder") {
         // caf\xE9.jpg: café in Latin-1, a name Qt cannot carry, nor take away.
         removeRaw = [raw = QFile::encodeName(src) + "caf\xE9.jpg"] { ::unlink(raw); };

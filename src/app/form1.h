@@ -22,6 +22,11 @@ class QScrollBar;
 class CanvasView;
 class PictureList;
 
+// A report line as the window says it: something that is not an ordinary
+// file (a folder, a FIFO) is a missing picture to the window, as it always
+// was; it is never opened. Other lines are as the run gives them.
+QString windowReportLine(const QString &line);
+
 // The main window: its controls and their handlers. What a run needs is
 // taken from the controls into a RunRequest (form1_run.cpp); the work is
 // done by a Run, and the window shows what it returns.

@@ -38,7 +38,8 @@ void Form1::takeInputs(const ExpandedInputs &gathered)
     }
     // Files of formats not read here are skipped silently, as files of any
     // other extension always were: the notes counting them are the shell's.
-    m_listProblems << gathered.problems;
+    for (const QString &line : gathered.problems)
+        m_listProblems << windowReportLine(line);
     m_thumbnailsLeftOut += gathered.thumbnailsLeftOut;
 }
 

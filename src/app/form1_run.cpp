@@ -20,6 +20,12 @@
 #include <QScrollBar>
 #include "picturelist.h"
 
+QString windowReportLine(const QString &line)
+{
+    static const QString notAFile = ReportLine::notAFile({});
+    return line.startsWith(notAFile) ? ReportLine::missing(line.mid(notAFile.size())) : line;
+}
+
 frmweb *Form1::webSettings()
 {
     if (!m_frmweb) {
@@ -129,7 +135,7 @@ void Form1::finishRun(const RunResult &result, bool web)
         // Its lines wait in the hidden report for the next run, and the
         // canvas keeps the size of the last picture.
         for (const QString &line : result.report)
-            appendReport(line);
+            appendReport(windowReportLine(line));
         Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), result.error),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
@@ -139,7 +145,7 @@ void Form1::finishRun(const RunResult &result, bool web)
     const bool carried = !reportText().isEmpty();
     for (const QString &line : result.report) {
         if (line != ReportLine::allWell())
-            appendReport(line);
+            appendReport(windowReportLine(line));
         else if (!carried)
             report()->setReportText(line);
     }
