@@ -22,6 +22,11 @@ class QScrollBar;
 class CanvasView;
 class PictureList;
 
+// A report line as the window says it: something that is not an ordinary
+// file (a folder, a FIFO) is a missing picture to the window, as it always
+// was; it is never opened. Other lines are as the run gives them.
+QString windowReportLine(const QString &line);
+
 // The main window: its controls and their handlers. What a run needs is
 // taken from the controls into a RunRequest (form1_run.cpp); the work is
 // done by a Run, and the window shows what it returns.
@@ -69,7 +74,7 @@ public:
     void cmdtestabild_Click();
     void List1_OLEDragDrop(const QStringList &paths, int bad = -1);
     // Pictures gathered from files and folders: those with a picture name go
-    // on the list, and what gathering them found waits for the run's report.
+    // on the list, and what could not be taken waits for the run's report.
     void takeInputs(const ExpandedInputs &gathered);
     void cmd_tomlista_Click();
     // The list's own menu and keys: more pictures from a file dialog, and
@@ -114,7 +119,7 @@ private:
     bool m_folderMark = false;
     QString m_lastFolder;   // where "Lägg till bilder..." was last used
     // What the folders dropped on the list left out, for the run's report.
-    QStringList m_listProblems, m_listNotes;
+    QStringList m_listProblems;
     int m_thumbnailsLeftOut = 0;
     int m_threads = Run::defaultThreads();
     // The last run's control: it waits for pictures a cancelled run left

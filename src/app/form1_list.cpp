@@ -36,8 +36,10 @@ void Form1::takeInputs(const ExpandedInputs &gathered)
         auto *item = new QListWidgetItem(picture, List1);
         item->setToolTip(picture);
     }
-    m_listProblems << gathered.problems;
-    m_listNotes << gathered.notes;
+    // Files of formats not read here are skipped silently, as files of any
+    // other extension always were: the notes counting them are the shell's.
+    for (const QString &line : gathered.problems)
+        m_listProblems << windowReportLine(line);
     m_thumbnailsLeftOut += gathered.thumbnailsLeftOut;
 }
 
@@ -45,7 +47,6 @@ void Form1::cmd_tomlista_Click()
 {
     List1->clear();
     m_listProblems.clear();
-    m_listNotes.clear();
     m_thumbnailsLeftOut = 0;
 }
 

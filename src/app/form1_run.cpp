@@ -20,6 +20,12 @@
 #include <QScrollBar>
 #include "picturelist.h"
 
+QString windowReportLine(const QString &line)
+{
+    static const QString notAFile = ReportLine::notAFile({});
+    return line.startsWith(notAFile) ? ReportLine::missing(line.mid(notAFile.size())) : line;
+}
+
 frmweb *Form1::webSettings()
 {
     if (!m_frmweb) {
@@ -86,7 +92,6 @@ RunRequest Form1::runRequest()
                              m_canvas.backColour(), save);
     r.jobs = listJobs();
     r.inputProblems = m_listProblems;
-    r.inputNotes = m_listNotes;
     r.thumbnailsLeftOut = m_thumbnailsLeftOut;
     return r;
 }
@@ -99,10 +104,9 @@ void Form1::Command1_Click()
     QString problem = noFolder              ? QStringLiteral("Du har inte angett en befintlig mapp att spara websidan till!")
                       : List1->count() == 0 ? QStringLiteral("Listan är tom. Kan inte skapa tumbilder!")
                                             : QString();
-    // What the drops left out says why the list is empty.
-    const QStringList leftOut = m_listProblems + m_listNotes;
-    if (!noFolder && List1->count() == 0 && !leftOut.isEmpty())
-        problem += QStringLiteral("\r\n\r\n") + leftOut.join(QStringLiteral("\r\n"));
+    // What the drops could not take says why the list is empty.
+    if (!noFolder && List1->count() == 0 && !m_listProblems.isEmpty())
+        problem += QStringLiteral("\r\n\r\n") + m_listProblems.join(QStringLiteral("\r\n"));
     if (!problem.isEmpty()) {
         Seam::current().message(this, problem, QStringLiteral("Tumbilder"), Seam::Icon::Warning);
         return;
@@ -131,7 +135,7 @@ void Form1::finishRun(const RunResult &result, bool web)
         // Its lines wait in the hidden report for the next run, and the
         // canvas keeps the size of the last picture.
         for (const QString &line : result.report)
-            appendReport(line);
+            appendReport(windowReportLine(line));
         Seam::current().message(this, failureMessage(QStringLiteral("Ett fel uppstod: "), result.error),
                                 QStringLiteral("Felmeddelande"), Seam::Icon::Warning);
         return;
@@ -141,7 +145,7 @@ void Form1::finishRun(const RunResult &result, bool web)
     const bool carried = !reportText().isEmpty();
     for (const QString &line : result.report) {
         if (line != ReportLine::allWell())
-            appendReport(line);
+            appendReport(windowReportLine(line));
         else if (!carried)
             report()->setReportText(line);
     }
