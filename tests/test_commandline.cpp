@@ -1,13 +1,13 @@
 #include "app/appicon.h"
 #include "app/commandline.h"
-#include "platform/loaders.h"
-#include "platform/version.h"
+#include "app/version.h"
+#include "codecs/loaders.h"
 #include "shell.h"
 #include "testmain.h"
 #include "files.h"
 #include "testpictures.h"
+#include "files/filenames.h"
 #include "thumbs/picturefiles.h"
-#include "platform/filenames.h"
 #include <QDir>
 #include <QFile>
 #include <QIcon>

@@ -1,9 +1,9 @@
 // A progressive JPEG decoded at 1/8 from its DC scans alone must give exactly
 // the pixels of the whole file's 1/8 decode, for every chroma layout; files
 // that are not clean progressive JPEGs are left to the full decode.
-#include "platform/jpegdecode.h"
-#include "platform/jpegscans.h"
-#include "platform/picture.h"
+#include "codecs/jpegreader.h"
+#include "codecs/jpegscans.h"
+#include "codecs/picture.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #include "commandline.h"
-#include "platform/version.h"
-#include "platform/canvas.h"
-#include "platform/filenames.h"
-#include "platform/loaders.h"
+#include "app/version.h"
+#include "codecs/loaders.h"
+#include "files/filenames.h"
+#include "pixels/canvas.h"
 #include "windows/swatches.h"
 #include <QColor>
 #include <QCommandLineOption>

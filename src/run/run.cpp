@@ -1,6 +1,6 @@
 #include "run.h"
 #include "gallery/pagefiles.h"
-#include "platform/process.h"
+#include "pixels/process.h"
 #include "thumbs/report.h"
 #include "thumbs/trace.h"
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "gifdecode.h"
+#include "gifreader.h"
 #include "loaders.h"
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "bmpdecode.h"
+#include "bmpreader.h"
 #include "loaders.h"
 #include <QBuffer>
 #include <QImageReader>

@@ -3,7 +3,7 @@
 // its own depth. libheif has no scaled decoding: the whole picture is
 // decoded, and shrunk (RowReducer) as it is taken over from libheif.
 #include "loaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>

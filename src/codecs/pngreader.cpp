@@ -4,7 +4,7 @@
 // unless it is interlaced.
 #include "loaders.h"
 #include "pictureheaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>

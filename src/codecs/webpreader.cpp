@@ -3,7 +3,7 @@
 // found with libwebpdemux and placed on its canvas as a GIF's first frame is.
 #include "loaders.h"
 #include "pictureheaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "jpegdecode.h"
+#include "jpegreader.h"
 #include "jpegcoefficients.h"
 #include "jpegerrors.h"
 #include "jpegscans.h"
