@@ -147,4 +147,5 @@ private:
 }
 
 extern const PictureLoader heifLoader;
-const PictureLoader heifLoader{"HEIF", "heic heif hif avif", isHeif, makeDecoder<HeifDecoder>};
+const PictureLoader heifLoader{"HEIF", "heic heif hif avif", "image/heic image/heif image/avif", "HEIC AVIF", isHeif,
+                               makeDecoder<HeifDecoder>};

@@ -1,24 +1,19 @@
 #include "loaders.h"
 
-// Each defined in its format's own file.
-extern const PictureLoader jpegLoader;
-extern const PictureLoader gifLoader;
-extern const PictureLoader bmpLoader;
-extern const PictureLoader pngLoader;
-extern const PictureLoader webpLoader;
-extern const PictureLoader heifLoader;
-extern const PictureLoader tiffLoader;
+// The readers' loaders, each defined in its format's own file, and the
+// table of them in the order their signatures are tried: made by CMake from
+// the list of readers.
+#include "readertable.inc"
 
 namespace {
-const PictureLoader *const table[] = {
-    &jpegLoader,
-    &gifLoader,
-    &bmpLoader,
-    &pngLoader,
-    &webpLoader,
-    &heifLoader,
-    &tiffLoader,
-};
+// The blank-separated words of one field of every row.
+QStringList fieldOfEveryRow(const char *PictureLoader::*field)
+{
+    QStringList all;
+    for (const PictureLoader *loader : table)
+        all << QString::fromLatin1(loader->*field).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return all;
+}
 }
 
 const PictureLoader *loaderFor(const uchar *data, qint64 size)
@@ -31,11 +26,16 @@ const PictureLoader *loaderFor(const uchar *data, qint64 size)
 
 const QStringList &pictureExtensions()
 {
-    static const QStringList extensions = [] {
-        QStringList all;
-        for (const PictureLoader *loader : table)
-            all << QString::fromLatin1(loader->extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        return all;
-    }();
+    static const QStringList extensions = fieldOfEveryRow(&PictureLoader::extensions);
     return extensions;
+}
+
+QStringList pictureMimeTypes()
+{
+    return fieldOfEveryRow(&PictureLoader::mimeTypes);
+}
+
+QStringList pictureFormatNames()
+{
+    return fieldOfEveryRow(&PictureLoader::shownAs);
 }

@@ -250,4 +250,4 @@ private:
 }
 
 extern const PictureLoader pngLoader;
-const PictureLoader pngLoader{"PNG", "png", isPng, makeDecoder<PngDecoder>};
+const PictureLoader pngLoader{"PNG", "png", "image/png", "PNG", isPng, makeDecoder<PngDecoder>};

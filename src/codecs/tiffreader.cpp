@@ -213,4 +213,4 @@ private:
 }
 
 extern const PictureLoader tiffLoader;
-const PictureLoader tiffLoader{"TIFF", "tif tiff", isTiff, makeDecoder<TiffDecoder>};
+const PictureLoader tiffLoader{"TIFF", "tif tiff", "image/tiff", "TIFF", isTiff, makeDecoder<TiffDecoder>};

@@ -162,4 +162,4 @@ private:
 }
 
 extern const PictureLoader webpLoader;
-const PictureLoader webpLoader{"WebP", "webp", isWebp, makeDecoder<WebpDecoder>};
+const PictureLoader webpLoader{"WebP", "webp", "image/webp", "WebP", isWebp, makeDecoder<WebpDecoder>};
