@@ -3,7 +3,7 @@
 //
 // usage: copybench FROM TO
 // Prints one line: bytes, seconds; exits 1 when the copy fails.
-#include "platform/fileops.h"
+#include "files/fileops.h"
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <cstdio>

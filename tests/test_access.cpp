@@ -2,7 +2,7 @@
 // right role, no two share a name by mistake, the focus shows where the
 // control draws none of its own, and a colour can be chosen by keyboard only.
 #include "app/form1.h"
-#include "platform/version.h"
+#include "app/version.h"
 #include "scriptedseam.h"
 #include "mainwindowtest.h"
 #include "testmain.h"

@@ -1,7 +1,7 @@
-#include "platform/canvas.h"
-#include "platform/encoders.h"
-#include "platform/picture.h"
-#include "platform/resample.h"
+#include "codecs/encoders.h"
+#include "codecs/picture.h"
+#include "pixels/canvas.h"
+#include "pixels/resample.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include <QColor>

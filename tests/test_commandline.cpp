@@ -1,13 +1,13 @@
 #include "app/appicon.h"
 #include "app/commandline.h"
-#include "platform/loaders.h"
-#include "platform/version.h"
+#include "app/version.h"
+#include "codecs/loaders.h"
 #include "shell.h"
 #include "testmain.h"
 #include "files.h"
 #include "testpictures.h"
+#include "files/filenames.h"
 #include "thumbs/picturefiles.h"
-#include "platform/filenames.h"
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -40,6 +40,8 @@ private slots:
     void manualListsTheOptionsOfHelp();
     void appIcon();
     void desktopFilesCarryTheProgramsId();
+    void filesFollowTheLoaderTable_data();
+    void filesFollowTheLoaderTable();
 
 private:
     QTemporaryDir m_tree;
@@ -458,6 +460,48 @@ void TestCommandLine::desktopFilesCarryTheProgramsId()
     const QString metainfo = readText(Source + QStringLiteral("/data/%1.metainfo.xml").arg(id));
     QVERIFY(metainfo.contains(QStringLiteral("<id>%1</id>").arg(id)));
     QVERIFY(metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(id)));
+}
+
+// The desktop entry, the metainfo and the manual page are written by hand;
+// each list in them names exactly what the loader table reads.
+void TestCommandLine::filesFollowTheLoaderTable_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("list"); // its first capture is one list, or with `together` one item
+    QTest::addColumn<bool>("together");
+    QTest::addColumn<QStringList>("expected");
+    const QString desktop = QStringLiteral("/data/%1.desktop").arg(appId());
+    const QString metainfo = QStringLiteral("/data/%1.metainfo.xml").arg(appId());
+    const QString manual = QStringLiteral("/data/tumbilder.1.in");
+    QTest::newRow("desktop MIME types") << desktop << QStringLiteral("\nMimeType=([^\n]*)") << false
+                                        << pictureMimeTypes() + QStringList{"inode/directory"};
+    QTest::newRow("desktop formats") << desktop << QStringLiteral("\nComment[^(]*\\(([^)]*)\\)") << false << pictureFormatNames();
+    QTest::newRow("metainfo MIME types") << metainfo << QStringLiteral("<mediatype>([^<]*)<") << true << pictureMimeTypes();
+    QTest::newRow("metainfo formats") << metainfo << QStringLiteral("(?:pictures|bilder): ([^.]*)\\.") << false << pictureFormatNames();
+    QTest::newRow("manual formats") << manual << QStringLiteral("av bilder \\(([^)]*)\\)") << false << pictureFormatNames();
+    QTest::newRow("manual extensions") << manual << QStringLiteral("tas med:\n([^;]*);") << false << pictureExtensions();
+}
+
+void TestCommandLine::filesFollowTheLoaderTable()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, list);
+    QFETCH(bool, together);
+    QFETCH(QStringList, expected);
+    static const QRegularExpression separators(QStringLiteral("([;,\\s.]|\\\\&|\\b(and|och|eller)\\b)+"));
+    const auto sorted = [](QStringList l) { l.sort(); return l; };
+    QStringList all;
+    int lists = 0;
+    for (const QRegularExpressionMatch &m : QRegularExpression(list).globalMatch(readText(Source + file))) {
+        QStringList items = m.captured(1).split(separators, Qt::SkipEmptyParts);
+        ++lists;
+        all << items;
+        if (!together)
+            QCOMPARE(sorted(items), sorted(expected));
+    }
+    QVERIFY2(lists > 0, qPrintable(list));
+    if (together)
+        QCOMPARE(sorted(all), sorted(expected));
 }
 
 TUMBILDER_TEST_MAIN(TestCommandLine)

@@ -1,8 +1,8 @@
 // Drawing one picture into the canvas: the size modes on real pictures,
 // the fit, the preview, missing and unreadable files, decoding once.
 #include "app/form1.h"
-#include "platform/picture.h"
-#include "platform/resample.h"
+#include "codecs/picture.h"
+#include "pixels/resample.h"
 #include "gallery/pagefiles.h"
 #include "thumbs/thumbnailsteps.h"
 #include "mainwindowtest.h"

@@ -1,4 +1,4 @@
-#include "platform/encoders.h"
+#include "codecs/encoders.h"
 #include "testpictures.h"
 #include <QBuffer>
 #include <QImageReader>

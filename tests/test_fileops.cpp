@@ -1,5 +1,5 @@
 #include "filesizelimit.h"
-#include "platform/fileops.h"
+#include "files/fileops.h"
 #include "syscallshim.h"
 #include <QDir>
 #include <QFile>

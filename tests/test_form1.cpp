@@ -1,9 +1,9 @@
 // The main window as a user meets it: controls, start values, small rules,
 // the percentage box, the picture list and its drops.
 #include "app/form1.h"
-#include "app/picturelist.h"
-#include "platform/version.h"
 #include "app/language.h"
+#include "app/picturelist.h"
+#include "app/version.h"
 #include "files.h"
 #include "mainwindowtest.h"
 #include "scriptedseam.h"

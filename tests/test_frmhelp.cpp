@@ -1,7 +1,7 @@
 // The help window: its controls, both topic texts character for character,
 // switching topics with the keys, and a fresh start at every opening.
 #include "app/form1.h"
-#include "platform/version.h"
+#include "app/version.h"
 #include "scriptedseam.h"
 #include "windows/frmhelp.h"
 #include "mainwindowtest.h"

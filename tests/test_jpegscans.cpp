@@ -1,9 +1,9 @@
 // A progressive JPEG decoded at 1/8 from its DC scans alone must give exactly
 // the pixels of the whole file's 1/8 decode, for every chroma layout; files
 // that are not clean progressive JPEGs are left to the full decode.
-#include "platform/jpegdecode.h"
-#include "platform/jpegscans.h"
-#include "platform/picture.h"
+#include "codecs/jpegreader.h"
+#include "codecs/jpegscans.h"
+#include "codecs/picture.h"
 #include "testmain.h"
 #include "testpictures.h"
 #include <QTemporaryDir>
@@ -31,42 +31,21 @@ namespace {
 // Writes `image` with libjpeg in the given layout (the chroma components at 1x1).
 QByteArray encode(const QImage &image, const Layout &layout)
 {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char *data = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&info, &data, &length);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = layout.components;
-    info.in_color_space = layout.components == 1 ? JCS_GRAYSCALE : layout.components == 4 ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 92, TRUE);
-    info.comp_info[0].h_samp_factor = layout.lumaH;
-    info.comp_info[0].v_samp_factor = layout.lumaV;
-    info.restart_in_rows = layout.restartRows;
-    if (layout.progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    QByteArray row(image.width() * layout.components, '\0');
-    while (info.next_scanline < info.image_height) {
-        const QRgb *src = reinterpret_cast<const QRgb *>(image.constScanLine(int(info.next_scanline)));
-        auto *dst = reinterpret_cast<JSAMPLE *>(row.data());
-        for (int x = 0; x < image.width(); ++x) {
-            const int rgb[4] = {qRed(src[x]), qGreen(src[x]), qBlue(src[x]), (qRed(src[x]) + qBlue(src[x])) / 2};
-            for (int c = 0; c < layout.components; ++c)
-                *dst++ = JSAMPLE(layout.components == 1 ? qGray(src[x]) : rgb[c]);
-        }
-        JSAMPROW r = reinterpret_cast<JSAMPROW>(row.data());
-        jpeg_write_scanlines(&info, &r, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(length));
-    std::free(data);
-    return bytes;
+    const int components = layout.components;
+    return libjpegBytes(
+        image, components, components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB, 92,
+        [components](QRgb p, uchar *q) {
+            const int rgb[4] = {qRed(p), qGreen(p), qBlue(p), (qRed(p) + qBlue(p)) / 2};
+            for (int c = 0; c < components; ++c)
+                q[c] = uchar(components == 1 ? qGray(p) : rgb[c]);
+        },
+        [&layout](jpeg_compress_struct &info) {
+            info.comp_info[0].h_samp_factor = layout.lumaH;
+            info.comp_info[0].v_samp_factor = layout.lumaV;
+            info.restart_in_rows = layout.restartRows;
+            if (layout.progressive)
+                jpeg_simple_progression(&info);
+        });
 }
 
 // libjpeg's own 1/8 decode of a whole stream, samples as the stream holds them.

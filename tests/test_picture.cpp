@@ -1,4 +1,4 @@
-#include "platform/picture.h"
+#include "codecs/picture.h"
 #include "sanitizer.h"
 #include "testmain.h"
 #include "testpictures.h"

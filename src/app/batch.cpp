@@ -1,6 +1,6 @@
 #include "batch.h"
 #include "run/run.h"
-#include "platform/fileops.h"
+#include "files/fileops.h"
 #include "runprogress.h"
 #include "seam.h"
 #include "thumbs/picturefiles.h"

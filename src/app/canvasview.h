@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/canvas.h"
+#include "pixels/canvas.h"
 #include <QFrame>
 
 // Picture1: shows the canvas's persistent image inside a 2-pixel sunken

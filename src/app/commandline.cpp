@@ -1,8 +1,8 @@
 #include "commandline.h"
-#include "platform/version.h"
-#include "platform/canvas.h"
-#include "platform/filenames.h"
-#include "platform/loaders.h"
+#include "app/version.h"
+#include "codecs/loaders.h"
+#include "files/filenames.h"
+#include "pixels/canvas.h"
 #include "windows/swatches.h"
 #include <QColor>
 #include <QCommandLineOption>
@@ -155,14 +155,21 @@ QString optionTable(const QList<QCommandLineOption> &options)
     return table;
 }
 
+// The formats of the loader table for a sentence: "JPG, GIF och BMP".
+QString formatList()
+{
+    QStringList names = pictureFormatNames();
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" och ") + last;
+}
+
 QString helpText(const Options &options)
 {
     return QStringLiteral("Användning: %1 [FLAGGA]... [FIL|MAPP]...\n"
                           "       %1 --batch [FLAGGA]... FIL|MAPP...\n").arg(Program)
+           + wrapped(QStringLiteral("Gör tumbilder av bilder (%1) och en websida med dem.").arg(formatList()), 0, 0)
            + QStringLiteral(
-               "Gör tumbilder av bilder (JPG, PNG, HEIC, WebP, AVIF, TIFF, GIF och BMP) och\n"
-               "en websida med dem.\n"
-               "\n"
+               "\n\n"
                "Utan argument öppnas fönstret med en tom lista. Filer och mappar som anges\n"
                "läggs i listan som om de hade dragits dit i den ordningen: en mapp ger\n"
                "bilderna direkt i den (inte i undermappar), sorterade efter namn, men inte\n"

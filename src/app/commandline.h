@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/units.h"
+#include "pixels/units.h"
 #include "terminal.h"
 #include "thumbs/geometry.h"
 #include "thumbs/naming.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/canvas.h"
+#include "pixels/canvas.h"
 #include "run/run.h"
 #include "thumbs/picturefiles.h"
 #include "windows/frmweb.h"

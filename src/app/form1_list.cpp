@@ -3,7 +3,7 @@
 #include "form1.h"
 #include "picturelist.h"
 #include "seam.h"
-#include "platform/loaders.h"
+#include "codecs/loaders.h"
 #include "thumbs/picturefiles.h"
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // The batch run of the main window and the windows it opens.
 #include "form1.h"
 #include "canvasview.h"
-#include "windows/frmweb.h"
 #include "gallery/page.h"
+#include "windows/frmweb.h"
 #include "seam.h"
-#include "platform/version.h"
+#include "app/version.h"
 #include "runprogress.h"
 #include "thumbs/thumbnailsteps.h"
 #include "thumbs/quality.h"

@@ -3,9 +3,9 @@
 #include "app/commandline.h"
 #include "app/form1.h"
 #include "app/language.h"
-#include "platform/filenames.h"
-#include "platform/process.h"
-#include "platform/version.h"
+#include "app/version.h"
+#include "files/filenames.h"
+#include "pixels/process.h"
 #include "thumbs/picturefiles.h"
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "picturelist.h"
-#include "platform/filenames.h"
+#include "files/filenames.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>

@@ -1,5 +1,5 @@
 #include "terminal.h"
-#include "platform/filenames.h"
+#include "files/filenames.h"
 #include <QHash>
 
 bool printTo(FILE *stream, const QString &text)

@@ -1,7 +1,7 @@
 #include "page.h"
 #include "modernpage.h"
 #include "pagetext.h"
-#include "platform/fileops.h"
+#include "files/fileops.h"
 #include <QDir>
 #include <QMap>
 #include <QSet>

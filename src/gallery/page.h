@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "thumbs/naming.h"
 #include <QByteArray>
 #include <QList>

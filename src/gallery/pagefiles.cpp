@@ -1,10 +1,10 @@
 #include "pagefiles.h"
 #include "thumbs/report.h"
 #include "thumbs/saving.h"
-#include "platform/canvas.h"
-#include "platform/fileops.h"
-#include "platform/picture.h"
-#include "platform/resample.h"
+#include "pixels/canvas.h"
+#include "files/fileops.h"
+#include "codecs/picture.h"
+#include "pixels/resample.h"
 #include <QFileInfo>
 #include <QPainter>
 #include <cerrno>

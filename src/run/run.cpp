@@ -1,7 +1,7 @@
 #include "run.h"
 #include "gallery/pagefiles.h"
-#include "platform/fileops.h"
-#include "platform/process.h"
+#include "files/fileops.h"
+#include "pixels/process.h"
 #include "thumbs/report.h"
 #include "thumbs/trace.h"
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "drawing.h"
-#include "platform/canvas.h"
-#include "platform/filenames.h"
-#include "platform/picture.h"
-#include "platform/workbuffer.h"
+#include "codecs/picture.h"
+#include "files/filenames.h"
+#include "pixels/canvas.h"
+#include "pixels/workbuffer.h"
 #include "trace.h"
 #include <cerrno>
 #include <cmath>

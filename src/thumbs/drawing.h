@@ -1,8 +1,8 @@
 #pragma once
 #include "budget.h"
 #include "geometry.h"
-#include "platform/failure.h"
-#include "platform/units.h"
+#include "files/failure.h"
+#include "pixels/units.h"
 #include <QImage>
 #include <QString>
 

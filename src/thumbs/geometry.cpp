@@ -1,5 +1,5 @@
 #include "geometry.h"
-#include "platform/units.h"
+#include "pixels/units.h"
 #include <QLocale>
 #include <cmath>
 #include <limits>

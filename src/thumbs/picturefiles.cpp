@@ -1,6 +1,6 @@
 #include "picturefiles.h"
-#include "platform/filenames.h"
-#include "platform/loaders.h"
+#include "files/filenames.h"
+#include "codecs/loaders.h"
 #include "report.h"
 #include "splittext.h"
 #include <QCollator>

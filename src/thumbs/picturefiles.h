@@ -22,7 +22,7 @@ struct ExpandedInputs {
     // What the picture list is given, in order, as absolute native paths.
     QStringList paths;
     // Inputs that do not exist, as absolute native paths (a readable form,
-    // see platform/filenames.h, where a name holds bytes that are not text);
+    // see files/filenames.h, where a name holds bytes that are not text);
     // they are skipped.
     QStringList missing;
     // Report lines for what was given but cannot be taken, and lines saying
@@ -45,7 +45,7 @@ struct ExpandedInputs {
 // cannot be named); an empty input names nothing.
 //
 // Problems: a folder that cannot be read; a picture whose name holds bytes
-// that are not text (see platform/filenames.h), by a readable form of it;
+// that are not text (see files/filenames.h), by a readable form of it;
 // something that is not an ordinary file (a FIFO, a device); a picture file
 // given by name whose format is not read here. Such files in folders are
 // counted in one note.

@@ -1,5 +1,5 @@
 #include "quality.h"
-#include "platform/units.h"
+#include "pixels/units.h"
 #include <QtGlobal>
 #include <cmath>
 

@@ -1,5 +1,5 @@
 #include "runfiles.h"
-#include "platform/picture.h"
+#include "codecs/picture.h"
 #include <sys/stat.h>
 
 PictureStamp pictureStamp(const QString &path)

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/fileops.h"
+#include "files/fileops.h"
 #include <QHash>
 #include <QSet>
 #include <QSize>

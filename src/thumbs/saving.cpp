@@ -1,7 +1,7 @@
 #include "saving.h"
 #include "report.h"
-#include "platform/encoders.h"
-#include "platform/fileops.h"
+#include "codecs/encoders.h"
+#include "files/fileops.h"
 #include <cerrno>
 
 Encoded encodeThumbnail(const SaveSettings &s, const QImage &image)

@@ -1,8 +1,8 @@
 #pragma once
 #include "naming.h"
 #include "runfiles.h"
-#include "platform/encoders.h"
-#include "platform/failure.h"
+#include "codecs/encoders.h"
+#include "files/failure.h"
 #include <QImage>
 
 struct SaveResult {

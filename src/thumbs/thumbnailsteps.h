@@ -2,8 +2,8 @@
 #include "drawing.h"
 #include "naming.h"
 #include "runfiles.h"
-#include "platform/encoders.h"
-#include "platform/failure.h"
+#include "codecs/encoders.h"
+#include "files/failure.h"
 #include <QDateTime>
 #include <QList>
 #include <QStringList>

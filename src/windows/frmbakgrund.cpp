@@ -1,6 +1,6 @@
 #include "windows/layout.h"
 #include "frmbakgrund.h"
-#include "platform/canvas.h"
+#include "pixels/canvas.h"
 #include "windows/swatches.h"
 #include <QFontInfo>
 #include <QFontMetrics>

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/units.h"
+#include "pixels/units.h"
 #include <QDialog>
 #include <QMap>
 

@@ -8,7 +8,7 @@
 //
 // usage: make_gallery OUTDIR COLUMNS jpg|bmp|gif [modern [WEBSIZE]]
 #include "run/run.h"
-#include "platform/process.h"
+#include "pixels/process.h"
 #include "thumbs/thumbnailsteps.h"
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Any bytes as a picture file: probing, decoding, fitting and resampling
 // must fail cleanly or succeed, never crash or hang.
-#include "platform/picture.h"
-#include "platform/pictureheaders.h"
-#include "platform/process.h"
+#include "codecs/picture.h"
+#include "codecs/pictureheaders.h"
+#include "pixels/process.h"
 #include "thumbs/drawing.h"
 #include <QFile>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/process.h"
+#include "pixels/process.h"
 #include <QtTest>
 
 // QTEST_MAIN and QTEST_GUILESS_MAIN, with the process set up first, as the

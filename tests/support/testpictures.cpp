@@ -162,9 +162,11 @@ QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int 
     return std::fclose(out) == 0 ? path : QString();
 }
 
-QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb, int quality)
+QByteArray libjpegBytes(const QImage &image, int components, int colourSpace, int quality,
+                        const std::function<void(QRgb, uchar *)> &samples,
+                        const std::function<void(jpeg_compress_struct &)> &setup)
 {
-    const QImage src = rgb.convertToFormat(QImage::Format_RGB32);
+    const QImage src = image.convertToFormat(QImage::Format_RGB32);
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -174,24 +176,18 @@ QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb
     jpeg_mem_dest(&info, &data, &length);
     info.image_width = JDIMENSION(src.width());
     info.image_height = JDIMENSION(src.height());
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info); // CMYK stays CMYK and gets the Adobe marker
+    info.input_components = components;
+    info.in_color_space = J_COLOR_SPACE(colourSpace);
+    jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
+    if (setup)
+        setup(info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<uchar> line(size_t(src.width()) * 4);
+    std::vector<uchar> line(size_t(src.width()) * size_t(components));
     while (info.next_scanline < info.image_height) {
         const auto *p = reinterpret_cast<const QRgb *>(src.constScanLine(int(info.next_scanline)));
-        for (int x = 0; x < src.width(); ++x) {
-            // Inverted samples: 255 means no ink. K' = max(R,G,B), C' = R / K'.
-            const int r = qRed(p[x]), g = qGreen(p[x]), b = qBlue(p[x]);
-            const int k = qMax(r, qMax(g, b));
-            uchar *q = &line[size_t(x) * 4];
-            q[0] = uchar(k ? r * 255 / k : 255);
-            q[1] = uchar(k ? g * 255 / k : 255);
-            q[2] = uchar(k ? b * 255 / k : 255);
-            q[3] = uchar(k);
-        }
+        for (int x = 0; x < src.width(); ++x)
+            samples(p[x], &line[size_t(x) * size_t(components)]);
         JSAMPROW row = line.data();
         jpeg_write_scanlines(&info, &row, 1);
     }
@@ -199,7 +195,21 @@ QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb
     jpeg_destroy_compress(&info);
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(length));
     std::free(data);
-    return writeFile(dir, name, bytes);
+    return bytes;
+}
+
+QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb, int quality)
+{
+    // CMYK stays CMYK and gets the Adobe marker.
+    return writeFile(dir, name, libjpegBytes(rgb, 4, JCS_CMYK, quality, [](QRgb pixel, uchar *q) {
+        // Inverted samples: 255 means no ink. K' = max(R,G,B), C' = R / K'.
+        const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+        const int k = qMax(r, qMax(g, b));
+        q[0] = uchar(k ? r * 255 / k : 255);
+        q[1] = uchar(k ? g * 255 / k : 255);
+        q[2] = uchar(k ? b * 255 / k : 255);
+        q[3] = uchar(k);
+    }));
 }
 
 QImage orientationView()

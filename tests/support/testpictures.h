@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
+
+struct jpeg_compress_struct; // libjpeg's, for libjpegBytes
 
 // Real picture files for the tests, made on the spot: Qt's own writers where
 // they exist, libjpeg for what Qt cannot write (CMYK, very large pictures),
@@ -32,6 +35,12 @@ QString writeLargeJpeg(const QString &dir, const QString &name, QSize size, int 
 // CMYK JPEG as Adobe writes it (Adobe marker, inverted samples), made from
 // an RGB image by the naive conversion K = 1 - max(R,G,B).
 QString writeCmykJpeg(const QString &dir, const QString &name, const QImage &rgb, int quality = 95);
+// `image` compressed by libjpeg in memory: `samples` makes a pixel's
+// `components` samples in `colourSpace` (a J_COLOR_SPACE), `setup` changes
+// the compressor after the defaults and the quality.
+QByteArray libjpegBytes(const QImage &image, int components, int colourSpace, int quality,
+                        const std::function<void(QRgb, uchar *)> &samples,
+                        const std::function<void(jpeg_compress_struct &)> &setup = {});
 
 // The upright view of the orientation pictures: 64 x 48, grey, with a red
 // block in the top-left, green top-right and blue bottom-left corner (16 px).

@@ -3,7 +3,7 @@
 // its own depth. libheif has no scaled decoding: the whole picture is
 // decoded, and shrunk (RowReducer) as it is taken over from libheif.
 #include "loaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>
@@ -147,4 +147,5 @@ private:
 }
 
 extern const PictureLoader heifLoader;
-const PictureLoader heifLoader{"HEIF", "heic heif hif avif", isHeif, makeDecoder<HeifDecoder>};
+const PictureLoader heifLoader{"HEIF", "heic heif hif avif", "image/heic image/heif image/avif", "HEIC AVIF", isHeif,
+                               makeDecoder<HeifDecoder>};

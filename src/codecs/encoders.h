@@ -1,5 +1,5 @@
 #pragma once
-#include "failure.h"
+#include "files/failure.h"
 #include <QByteArray>
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "failure.h"
-#include "filebytes.h"
+#include "files/failure.h"
+#include "files/filebytes.h"
 #include "loaders.h"
 #include <QImage>
 #include <QSize>

@@ -1,4 +1,4 @@
-#include "jpegdecode.h"
+#include "jpegreader.h"
 #include "jpegcoefficients.h"
 #include "jpegerrors.h"
 #include "jpegscans.h"
@@ -273,4 +273,4 @@ bool isJpeg(const uchar *data, qint64 size)
 }
 
 extern const PictureLoader jpegLoader;
-const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", isJpeg, makeDecoder<JpegDecoder>};
+const PictureLoader jpegLoader{"JPEG", "jpg jpeg jpe jfif", "image/jpeg", "JPG", isJpeg, makeDecoder<JpegDecoder>};

@@ -1,5 +1,5 @@
 #pragma once
-#include "workbuffer.h"
+#include "pixels/workbuffer.h"
 #include <cstdio>
 extern "C" {
 #include <jpeglib.h>

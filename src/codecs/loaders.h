@@ -6,7 +6,10 @@
 
 // Every picture format we read is one loader: its file names, its
 // signature, and a decoder that reads the header before anything else.
-// Adding a format is one file with its loader and one row in loaders.cpp.
+// Adding a format is one file, <name>reader.cpp defining <name>Loader, and
+// its name in the list of readers in CMakeLists.txt, which makes the table.
+// The help text is made from the table; the desktop entry, the metainfo and
+// the manual page are checked against it.
 
 // Largest picture we will decode, in pixels: 12000 x 9000 photos load, a
 // header that declares gigapixels (a decompression bomb) fails cleanly.
@@ -45,6 +48,8 @@ public:
 struct PictureLoader {
     const char *name;        // for people: "JPEG"
     const char *extensions;  // lower case, separated by blanks: "jpg jpeg"
+    const char *mimeTypes;   // separated by blanks: "image/jpeg"
+    const char *shownAs;     // what users call its files, separated by blanks: "JPG"
     bool (*matches)(const uchar *data, qint64 size); // the signature
     std::unique_ptr<PictureDecoder> (*make)();
 };
@@ -56,8 +61,34 @@ std::unique_ptr<PictureDecoder> makeDecoder()
     return std::make_unique<Decoder>();
 }
 
+// The decoder of a format that decodes whole pictures only (BMP, GIF): the
+// format's functions read its layout from the header once, tell the memory
+// a decode holds and decode.
+template <class Layout, PictureHeader (*readLayout)(const uchar *, qint64, Layout &),
+          qint64 (*peakBytes)(const Layout &), DecodedImage (*decodeWhole)(const uchar *, qint64, const Layout &)>
+class WholePictureDecoder : public PictureDecoder {
+public:
+    PictureHeader readHeader(const uchar *data, qint64 size) override
+    {
+        const PictureHeader header = readLayout(data, size, m_layout);
+        m_size = header.size;
+        return header;
+    }
+    QSize decodedSize(QSize) const override { return m_size; }
+    qint64 decodeBytes(QSize) const override { return peakBytes(m_layout); }
+    DecodedImage decode(const uchar *data, qint64 size, QSize) override { return decodeWhole(data, size, m_layout); }
+
+private:
+    Layout m_layout;
+    QSize m_size;
+};
+
 // The loader whose signature the bytes have, or null.
 const PictureLoader *loaderFor(const uchar *data, qint64 size);
 
 // Every extension a picture we read may have, lower case, in table order.
 const QStringList &pictureExtensions();
+// Every MIME type of a picture we read, in table order.
+QStringList pictureMimeTypes();
+// The formats we read as users know them ("JPG", "HEIC"), in table order.
+QStringList pictureFormatNames();

@@ -1,4 +1,4 @@
-#include "bmpdecode.h"
+#include "bmpreader.h"
 #include "loaders.h"
 #include <QBuffer>
 #include <QImageReader>
@@ -130,26 +130,18 @@ DecodedImage decodeBmp(const uchar *d, qint64 size, const BmpHeader &h)
 }
 
 namespace {
-class BmpDecoder : public PictureDecoder {
-public:
-    PictureHeader readHeader(const uchar *data, qint64 size) override
-    {
-        m_header = readBmpHeader(data, size);
-        if (!m_header.valid)
-            return {};
-        PictureHeader header;
-        header.size = m_header.size;
-        header.dataMissing = bmpPixelsMissing(m_header, size);
-        return header;
-    }
-    QSize decodedSize(QSize) const override { return m_header.size; }
-    qint64 decodeBytes(QSize) const override { return bmpDecodeBytes(m_header); }
-    DecodedImage decode(const uchar *data, qint64 size, QSize) override { return decodeBmp(data, size, m_header); }
-
-private:
-    BmpHeader m_header;
-};
+PictureHeader readBmpLayout(const uchar *data, qint64 size, BmpHeader &bmp)
+{
+    bmp = readBmpHeader(data, size);
+    if (!bmp.valid)
+        return {};
+    PictureHeader header;
+    header.size = bmp.size;
+    header.dataMissing = bmpPixelsMissing(bmp, size);
+    return header;
+}
+using BmpDecoder = WholePictureDecoder<BmpHeader, readBmpLayout, bmpDecodeBytes, decodeBmp>;
 }
 
 extern const PictureLoader bmpLoader;
-const PictureLoader bmpLoader{"BMP", "bmp", hasBmpSignature, makeDecoder<BmpDecoder>};
+const PictureLoader bmpLoader{"BMP", "bmp", "image/bmp", "BMP", hasBmpSignature, makeDecoder<BmpDecoder>};

@@ -1,5 +1,5 @@
 #pragma once
-#include "failure.h"
+#include "files/failure.h"
 #include <QImage>
 
 // What a decoder hands back: the picture, or why there is none.

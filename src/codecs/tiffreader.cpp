@@ -3,7 +3,7 @@
 // libtiff's RGBA reader. Bands of rows are shrunk as they arrive
 // (RowReducer), so only a band of the picture is held at full size.
 #include "loaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>
@@ -213,4 +213,4 @@ private:
 }
 
 extern const PictureLoader tiffLoader;
-const PictureLoader tiffLoader{"TIFF", "tif tiff", isTiff, makeDecoder<TiffDecoder>};
+const PictureLoader tiffLoader{"TIFF", "tif tiff", "image/tiff", "TIFF", isTiff, makeDecoder<TiffDecoder>};

@@ -3,7 +3,7 @@
 // found with libwebpdemux and placed on its canvas as a GIF's first frame is.
 #include "loaders.h"
 #include "pictureheaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>
@@ -162,4 +162,4 @@ private:
 }
 
 extern const PictureLoader webpLoader;
-const PictureLoader webpLoader{"WebP", "webp", isWebp, makeDecoder<WebpDecoder>};
+const PictureLoader webpLoader{"WebP", "webp", "image/webp", "WebP", isWebp, makeDecoder<WebpDecoder>};

@@ -4,7 +4,7 @@
 // unless it is interlaced.
 #include "loaders.h"
 #include "pictureheaders.h"
-#include "rowreducer.h"
+#include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
 #include <cstring>
@@ -250,4 +250,4 @@ private:
 }
 
 extern const PictureLoader pngLoader;
-const PictureLoader pngLoader{"PNG", "png", isPng, makeDecoder<PngDecoder>};
+const PictureLoader pngLoader{"PNG", "png", "image/png", "PNG", isPng, makeDecoder<PngDecoder>};

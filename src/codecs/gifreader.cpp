@@ -1,4 +1,4 @@
-#include "gifdecode.h"
+#include "gifreader.h"
 #include "loaders.h"
 #include <cerrno>
 #include <cstring>
@@ -141,28 +141,20 @@ DecodedImage decodeGif(const uchar *data, qint64 size, const GifLayout &layout)
 }
 
 namespace {
-class GifDecoder : public PictureDecoder {
-public:
-    PictureHeader readHeader(const uchar *data, qint64 size) override
-    {
-        m_layout = readGifLayout(data, size);
-        if (!m_layout.valid)
-            return {};
-        PictureHeader header;
-        header.size = m_layout.pictureSize();
-        // The LZW work goes over the whole frame, even where it lies outside the picture.
-        header.workPixels = qint64(m_layout.frame.width()) * m_layout.frame.height();
-        header.dataMissing = !m_layout.complete || !m_layout.dataCanFillFrame();
-        return header;
-    }
-    QSize decodedSize(QSize) const override { return m_layout.pictureSize(); }
-    qint64 decodeBytes(QSize) const override { return gifDecodeBytes(m_layout); }
-    DecodedImage decode(const uchar *data, qint64 size, QSize) override { return decodeGif(data, size, m_layout); }
-
-private:
-    GifLayout m_layout;
-};
+PictureHeader readLayout(const uchar *data, qint64 size, GifLayout &layout)
+{
+    layout = readGifLayout(data, size);
+    if (!layout.valid)
+        return {};
+    PictureHeader header;
+    header.size = layout.pictureSize();
+    // The LZW work goes over the whole frame, even where it lies outside the picture.
+    header.workPixels = qint64(layout.frame.width()) * layout.frame.height();
+    header.dataMissing = !layout.complete || !layout.dataCanFillFrame();
+    return header;
+}
+using GifDecoder = WholePictureDecoder<GifLayout, readLayout, gifDecodeBytes, decodeGif>;
 }
 
 extern const PictureLoader gifLoader;
-const PictureLoader gifLoader{"GIF", "gif", hasGifSignature, makeDecoder<GifDecoder>};
+const PictureLoader gifLoader{"GIF", "gif", "image/gif", "GIF", hasGifSignature, makeDecoder<GifDecoder>};
