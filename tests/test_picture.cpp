@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QScopeGuard>
 #include <malloc.h>
@@ -126,6 +127,8 @@ private slots:
     void pixelsTheFileLeavesOutAreTransparent();
     void honoursExifOrientation_data();
     void honoursExifOrientation();
+    void readsDateTaken_data();
+    void readsDateTaken();
     void convertsEmbeddedProfileToSrgb_data();
     void convertsEmbeddedProfileToSrgb();
     void decodesJpegAtDctScale_data();
@@ -394,6 +397,38 @@ void TestPicture::honoursExifOrientation()
         QVERIFY(pixelDistance(image.pixel(mx, h - 1 - my), qRgb(0, 0, 255)) < 48);
         QVERIFY(pixelDistance(image.pixel(w - 1 - mx, h - 1 - my), qRgb(128, 128, 128)) < 24);
     }
+}
+
+void TestPicture::readsDateTaken_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QDateTime>("taken"); // invalid: none, the file's time instead
+    const QByteArray jpeg = jpegBytes(photo(QSize(32, 24))), day = "2024:04:01 12:34:56";
+    const QDateTime april(QDate(2024, 4, 1), QTime(12, 34, 56));
+    const QList<std::tuple<const char *, QList<QPair<int, QByteArray>>, QDateTime, int>> rows{
+        {"original before DateTime", {{0x0132, "2025:01:02 03:04:05"}, {0x9003, day}}, april, 0},
+        {"only DateTime", {{0x0132, day}}, april, 0},
+        {"with its offset", {{0x9003, day}, {0x9011, "+02:00"}}, QDateTime::fromString("2024-04-01T12:34:56+02:00", Qt::ISODate), 0},
+        {"all zero", {{0x9003, "0000:00:00 00:00:00"}}, {}, 0},
+        {"blanks, dashes", {{0x9003, "    :  :     :  :  "}, {0x0132, "2024-04-01 12:34:56"}}, {}, 0},
+        {"cut off", {{0x9003, day}}, {}, 1}, // the date's last byte past the end of the data
+        {"no date", {}, {}, 0},
+    };
+    for (const auto &[name, texts, taken, cut] : rows)
+        QTest::addRow("jpeg, %s", name) << writeFile(dir(), QString(name) + ".jpg", withExif(jpeg, exifTiff(1, texts).chopped(cut))) << taken;
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff})
+        QTest::addRow("%s", qPrintable(extension(f)))
+            << writePicture(dir(), "taken." + extension(f), f, photo(QSize(32, 24)), {.taken = day}) << april;
+}
+
+void TestPicture::readsDateTaken()
+{
+    QFETCH(QString, path);
+    QFETCH(QDateTime, taken);
+    const PictureReader reader(path);
+    QVERIFY(reader.isValid());
+    QCOMPARE(reader.dateTaken(), taken);
+    QCOMPARE(pictureDate(reader, path), taken.isValid() ? taken : QFileInfo(path).lastModified());
 }
 
 void TestPicture::convertsEmbeddedProfileToSrgb_data()

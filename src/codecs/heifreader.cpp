@@ -3,8 +3,10 @@
 // its own depth. libheif has no scaled decoding: the whole picture is
 // decoded, and shrunk (RowReducer) as it is taken over from libheif.
 #include "loaders.h"
+#include "pictureheaders.h"
 #include "pixels/rowreducer.h"
 #include <QColorSpace>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <libheif/heif.h>
@@ -55,6 +57,27 @@ QColorSpace colourSpaceOf(const heif_image_handle *handle)
     return cs;
 }
 
+// The date taken from the image's Exif block: a 4-byte offset to the TIFF
+// structure, then EXIF data. The block lies in the file, so it is never
+// larger than the file, whatever the file's item table claims.
+QDateTime takenOf(const heif_image_handle *handle, qint64 fileSize)
+{
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) != 1)
+        return {};
+    const size_t size = heif_image_handle_get_metadata_size(handle, id);
+    if (size < 4 || size > size_t(fileSize))
+        return {};
+    QByteArray exif(qsizetype(size), Qt::Uninitialized);
+    if (heif_image_handle_get_metadata(handle, id, exif.data()).code != heif_error_Ok)
+        return {};
+    const auto *bytes = reinterpret_cast<const uchar *>(exif.constData());
+    const quint32 skip = qFromBigEndian<quint32>(bytes);
+    if (skip > size - 4)
+        return {};
+    return readTiffExif(bytes + 4 + skip, qint64(size - 4 - skip)).taken;
+}
+
 class HeifDecoder : public PictureDecoder {
 public:
     PictureHeader readHeader(const uchar *data, qint64 size) override
@@ -72,7 +95,9 @@ public:
         m_alpha = heif_image_handle_has_alpha_channel(handle);
         m_deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
         // libheif turns the picture itself, from the file's own transformations.
-        return {m_size};
+        PictureHeader header{m_size};
+        header.taken = takenOf(handle, size);
+        return header;
     }
 
     QSize decodedSize(QSize atLeast) const override { return RowReducer::reducedSize(m_size, atLeast); }

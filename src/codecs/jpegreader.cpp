@@ -167,7 +167,9 @@ bool readHeader(const uchar *data, qint64 size, JpegHeader &out)
         if (m->marker == JPEG_APP0 + 1 && !exifSeen && m->data_length >= 6
             && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
             exifSeen = true;
-            out.orientation = exifOrientation(m->data, m->data_length);
+            const ExifInfo exif = readExif(m->data, m->data_length);
+            out.orientation = exif.orientation;
+            out.taken = exif.taken;
         }
     }
     jpeg_destroy_decompress(&info);
@@ -228,7 +230,9 @@ public:
     {
         m_header = readJpegHeader(data, size);
         m_fileSize = size;
-        return {m_header.size, m_header.orientation};
+        PictureHeader header{m_header.size, m_header.orientation};
+        header.taken = m_header.taken;
+        return header;
     }
 
     QSize decodedSize(QSize atLeast) const override { return jpegScaledSize(m_header.size, denominator(atLeast)); }

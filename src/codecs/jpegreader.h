@@ -1,5 +1,6 @@
 #pragma once
 #include "decodedimage.h"
+#include <QDateTime>
 #include <QSize>
 
 // JPEG decoding with libjpeg itself rather than through QImageReader: Qt's
@@ -13,6 +14,7 @@ struct JpegHeader {
     bool valid = false;
     QSize size;                  // as stored, before orientation
     int orientation = 1;         // EXIF orientation, 1..8
+    QDateTime taken;             // the EXIF date taken; invalid when there is none
     int components = 0;
     qint64 paddedWidth = 0;      // the width rounded up to whole MCUs
     // Coefficient buffers for the whole picture, which a progressive (or

@@ -1,5 +1,6 @@
 #pragma once
 #include "decodedimage.h"
+#include <QDateTime>
 #include <QSize>
 #include <QStringList>
 #include <memory>
@@ -21,6 +22,7 @@ struct PictureHeader {
     int orientation = 1;      // EXIF orientation 1..8, applied after decoding
     qint64 workPixels = 0;    // pixels the decoder works through beyond the picture's own
     bool dataMissing = false; // the pixel data cannot be in the file: refused before decoding
+    QDateTime taken;          // when the picture was taken, as its metadata says; invalid when it does not
 };
 
 // One file's decoder. readHeader() comes first, once; sizes passed later

@@ -1,5 +1,6 @@
 #include "picture.h"
 #include <QColorSpace>
+#include <QFileInfo>
 #include <QTransform>
 #include <cerrno>
 
@@ -55,6 +56,7 @@ PictureReader::PictureReader(const QString &path) : m_file(path)
         return;
     }
     m_orientation = header.orientation;
+    m_taken = header.taken;
     m_size = m_orientation >= 5 ? header.size.transposed() : header.size;
 }
 
@@ -94,4 +96,10 @@ QImage PictureReader::decode(QSize atLeast)
     if (image.isNull())
         m_failure = systemFailure(ENOMEM);
     return image;
+}
+
+QDateTime pictureDate(const PictureReader &reader, const QString &path)
+{
+    const QDateTime taken = reader.dateTaken();
+    return taken.isValid() ? taken : QFileInfo(path).lastModified();
 }

@@ -2,6 +2,7 @@
 #include "files/failure.h"
 #include "files/filebytes.h"
 #include "loaders.h"
+#include <QDateTime>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -22,6 +23,11 @@ public:
 
     // Natural size in pixels with the EXIF orientation applied.
     QSize naturalSize() const { return m_size; }
+
+    // When the picture was taken, as its header says (EXIF DateTimeOriginal
+    // or DateTime, or the same kept in a HEIF, PNG, WebP or TIFF file): local
+    // time unless the file gives the offset. Invalid when it says nothing.
+    QDateTime dateTaken() const { return m_taken; }
 
     // Decodes the picture: oriented, in sRGB, as RGB32 or premultiplied
     // ARGB32. Every pixel comes from the file or is transparent. With a
@@ -49,6 +55,11 @@ private:
     std::unique_ptr<PictureDecoder> m_decoder;
     int m_orientation = 1;
     QSize m_size;             // oriented
+    QDateTime m_taken;
     Failure m_failure;
 };
 
+// The date a picture is ordered and captioned by: the date taken, else the
+// file's last modification (local time); invalid only for a file that is
+// gone. Costs no more than a look at the file's times.
+QDateTime pictureDate(const PictureReader &reader, const QString &path);

@@ -1,4 +1,5 @@
 #include "pictureheaders.h"
+#include <QTimeZone>
 #include <climits>
 #include <cstring>
 
@@ -19,7 +20,7 @@ bool isOneOf(int v, std::initializer_list<int> values)
     return false;
 }
 
-int orientationTag(const uchar *t, qint64 n);
+ExifInfo tiffStructure(const uchar *t, qint64 n);
 
 // Bytes of a GIF colour table announced by a flags byte.
 qint64 gifColourTable(uchar flags)
@@ -145,48 +146,114 @@ GifLayout readGifLayout(const uchar *d, qint64 size)
     return {};
 }
 
-int exifOrientation(const uchar *d, qint64 size)
+ExifInfo readExif(const uchar *d, qint64 size)
 {
     if (size < 6 + 8 || std::memcmp(d, "Exif\0\0", 6) != 0)
-        return 1;
-    return orientationTag(d + 6, size - 6);
+        return {};
+    return tiffStructure(d + 6, size - 6);
 }
 
-int tiffOrientation(const uchar *t, qint64 n)
+ExifInfo readTiffExif(const uchar *t, qint64 n)
 {
     if (n >= 6 && std::memcmp(t, "Exif\0\0", 6) == 0)
-        return orientationTag(t + 6, n - 6);
-    return orientationTag(t, n);
+        return tiffStructure(t + 6, n - 6);
+    return tiffStructure(t, n);
+}
+
+QDateTime exifDate(QByteArrayView text, QByteArrayView offset)
+{
+    // Digits where the shape has 'd'; what follows the seconds (a NUL,
+    // fractions some tools add) is not ours to judge.
+    static constexpr char shape[] = "dddd:dd:dd dd:dd:dd";
+    auto matches = [](QByteArrayView s, const char *form, qsizetype length) {
+        if (s.size() < length)
+            return false;
+        for (qsizetype i = 0; i < length; ++i)
+            if (form[i] == 'd' ? s[i] < '0' || s[i] > '9' : s[i] != form[i])
+                return false;
+        return true;
+    };
+    if (!matches(text, shape, sizeof shape - 1))
+        return {};
+    auto number = [](QByteArrayView s, int at, int digits) {
+        int v = 0;
+        for (int i = at; i < at + digits; ++i)
+            v = v * 10 + (s[i] - '0');
+        return v;
+    };
+    const QDate date(number(text, 0, 4), number(text, 5, 2), number(text, 8, 2));
+    const QTime time(number(text, 11, 2), number(text, 14, 2), number(text, 17, 2));
+    if (!date.isValid() || !time.isValid())
+        return {};
+    if ((offset.startsWith('+') || offset.startsWith('-')) && matches(offset.sliced(1), "dd:dd", 5)) {
+        const int hours = number(offset, 1, 2), minutes = number(offset, 4, 2);
+        const int seconds = (hours * 60 + minutes) * 60;
+        if (minutes < 60 && seconds <= 14 * 3600)
+            return QDateTime(date, time, QTimeZone(offset[0] == '-' ? -seconds : seconds));
+    }
+    return QDateTime(date, time);
 }
 
 namespace {
-// The orientation tag of the first IFD of a TIFF structure; offsets count
-// from its start.
-int orientationTag(const uchar *t, qint64 n)
+// The orientation from IFD0 and the dates from IFD0 and the Exif IFD it
+// points to of a TIFF structure; offsets count from its start. Every offset
+// is checked against the structure's end, and the walk goes no deeper.
+ExifInfo tiffStructure(const uchar *t, qint64 n)
 {
+    ExifInfo info;
     if (n < 8)
-        return 1;
+        return info;
     const bool little = t[0] == 'I' && t[1] == 'I';
     if (!little && !(t[0] == 'M' && t[1] == 'M'))
-        return 1;
+        return info;
     auto u16 = [&](qint64 at) { return little ? quint32(t[at] | t[at + 1] << 8) : quint32(t[at] << 8 | t[at + 1]); };
     auto u32 = [&](qint64 at) { return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2); };
     if (u16(2) != 42)
-        return 1;
-    const qint64 ifd = u32(4);
-    if (ifd < 8 || ifd > n - 2)
-        return 1;
-    const quint32 count = u16(ifd);
-    for (quint32 i = 0; i < count; ++i) {
-        const qint64 entry = ifd + 2 + 12 * qint64(i);
-        if (entry + 12 > n)
-            break;
-        if (u16(entry) != 0x0112)
-            continue;
-        const quint32 type = u16(entry + 2);
-        const quint32 value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
-        return value >= 1 && value <= 8 ? int(value) : 1;
-    }
-    return 1;
+        return info;
+    // An ASCII value: in the entry when it fits in 4 bytes, else where it points.
+    auto text = [&](qint64 entry) -> QByteArrayView {
+        const qint64 count = u32(entry + 4);
+        const qint64 at = count <= 4 ? entry + 8 : qint64(u32(entry + 8));
+        if (u16(entry + 2) != 2 || at + count > n)
+            return {};
+        return QByteArrayView(t + at, count);
+    };
+    QByteArrayView original, originalOffset, changed, changedOffset;
+    bool orientationSeen = false;
+    qint64 exifIfd = 0;
+    auto walk = [&](qint64 ifd, bool first) {
+        if (ifd < 8 || ifd > n - 2)
+            return;
+        const quint32 count = u16(ifd);
+        for (quint32 i = 0; i < count; ++i) {
+            const qint64 entry = ifd + 2 + 12 * qint64(i);
+            if (entry + 12 > n)
+                break;
+            const quint32 tag = u16(entry), type = u16(entry + 2);
+            if (tag == 0x0112 && first && !orientationSeen) {
+                orientationSeen = true;
+                const quint32 value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
+                info.orientation = value >= 1 && value <= 8 ? int(value) : 1;
+            } else if (tag == 0x8769 && first && (type == 4 || type == 13)) {
+                exifIfd = u32(entry + 8);
+            } else if (tag == 0x9003) {
+                original = text(entry);
+            } else if (tag == 0x9011) {
+                originalOffset = text(entry);
+            } else if (tag == 0x0132) {
+                changed = text(entry);
+            } else if (tag == 0x9010) {
+                changedOffset = text(entry);
+            }
+        }
+    };
+    const qint64 ifd0 = u32(4);
+    walk(ifd0, true);
+    if (exifIfd != ifd0)
+        walk(exifIfd, false);
+    info.taken = exifDate(original, originalOffset);
+    if (!info.taken.isValid())
+        info.taken = exifDate(changed, changedOffset);
+    return info;
 }
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <QByteArrayView>
+#include <QDateTime>
 #include <QRect>
 #include <QSize>
 #include <QtGlobal>
@@ -60,9 +62,20 @@ struct GifLayout {
 
 GifLayout readGifLayout(const uchar *data, qint64 size);
 
-// The orientation (1..8) in the payload of a JPEG APP1 segment holding
-// EXIF data ("Exif\0\0" and a TIFF structure); 1 when there is none.
-int exifOrientation(const uchar *data, qint64 size);
-// The same from EXIF data as PNG and WebP keep it: the TIFF structure,
-// with or without the "Exif\0\0" in front.
-int tiffOrientation(const uchar *data, qint64 size);
+// What a picture's EXIF data says, from one walk of its IFD0 and Exif IFD.
+struct ExifInfo {
+    int orientation = 1; // 1..8; 1 when there is none
+    // DateTimeOriginal, else DateTime, in local time unless an OffsetTime tag
+    // gives the zone; invalid when there is none or it is not a real date.
+    QDateTime taken;
+};
+
+// From the payload of a JPEG APP1 segment holding EXIF data ("Exif\0\0" and
+// a TIFF structure).
+ExifInfo readExif(const uchar *data, qint64 size);
+// From EXIF data as PNG, WebP and HEIF keep it, or a TIFF file itself: the
+// TIFF structure, with or without the "Exif\0\0" in front.
+ExifInfo readTiffExif(const uchar *data, qint64 size);
+// An EXIF date "YYYY:MM:DD HH:MM:SS" with an optional offset "+HH:MM";
+// invalid when malformed or not a real date ("0000:00:00 00:00:00").
+QDateTime exifDate(QByteArrayView text, QByteArrayView offset = {});

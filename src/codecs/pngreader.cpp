@@ -211,7 +211,11 @@ public:
             return {};
         PictureHeader header;
         header.size = m_layout.size;
-        header.orientation = m_layout.exif ? tiffOrientation(m_layout.exif, m_layout.exifSize) : 1;
+        if (m_layout.exif) {
+            const ExifInfo exif = readTiffExif(m_layout.exif, m_layout.exifSize);
+            header.orientation = exif.orientation;
+            header.taken = exif.taken;
+        }
         const qint64 raw = (storedRowBytes(m_layout) + 1) * m_layout.size.height();
         header.dataMissing = m_layout.idatBytes * MaxDeflateRatio < raw;
         return header;

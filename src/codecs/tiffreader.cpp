@@ -3,6 +3,7 @@
 // libtiff's RGBA reader. Bands of rows are shrunk as they arrive
 // (RowReducer), so only a band of the picture is held at full size.
 #include "loaders.h"
+#include "pictureheaders.h"
 #include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
@@ -114,6 +115,8 @@ public:
         TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_COMPRESSION, &compression);
         TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
         header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+        // The file is itself the TIFF structure EXIF data is.
+        header.taken = readTiffExif(data, size).taken;
 
         // Rows read at a time: a row of tiles, or whole strips.
         if (TIFFIsTiled(m_tiff.get())) {

@@ -83,7 +83,9 @@ public:
         header.size = m_size;
         const Demuxer demuxer(data, size);
         const QByteArray exif = demuxer.chunk("EXIF");
-        header.orientation = tiffOrientation(reinterpret_cast<const uchar *>(exif.constData()), exif.size());
+        const ExifInfo info = readTiffExif(reinterpret_cast<const uchar *>(exif.constData()), exif.size());
+        header.orientation = info.orientation;
+        header.taken = info.taken;
         return header;
     }
 

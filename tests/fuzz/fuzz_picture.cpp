@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     f.write(reinterpret_cast<const char *>(data), qint64(size));
     f.close();
     // The EXIF parser sees any bytes as an APP1 payload.
-    const int orientation = exifOrientation(data, qint64(size));
+    const int orientation = readExif(data, qint64(size)).orientation;
     if (orientation < 1 || orientation > 8)
         __builtin_trap();
     {

@@ -287,6 +287,36 @@ QByteArray withExifOrientation(const QByteArray &jpeg, int orientation)
     return insertAfterSoi(jpeg, segment(0xe1, QByteArray("Exif\0\0", 6) + tiff));
 }
 
+QByteArray exifTiff(int orientation, const QList<QPair<int, QByteArray>> &texts)
+{
+    // The header, IFD0 (orientation, where the Exif IFD is, DateTime), the Exif IFD, the texts.
+    auto le = [](int v, int bytes) { QByteArray b; for (int i = 0; i < bytes; ++i) b.append(char(v >> 8 * i & 0xff)); return b; };
+    auto entry = [&](int tag, int type, int count, int value) { return le(tag, 2) + le(type, 2) + le(count, 4) + le(value, 4); };
+    QList<QPair<int, QByteArray>> lists[2];
+    for (const auto &[tag, text] : texts)
+        if (!text.isEmpty())
+            lists[tag != 0x0132].append({tag, text});
+    const int n1 = int(lists[1].size()), n0 = int(lists[0].size()) + 1 + (n1 > 0), atExif = 8 + 2 + 12 * n0 + 4;
+    const int valuesAt = atExif + (n1 ? 2 + 12 * n1 + 4 : 0);
+    QByteArray t = QByteArray("II*\0", 4) + le(8, 4), values;
+    for (int i = 0; i < (n1 ? 2 : 1); ++i) {
+        t += le(i ? n1 : n0, 2);
+        if (i == 0)
+            t += entry(0x0112, 3, 1, orientation) + (n1 ? entry(0x8769, 4, 1, atExif) : QByteArray());
+        for (const auto &[tag, text] : lists[i]) {
+            t += entry(tag, 2, int(text.size()) + 1, valuesAt + int(values.size()));
+            values += text + '\0';
+        }
+        t += le(0, 4); // no next IFD
+    }
+    return t + values;
+}
+
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff)
+{
+    return insertAfterSoi(jpeg, segment(0xe1, QByteArray("Exif\0\0", 6) + tiff));
+}
+
 QString writeOrientedJpeg(const QString &dir, const QString &name, int orientation)
 {
     const QImage stored = storedForOrientation(orientationView(), orientation);

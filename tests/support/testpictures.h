@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -50,6 +51,12 @@ QImage orientationView();
 QImage storedForOrientation(const QImage &view, int orientation);
 // Inserts an EXIF APP1 segment with the orientation tag right after SOI.
 QByteArray withExifOrientation(const QByteArray &jpeg, int orientation);
+// EXIF data (a little-endian TIFF structure): the orientation and the text tags
+// not empty (each longer than 4 bytes), DateTime (0x0132) in IFD0, the others
+// in an Exif IFD.
+QByteArray exifTiff(int orientation, const QList<QPair<int, QByteArray>> &texts = {});
+// Inserts an EXIF APP1 segment holding `tiff` right after SOI.
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff);
 // A JPEG that shows orientationView() when its orientation is honoured.
 QString writeOrientedJpeg(const QString &dir, const QString &name, int orientation);
 // Inserts an ICC profile as APP2 ICC_PROFILE segments after SOI.
@@ -120,6 +127,7 @@ struct Encoding {
     int tileSize = 0;        // TIFF: tiles of this size instead of strips
     int rowsPerStrip = 0;    // TIFF
     int pages = 1;           // TIFF: more pages after the picture, grey
+    QByteArray taken;        // EXIF DateTimeOriginal; TIFF: its DateTime tag
 };
 
 // The picture as ARGB32, wholly transparent in a disc and with alpha 160

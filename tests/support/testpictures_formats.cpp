@@ -17,15 +17,6 @@
 namespace TestPictures {
 
 namespace {
-// A TIFF structure whose first IFD holds only the orientation: EXIF data
-// as PNG's eXIf and WebP's EXIF chunks keep it.
-QByteArray exifTiff(int orientation)
-{
-    QByteArray t("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
-    t.append(char(orientation)).append(QByteArray(7, '\0'));
-    return t;
-}
-
 // Straight (not premultiplied) 8-bit RGBA bytes of an image, row after row.
 std::vector<uint8_t> rgbaBytes(const QImage &image)
 {
@@ -88,8 +79,8 @@ QByteArray pngEncode(const QImage &image, const Encoding &e)
                  PNG_FILTER_TYPE_DEFAULT);
     if (!e.icc.isEmpty())
         png_set_iCCP(png, info, "icc", 0, reinterpret_cast<png_const_bytep>(e.icc.constData()), png_uint_32(e.icc.size()));
-    const QByteArray exif = exifTiff(e.orientation);
-    if (e.orientation != 1)
+    const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
+    if (e.orientation != 1 || !e.taken.isEmpty())
         png_set_eXIf_1(png, info, png_uint_32(exif.size()), reinterpret_cast<png_bytep>(const_cast<char *>(exif.constData())));
     png_write_info(png, info);
     if (depth == 16)
@@ -132,14 +123,14 @@ QByteArray pngEncode(const QImage &image, const Encoding &e)
 
 QByteArray webpWithChunks(const QByteArray &bitstream, const Encoding &e)
 {
-    if (e.orientation == 1 && e.icc.isEmpty())
+    if (e.orientation == 1 && e.icc.isEmpty() && e.taken.isEmpty())
         return bitstream;
     const WebPData in{reinterpret_cast<const uint8_t *>(bitstream.constData()), size_t(bitstream.size())};
     WebPMux *mux = WebPMuxCreate(&in, 1);
-    const QByteArray exif = exifTiff(e.orientation);
+    const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
     const WebPData exifData{reinterpret_cast<const uint8_t *>(exif.constData()), size_t(exif.size())};
     const WebPData iccData{reinterpret_cast<const uint8_t *>(e.icc.constData()), size_t(e.icc.size())};
-    if (e.orientation != 1)
+    if (e.orientation != 1 || !e.taken.isEmpty())
         WebPMuxSetChunk(mux, "EXIF", &exifData, 1);
     if (!e.icc.isEmpty())
         WebPMuxSetChunk(mux, "ICCP", &iccData, 1);
@@ -261,8 +252,12 @@ QByteArray heifEncode(const QImage &image, const Encoding &e, heif_compression_f
     options->image_orientation = heif_orientation(e.orientation);
     options->output_nclx_profile = nclx;
     heif_writer writer{1, heifAppend};
-    if (heif_context_encode_image(context, picture, encoder, options, nullptr).code == heif_error_Ok)
+    heif_image_handle *handle = nullptr;
+    const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
+    if (heif_context_encode_image(context, picture, encoder, options, &handle).code == heif_error_Ok
+        && (e.taken.isEmpty() || heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size())).code == heif_error_Ok))
         heif_context_write(context, &writer, &out);
+    heif_image_handle_release(handle);
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);
     heif_image_release(picture);
@@ -318,6 +313,8 @@ QByteArray tiffEncode(const QImage &image, const Encoding &e)
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, e.lossless ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_NONE);
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(e.orientation));
+        if (!e.taken.isEmpty())
+            TIFFSetField(tiff, TIFFTAG_DATETIME, e.taken.constData());
         if (alpha) {
             const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
             TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
