@@ -170,7 +170,10 @@ QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &en
     if (!title.isEmpty())
         line(out, "<h1>" + title + "</h1>");
     cards(out, album);
-    line(out, "<ul class=\"g\">");
+    // A folder of albums alone has no grid of pictures.
+    const bool grid = !entries.isEmpty() || album.cards.isEmpty();
+    if (grid)
+        line(out, "<ul class=\"g\">");
     for (const GalleryEntry &e : entries) {
         const QByteArray name = text(e.file);
         QByteArray img = "<img src=\"" + url(e.thumb + formatExtension(s.format)) + '"';
@@ -184,7 +187,8 @@ QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &en
                       + "<span aria-hidden=\"true\">" + name + "</span>"
                       + (e.taken.isValid() ? timeElement(e.taken) : QByteArray()) + "</a></li>");
     }
-    line(out, "</ul>");
+    if (grid)
+        line(out, "</ul>");
     line(out, "</main>");
     line(out, "<div id=\"v\" role=\"dialog\" aria-modal=\"true\" aria-label=\"Bildvisare\" hidden>");
     line(out, "<figure><figcaption></figcaption></figure>");

@@ -67,6 +67,8 @@ QString albumName(const QString &album)
 // The album holding `album`: "" for a top album.
 QString parentAlbum(const QString &album)
 {
+    if (album.size() < 2)
+        return {};
     const qsizetype cut = album.lastIndexOf(QDir::separator(), album.size() - 2);
     return cut < 0 ? QString() : album.left(cut + 1);
 }

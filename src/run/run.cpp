@@ -76,7 +76,9 @@ void placeInAlbums(QList<PictureJob> &jobs)
             ++same;
         common.resize(same);
     }
-    const QString root = common.join(sep);
+    QString root = common.join(sep);
+    if (!root.endsWith(sep))
+        root += sep;
     for (PictureJob &job : jobs)
         job.album = job.folder.mid(root.size());
 }

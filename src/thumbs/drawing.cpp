@@ -68,6 +68,7 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
         return result;
     }
     const QSize natural = reader.naturalSize();
+    result.taken = pictureDate(reader, path);
     if (settings.applySizeMode) {
         result.canvas = sizeCanvas(settings.size, settings.canvas, natural.width() * TwipsPerPixel,
                                    natural.height() * TwipsPerPixel);

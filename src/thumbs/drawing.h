@@ -3,6 +3,7 @@
 #include "geometry.h"
 #include "files/failure.h"
 #include "pixels/units.h"
+#include <QDateTime>
 #include <QImage>
 #include <QString>
 
@@ -27,6 +28,7 @@ struct DrawResult {
     // is shown at natural size from the inner top-left corner.
     QImage loadedPicture;
     Failure failure;            // why it is Unreadable or ScaleFailed
+    QDateTime taken;            // when the picture was taken (else last changed), from its header
 };
 
 // Measures, sizes, decodes once (small where the fit allows) and fits the

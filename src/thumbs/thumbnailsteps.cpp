@@ -3,6 +3,7 @@
 #include "saving.h"
 #include "splittext.h"
 #include "trace.h"
+#include "codecs/picture.h"
 #include <QDir>
 
 QString targetFolder(const SaveSettings &settings, const PictureJob &job)
@@ -55,13 +56,6 @@ ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optio
     return s;
 }
 
-namespace {
-QDateTime dateOf(const PictureStamp &stamp)
-{
-    return stamp.valid() ? QDateTime::fromMSecsSinceEpoch(stamp.modified / 1000000) : QDateTime();
-}
-}
-
 PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
                                    MemoryBudget *budget)
 {
@@ -78,7 +72,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         if (files.thumbnailMade(name, path)) {
             p.made = true;
             p.stamp = pictureStamp(path);
-            p.taken = dateOf(p.stamp);
+            p.taken = pictureDate(PictureReader(path), path);
             return p;
         }
     }
@@ -94,7 +88,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("ändrades medan den lästes"));
         p.drawn.image = {};
     }
-    p.taken = dateOf(p.stamp);
+    p.taken = p.drawn.taken;
     if (p.drawn.status == DrawResult::Drawn) {
         if (const Failure limit = formatLimit(settings.save.format, p.drawn.image.size()); limit.failed()) {
             p.drawn.status = DrawResult::ScaleFailed;
