@@ -35,12 +35,16 @@ bool browserShows(const QString &file)
     return shown.contains(QFileInfo(file).suffix().toLower());
 }
 
-// The long side of the picture's JPG copy; 0 for none, the copy of the
-// original.
+}
+
 int copyLongSide(const PageFileSettings &want, const QString &file)
 {
     return want.webSize > 0 ? want.webSize : browserShows(file) ? 0 : std::numeric_limits<int>::max();
 }
+
+QString webCopyShape(int longSide, ColourValue background)
+{
+    return QStringLiteral("web %1 #%2").arg(longSide).arg(background, 6, 16, QLatin1Char('0'));
 }
 
 QSize webSize(QSize natural, int longSide)
@@ -114,7 +118,8 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
         f->doubledSize = (p.made ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
         // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
         if (nameTaken(name.nameFor(s.save.format))
-            && m_files.pageFileCurrent(doubledName(name.stem, s.save.format), p.stamp, f->doubledSize)) {
+            && m_files.pageFileCurrent(doubledName(name.stem, s.save.format), p.stamp, f->doubledSize,
+                                       thumbnailShape(s))) {
             f->doubledUpToDate = true;
         } else if (!formatLimit(s.save.format, f->doubledSize).failed()) {
             // (A double larger than the format holds is not made: the cell
@@ -131,7 +136,7 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
         if (sameFile(path, job.path()))
             return f;
         const QSize size = webSize(PictureReader(job.path()).naturalSize(), longSide);
-        if (m_files.pageFileCurrent(path, p.stamp, size))
+        if (m_files.pageFileCurrent(path, p.stamp, size, webCopyShape(longSide, s.draw.background)))
             f->webSizedUpToDate = true;
         else
             f->webSized = encodeWebSize(job.path(), longSide, s.draw.background, budget);
@@ -182,7 +187,7 @@ void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, Sa
     const bool doubled = f.doubledUpToDate || !f.doubled.file.isEmpty() || f.doubled.failure.failed();
     if (m_want.doubled && doubled && f.doubledSize == e.size * 2) {
         const QString path = doubledName(name.stem, format);
-        if (takenByRun(path)) {
+        if (takenByRun(path) || (!f.doubledUpToDate && !m_files.mayReplace(path))) {
             reportLines << ReportLine::exists(path);
         } else {
             if (!f.doubledUpToDate && (c.failure = writePageFile(path, f.doubled, p.stamp)).failed())
@@ -198,7 +203,7 @@ void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, Sa
         // In the pictures' own folder a JPG is its own copy, as it is.
         if (sameFile(path, job.path()))
             return;
-        if (takenByRun(path)) {
+        if (takenByRun(path) || (!f.webSizedUpToDate && !m_files.mayReplace(path))) {
             reportLines << ReportLine::exists(path);
             c.entry.reset();
             return;

@@ -17,6 +17,13 @@ struct PageFileSettings {
     bool wanted() const { return doubled || webSize > 0; }
 };
 
+// The long side of the picture's JPG copy on the page; 0 for none (the
+// original is copied).
+int copyLongSide(const PageFileSettings &want, const QString &file);
+
+// The settings that shape a web-size copy, as the page's record keeps them.
+QString webCopyShape(int longSide, ColourValue background);
+
 // The size of the web-size copy of a picture of `natural` pixels.
 QSize webSize(QSize natural, int longSide);
 

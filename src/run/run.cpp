@@ -1,10 +1,12 @@
 #include "run.h"
 #include "gallery/pagefiles.h"
+#include "gallery/pagerecord.h"
 #include "files/fileops.h"
 #include "pixels/process.h"
 #include "thumbs/report.h"
 #include "thumbs/trace.h"
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 #include <condition_variable>
@@ -151,10 +153,12 @@ RunResult Run::execute(RunObserver *observer) &&
     m_executed = true;
     RunResult r;
     r.report = m_request.inputProblems;
-    if (m_request.page && m_request.page->style == PageStyle::Modern) {
+    const bool modern = m_request.page && m_request.page->style == PageStyle::Modern;
+    if (modern) {
         placeInAlbums(m_request.jobs);
         if (r.error = makeAlbumFolders(m_request.page->folder, m_request.jobs); r.error.failed())
             return r;
+        readRecord(r);
     }
     claimThumbnailNames(m_request.settings, m_request.jobs, m_files);
     if (m_request.page && m_request.page->style == PageStyle::Modern)
@@ -164,6 +168,10 @@ RunResult Run::execute(RunObserver *observer) &&
     r.summary = ReportLine::summary(r.written, int(m_request.jobs.size()), r.made);
     if (!r.stopped() && m_request.page && !r.cancelled)
         writePage(r);
+    if (modern && !r.stopped() && !r.cancelled && !r.pageFailure.failed() && !r.pageFile.isEmpty())
+        keepRecord(r);
+    if (r.pageFailure.failed())
+        r.pageFile.clear();
     r.reportedLines = int(r.report.size());
     if (r.stopped())
         return r;
@@ -176,6 +184,8 @@ RunResult Run::execute(RunObserver *observer) &&
         r.report << ReportLine::thumbnailsLeftOut(m_request.thumbnailsLeftOut);
     if (r.older > 0)
         r.report << ReportLine::olderThumbnails();
+    if (!m_pageNote.isEmpty())
+        r.report << m_pageNote;
     return r;
 }
 
@@ -190,6 +200,93 @@ void Run::writePage(RunResult &r)
         for (const QString &path : page.leftOut)
             r.report << ReportLine::namedLikeThumbnail(path);
     }
+}
+
+void Run::readRecord(RunResult &r)
+{
+    const QString folder = m_request.page->folder;
+    m_files.keepRecord();
+    m_files.setThumbnailShape(thumbnailShape(m_request.settings));
+    const ReadRecord read = readPageRecord(folder);
+    if (read.failure.failed()) {
+        // Nothing in the folder is taken for the page's: nothing is removed.
+        r.report << ReportLine::recordUnreadable(read.failure.description);
+        return;
+    }
+    if (!read.record)
+        return;
+    m_oldRecord = read.record;
+    for (auto it = read.record->files.cbegin(); it != read.record->files.cend(); ++it) {
+        // Only a file as the page left it is the page's: one changed since
+        // is somebody's.
+        // The pages are the page's whatever they hold, as the described page is.
+        const PictureStamp now = pictureStamp(folder + it.key());
+        if ((now.size == it->size && now.modified == it->modified) || (it->kind == QLatin1String("page") && now.valid()))
+            m_files.own(folder + it.key(), it->picture, it->stamp, it->shape);
+    }
+}
+
+void Run::keepRecord(RunResult &r)
+{
+    const PageSettings &page = *m_request.page;
+    const QString folder = page.folder;
+    const QString extension = formatExtension(m_request.settings.save.format);
+    const QString thumbShape = thumbnailShape(m_request.settings);
+    PageRecord record;
+    record.settings = m_request.recordSettings;
+    record.folders = m_request.recordFolders;
+    QSet<QString> pictures, albums{QString()};
+    for (const PictureJob &job : std::as_const(m_request.jobs))
+        pictures.insert(job.path());
+    for (const GalleryEntry &e : std::as_const(r.gallery)) {
+        const QString picture = e.folder + e.file;
+        const PictureStamp stamp = m_stamps.value(picture);
+        auto add = [&](const QString &name, const QString &kind, const QString &shape) {
+            record.files.insert(name, recordedFile(folder + name, kind, picture, stamp, shape));
+        };
+        add(e.album + e.thumb + extension, QStringLiteral("thumbnail"), thumbShape);
+        if (!e.doubled.isEmpty())
+            add(e.album + e.doubled, QStringLiteral("double"), thumbShape);
+        const int longSide = copyLongSide({true, page.webSize}, e.file);
+        if (!e.picture.isEmpty())
+            add(e.album + e.picture, QStringLiteral("copy"), webCopyShape(longSide, m_request.settings.draw.background));
+        else if (QFileInfo(folder + e.album + e.file).canonicalFilePath() != QFileInfo(picture).canonicalFilePath())
+            add(e.album + e.file, QStringLiteral("copy"), {});
+        for (QString album = e.album; !album.isEmpty(); album = album.left(album.lastIndexOf('/', album.size() - 2) + 1))
+            albums.insert(album);
+    }
+    for (const QString &album : std::as_const(albums))
+        record.files.insert(album + QStringLiteral("bilder.html"), {QStringLiteral("page"), -1, -1, {}, {}, {}});
+    // What the page made before stays its own; with update, what it made of
+    // pictures no longer given goes, after the new page is in place.
+    int removed = 0;
+    if (m_oldRecord) {
+        QSet<QString> gone;
+        QStringList emptied;
+        for (auto it = m_oldRecord->files.cbegin(); it != m_oldRecord->files.cend(); ++it) {
+            const QString path = folder + it.key();
+            if (record.files.contains(it.key()) || !m_files.owned(path))
+                continue;
+            const bool left = it->kind == QLatin1String("page") || !pictures.contains(it->picture);
+            if (m_request.settings.save.update && left && !removeFile(path).failed()) {
+                if (!it->picture.isEmpty())
+                    gone.insert(it->picture);
+                emptied << QFileInfo(path).absolutePath();
+                continue;
+            }
+            record.files.insert(it.key(), *it);
+        }
+        removed = int(gone.size());
+        // An album left without pictures goes with its page.
+        std::sort(emptied.begin(), emptied.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+        for (const QString &dir : std::as_const(emptied))
+            if (dir.size() > folder.size())
+                QDir().rmdir(dir);
+        if (m_request.settings.save.update && (r.written > 0 || removed > 0))
+            m_pageNote = ReportLine::pageChanges(r.written - r.remade, r.remade, removed);
+    }
+    if (const Failure f = writePageRecord(folder, record); f.failed())
+        r.pageFailure = f;
 }
 
 void Run::drawPictures(RunObserver *observer, RunResult &out)
@@ -283,6 +380,9 @@ void Run::drawPictures(RunObserver *observer, RunResult &out)
         }
         if (c.older)
             ++out.older;
+        if (c.remade)
+            ++out.remade;
+        m_stamps.insert(jobs[i].path(), prepared.stamp);
         out.error = c.failure;
         if (observer)
             observer->committed(i, total);

@@ -1,6 +1,8 @@
 #pragma once
 #include "gallery/page.h"
+#include "gallery/pagerecord.h"
 #include "thumbs/thumbnailsteps.h"
+#include <QJsonObject>
 #include <QMap>
 #include <QThreadPool>
 #include <atomic>
@@ -22,6 +24,10 @@ struct RunRequest {
     QStringList inputNotes;
     // Files in folders left out as the program's own thumbnails: a note too.
     int thumbnailsLeftOut = 0;
+    // What a modern page's record keeps of how it was made: the settings by
+    // name, and the folders given.
+    QJsonObject recordSettings;
+    QStringList recordFolders;
 };
 
 // How a run ended, with everything the window and the shell show of it.
@@ -40,6 +46,7 @@ struct RunResult {
     int written = 0;                    // thumbnails written
     int made = 0;                       // with update: thumbnails found made
     int older = 0;                      // with update: thumbnails reported as older than their pictures
+    int remade = 0;                     // with update: the page's own thumbnails made again
     QStringList thumbnails;             // the thumbnails written or found made, as paths
     Failure error;                      // what stopped the run
     bool cancelled = false;             // stopped by cancel()
@@ -97,6 +104,8 @@ public:
 private:
     void drawPictures(RunObserver *observer, RunResult &out);
     void writePage(RunResult &out);
+    void readRecord(RunResult &out);
+    void keepRecord(RunResult &out);
 
     RunRequest m_request;
     const int m_threads;
@@ -105,6 +114,9 @@ private:
     bool m_executed = false;
     RunFiles m_files;
     std::unique_ptr<PictureExtras> m_extras;
+    std::optional<PageRecord> m_oldRecord;
+    QHash<QString, PictureStamp> m_stamps;   // each picture as it was read
+    QString m_pageNote;                      // what a run again did to the page
     std::mutex m_mutex;                   // guards m_workers against cancel()
     std::shared_ptr<Workers> m_workers;
     std::unique_ptr<QThreadPool> m_pool;

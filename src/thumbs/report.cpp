@@ -32,6 +32,18 @@ QString olderThumbnails()
 {
     return QStringLiteral("En tumbild som är äldre än sin bild skrivs aldrig över: ta bort den så görs den om.");
 }
+QString recordUnreadable(const QString &path)
+{
+    return QStringLiteral("Websidans register går inte att läsa; inget i mappen tas bort: ") + path;
+}
+QString pageChanges(int added, int remade, int removed)
+{
+    return QStringLiteral("%1 nya, %2 %3, %4 borttagna ur sidan")
+        .arg(added)
+        .arg(remade)
+        .arg(remade == 1 ? QStringLiteral("gjord om") : QStringLiteral("gjorda om"))
+        .arg(removed);
+}
 QString cancelled() { return QStringLiteral("Avbrutet."); }
 QString allWell() { return QStringLiteral("Tumbilder skapade utan problem!"); }
 }

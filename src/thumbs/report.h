@@ -26,4 +26,9 @@ QString summary(int written, int total, int current = 0);
 // their pictures.
 QString thumbnailsLeftOut(int count);
 QString olderThumbnails();
+// A modern page's record that cannot be used: nothing in its folder is
+// taken for the page's, so nothing is removed.
+QString recordUnreadable(const QString &path);
+// What a run again did to a page that keeps a record.
+QString pageChanges(int added, int remade, int removed);
 }

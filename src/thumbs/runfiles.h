@@ -49,11 +49,37 @@ public:
     // A page file (a double, a web-size copy) made by an earlier run from
     // the picture as it is now: it bears the picture's modification time
     // and is `size` pixels. The run's own files are never taken for one.
-    bool pageFileCurrent(const QString &name, const PictureStamp &picture, QSize size) const;
+    // Where the page keeps a record, a file it owns is current when it was
+    // made from the picture as it is now, by the same `shape`.
+    bool pageFileCurrent(const QString &name, const PictureStamp &picture, QSize size,
+                         const QString &shape = {}) const;
+
+    // The page's record says the page made `name` from `picture` (as it
+    // was then) by the settings `shape`, and the file is as the page left
+    // it. Such a file may be replaced by the run; nothing else in the page
+    // folder ever is.
+    void own(const QString &name, const QString &picture, const PictureStamp &stamp, const QString &shape);
+    // Thumbnails are judged by these settings against the record's.
+    void setThumbnailShape(const QString &shape) { m_thumbnailShape = shape; }
+    bool owned(const QString &name) const;
+    // A page that keeps a record: its page files replace only files it owns.
+    void keepRecord() { m_recorded = true; }
+    bool recorded() const { return m_recorded; }
+    // A page file may be written at `name`: nothing is there, the page owns
+    // what is, or the page keeps no record (its files are its own by name).
+    bool mayReplace(const QString &name) const;
 
 private:
+    struct Owned {
+        QString picture;
+        PictureStamp stamp;
+        QString shape;
+    };
     const bool m_update;
     mutable std::mutex m_mutex;
     QHash<QString, QString> m_owners;   // name -> picture
     QSet<QString> m_written;
+    QHash<QString, Owned> m_owned;
+    QString m_thumbnailShape;
+    bool m_recorded = false;
 };

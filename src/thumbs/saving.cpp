@@ -44,12 +44,15 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QStri
     // Reported as ever; with update, a thumbnail older than its picture
     // says so.
     const QString bmp = name.bmpName();
-    if (nameTaken(bmp)) {
+    if (nameTaken(bmp) && !(bmp == target && made == Freshness::Older && files.owned(target))) {
         r.reportLine = ReportLine::exists(bmp);
         r.older = bmp == target && made == Freshness::Older;
         return r;
     }
-    if (s.format != OutputFormat::Bmp && nameTaken(target)) {
+    // A thumbnail the page's record says it made, from an older picture or
+    // by other settings, is the page's own to make again.
+    const bool remade = made == Freshness::Older && files.owned(target);
+    if (s.format != OutputFormat::Bmp && nameTaken(target) && !remade) {
         r.reportLine = ReportLine::exists(target);
         r.older = made == Freshness::Older;
         return r;
@@ -58,7 +61,8 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QStri
         r.failure = encoded.failure;
         return r;
     }
-    r.failure = writeNewFile(target, encoded.file);
+    r.failure = remade ? writeReplacing(target, encoded.file) : writeNewFile(target, encoded.file);
+    r.remade = remade && !r.failure.failed();
     if (r.failure.number == EEXIST) {
         // The name appeared between the test and the write: report, never replace.
         r.failure = {};

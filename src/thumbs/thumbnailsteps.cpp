@@ -22,6 +22,21 @@ ThumbName thumbName(const SaveSettings &settings, const PictureJob &job)
     return name;
 }
 
+QString thumbnailShape(const ThumbnailSettings &s)
+{
+    const SizeSettings &size = s.draw.size;
+    return QStringLiteral("%1 %2x%3 %4x%5 %6 #%7 %8 q%9")
+        .arg(int(size.mode))
+        .arg(double(s.draw.canvas.width))
+        .arg(double(s.draw.canvas.height))
+        .arg(double(size.boundWidth.value_or(0)))
+        .arg(double(size.boundHeight.value_or(0)))
+        .arg(size.percent.value_or(0))
+        .arg(s.draw.background, 6, 16, QLatin1Char('0'))
+        .arg(formatExtension(s.save.format))
+        .arg(s.save.format == OutputFormat::Jpg ? qBound(1, s.save.quality, 100) : 0);
+}
+
 QList<PictureJob> pictureJobs(const QStringList &paths)
 {
     const QString sep = QString(QDir::separator());
@@ -154,6 +169,7 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
     c.written = saved.written;
     c.made = saved.current;
     c.older = saved.older;
+    c.remade = saved.remade;
     c.failure = saved.failure;
     return c;
 }

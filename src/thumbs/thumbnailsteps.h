@@ -71,9 +71,14 @@ struct SavedThumbnail {
     QString written;                   // the thumbnail file written, or empty
     QString made;                      // with update: the thumbnail found made, or empty
     bool older = false;                // with update: reported, its thumbnail older than the picture
+    bool remade = false;               // written in place of the page's own older thumbnail
     Failure failure;                   // an error that stops the run
     Failure unreadable;                // why a picture that was there could not be read
 };
+
+// The settings that shape a thumbnail, as a text a page's record keeps: a
+// thumbnail made by other settings is made again.
+QString thumbnailShape(const ThumbnailSettings &settings);
 
 // Draws one picture by the settings into its thumbnail and encodes it (with
 // update, not when its thumbnail is made already). Touches no shared state
