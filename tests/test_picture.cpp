@@ -556,7 +556,7 @@ void TestPicture::refusesBombsBeforeDecoding_data()
     for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff})
         QTest::addRow("%s 100000 x 100000", qPrintable(extension(f)))
             << writeFile(dir(), "bomb." + extension(f), hugeHeaderBytes(f))
-            << (f == Format::Png || f == Format::Tiff ? tooLarge : FailureCode::NotAPicture);
+            << (f == Format::Webp ? FailureCode::NotAPicture : tooLarge);
     // A few bytes of image data cannot fill 16000 x 16000 pixels.
     QByteArray png = hugeHeaderBytes(Format::Png);
     png.replace(16, 8, QByteArray("\0\0\x3e\x80\0\0\x3e\x80", 8));
