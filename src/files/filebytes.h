@@ -1,6 +1,7 @@
 #pragma once
 #include "failure.h"
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // The bytes of a file, for reading: mapped when the system allows it, read

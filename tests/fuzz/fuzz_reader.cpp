@@ -3,7 +3,7 @@
 // while every byte the process allocates is counted. A decoder that holds
 // more than decodeBytes() announced, or whose header check lets a picture
 // through that it then cannot honour, traps.
-#include "platform/loaders.h"
+#include "codecs/loaders.h"
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
