@@ -117,9 +117,10 @@ FileBytes::FileBytes(const QString &path)
 FileBytes::~FileBytes()
 {
     if (m_slot >= 0) {
-        ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
+        // Given back first: once unmapped, the addresses may be another file's.
         guarded[m_slot].end.store(0);
         guarded[m_slot].start.store(0);
+        ::munmap(const_cast<uchar *>(m_data), size_t(m_size));
     }
     if (m_fd >= 0)
         ::close(m_fd);
