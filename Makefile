@@ -4,6 +4,8 @@ JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= fuzz_picture fuzz_splittext fuzz_quality fuzz_page \
+                fuzz_jpeg fuzz_gif fuzz_bmp fuzz_png fuzz_webp fuzz_heif fuzz_tiff
 
 .PHONY: run test build compile setup setup-package setup-test setup-fuzz install uninstall package clean \
         test-sanitize fuzz
@@ -67,8 +69,8 @@ test-sanitize: setup-test
 # Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer.
 fuzz: setup-fuzz
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTUMBILDER_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_picture fuzz_splittext fuzz_quality fuzz_page
-	@for t in fuzz_picture fuzz_splittext fuzz_quality fuzz_page; do \
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p build-fuzz/corpus/$$t; \
 	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
 	  QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \

@@ -126,6 +126,12 @@ void TestHostile::inputs_data()
             return writeFile(d, "jätte-" + name, hugeHeaderBytes(f));
         }) << QString(unreadable);
     }
+    // Valid files beyond RGB strips: libtiff and libheif read them.
+    row("TIFF YCbCr 2 x 2 subsampled", "", [](const QString &d) { return writeFile(d, "ycbcr.tif", tiffBytes(TiffKind::YCbCr)); });
+    row("TIFF fax page, Group 4", "", [](const QString &d) { return writeFile(d, "fax.tif", tiffBytes(TiffKind::Group4)); });
+    row("AVIF sequence with a still picture", "", [photo](const QString &d) {
+        return writeFile(d, "sekvens.avif", avifSequenceBytes(photo));
+    });
     row("text named .jpg", unreadable, [](const QString &d) { return writeTextFile(d, "text.jpg"); });
     row("GIF with a 65535 screen", unreadable, [](const QString &d) { return writeFile(d, "bomb.gif", gifBombBytes(false)); });
     row("GIF with a 65535 frame", unreadable, [](const QString &d) { return writeFile(d, "bomb2.gif", gifBombBytes(true)); });

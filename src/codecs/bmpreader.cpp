@@ -74,7 +74,7 @@ DecodedImage decodeRle(const uchar *d, qint64 size, const BmpHeader &h)
         }
     }
     if (set == 0)
-        return {{}, notAPicture()};
+        return {{}, damaged(QStringLiteral("fel i BMP-data"))};
     if (set == width * height) // every pixel opaque: the same bits are RGB32
         image.reinterpretAsFormat(QImage::Format_RGB32);
     return {std::move(image), {}};
@@ -116,7 +116,7 @@ DecodedImage decodeBmp(const uchar *d, qint64 size, const BmpHeader &h)
     QImageReader reader(&buffer, "bmp");
     QImage image = reader.read();
     if (image.isNull() || image.size() != h.size)
-        return {{}, notAPicture()};
+        return {{}, damaged(QStringLiteral("fel i BMP-data"))};
     if (image.format() == QImage::Format_ARGB32 && alphaAllZero(image)) {
         // Decided before anything premultiplies: alpha 0 would wipe the colours.
         for (int y = 0; y < image.height(); ++y) {

@@ -77,11 +77,11 @@ DecodedImage decodeGif(const uchar *data, qint64 size, const GifLayout &layout)
     const GifFile gif(DGifOpen(&source, readFromMemory, &error));
     int transparent = -1;
     if (!gif || !toFirstImage(gif.get(), transparent))
-        return {{}, notAPicture()};
+        return {{}, damaged(QStringLiteral("fel i GIF-data"))};
     const GifImageDesc &desc = gif->Image;
     // The structure was walked before; giflib must have read the same frame.
     if (QRect(desc.Left, desc.Top, desc.Width, desc.Height) != layout.frame)
-        return {{}, notAPicture()};
+        return {{}, damaged(QStringLiteral("fel i GIF-data"))};
 
     QRgb colours[256];
     std::fill(std::begin(colours), std::end(colours), qRgb(0, 0, 0));
@@ -117,7 +117,7 @@ DecodedImage decodeGif(const uchar *data, qint64 size, const GifLayout &layout)
         const int step = desc.Interlace ? steps[pass] : 1;
         for (int y = desc.Interlace ? starts[pass] : 0; y < desc.Height; y += step) {
             if (DGifGetLine(gif.get(), row.data(), desc.Width) == GIF_ERROR)
-                return {{}, notAPicture()};
+                return {{}, damaged(QStringLiteral("fel i GIF-data"))};
             const int pictureY = placed.y() + y;
             if (pictureY >= visible.top() && pictureY <= visible.bottom())
                 std::memcpy(indices.get() + (pictureY - visible.y()) * stride, row.data() + (visible.x() - placed.x()),

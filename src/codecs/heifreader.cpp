@@ -17,7 +17,30 @@ bool isHeif(const uchar *data, qint64 size)
 {
     if (size < 12 || std::memcmp(data + 4, "ftyp", 4) != 0)
         return false;
-    return heif_check_filetype(data, int(qMin<qint64>(size, 64))) == heif_filetype_yes_supported;
+    if (heif_check_filetype(data, int(qMin<qint64>(size, 64))) == heif_filetype_yes_supported)
+        return true;
+    // An image sequence (avis, msf1) whose file also holds a still picture
+    // says so among its compatible brands; the still one is what we read.
+    const qint64 box = qMin<qint64>(size, quint32(data[0]) << 24 | quint32(data[1]) << 16 | quint32(data[2]) << 8 | data[3]);
+    for (qint64 at = 16; at + 4 <= box; at += 4)
+        for (const char *brand : {"avif", "heic", "heix", "mif1"})
+            if (std::memcmp(data + at, brand, 4) == 0)
+                return true;
+    return false;
+}
+
+Failure heifFailure(const heif_error &error)
+{
+    if (error.code == heif_error_Ok)
+        return {};
+    if (error.subcode == heif_suberror_Security_limit_exceeded)
+        return failure(FailureCode::PictureTooLarge, QStringLiteral("Bilden är för stor"),
+                       QStringLiteral("för stor: ") + QString::fromUtf8(error.message));
+    if (error.code == heif_error_Memory_allocation_error)
+        return systemFailure(ENOMEM);
+    if (error.code == heif_error_Unsupported_feature || error.code == heif_error_Unsupported_filetype)
+        return unsupported(QString::fromUtf8(error.message));
+    return damaged(QString::fromUtf8(error.message));
 }
 
 struct ContextFree {
@@ -83,13 +106,16 @@ public:
     PictureHeader readHeader(const uchar *data, qint64 size) override
     {
         m_context.reset(heif_context_alloc());
-        if (!m_context
-            || heif_context_read_from_memory_without_copy(m_context.get(), data, size_t(size), nullptr).code
-                   != heif_error_Ok)
+        if (!m_context)
             return {};
+        PictureHeader refused;
+        refused.refused = heifFailure(heif_context_read_from_memory_without_copy(m_context.get(), data, size_t(size), nullptr));
+        if (refused.refused.failed())
+            return refused;
         heif_image_handle *handle = nullptr;
-        if (heif_context_get_primary_image_handle(m_context.get(), &handle).code != heif_error_Ok)
-            return {};
+        refused.refused = heifFailure(heif_context_get_primary_image_handle(m_context.get(), &handle));
+        if (refused.refused.failed())
+            return refused;
         m_handle.reset(handle);
         m_size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
         m_alpha = heif_image_handle_has_alpha_channel(handle);
@@ -117,7 +143,7 @@ public:
     DecodedImage decode(const uchar *, qint64, QSize atLeast) override
     {
         if (!m_handle)
-            return {{}, notAPicture()};
+            return {{}, damaged(QStringLiteral("ingen bild i filen"))};
         const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
         if (!options)
             return {{}, systemFailure(ENOMEM)};
@@ -130,17 +156,17 @@ public:
                                                    m_alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                                                    options.get());
         const std::unique_ptr<heif_image, ImageRelease> rgba(decoded);
-        if (error.code == heif_error_Memory_allocation_error)
-            return {{}, systemFailure(ENOMEM)};
-        if (error.code != heif_error_Ok || !rgba)
-            return {{}, notAPicture()};
+        if (error.code != heif_error_Ok)
+            return {{}, heifFailure(error)};
+        if (!rgba)
+            return {{}, damaged(QStringLiteral("libheif gav ingen bild"))};
         int stride = 0;
         const uint8_t *plane = heif_image_get_plane_readonly(rgba.get(), heif_channel_interleaved, &stride);
         const QSize size(heif_image_get_width(rgba.get(), heif_channel_interleaved),
                          heif_image_get_height(rgba.get(), heif_channel_interleaved));
         const int channels = m_alpha ? 4 : 3;
         if (!plane || size != m_size || stride < size.width() * channels)
-            return {{}, notAPicture()};
+            return {{}, damaged(QStringLiteral("bilden har inte den storlek filen säger"))};
 
         const bool premultiplied = heif_image_handle_is_premultiplied_alpha(m_handle.get());
         RowReducer reducer(size, decodedSize(atLeast),

@@ -213,7 +213,7 @@ DecodedImage decodeJpeg(const uchar *data, qint64 size, int denom, qint64 maxPix
     if (result.outOfMemory)
         return {{}, systemFailure(ENOMEM)};
     if (!ok || result.damaged)
-        return {{}, notAPicture()};
+        return {{}, damaged(QStringLiteral("fel i JPEG-data"))};
     if (!result.icc.isEmpty()) {
         // An unusable profile is ignored: the pixels are then taken as sRGB.
         const QColorSpace cs = QColorSpace::fromIccProfile(result.icc);

@@ -23,6 +23,7 @@ struct PictureHeader {
     qint64 workPixels = 0;    // pixels the decoder works through beyond the picture's own
     bool dataMissing = false; // the pixel data cannot be in the file: refused before decoding
     QDateTime taken;          // when the picture was taken, as its metadata says; invalid when it does not
+    Failure refused;          // a picture of this format we will not decode, and why
 };
 
 // One file's decoder. readHeader() comes first, once; sizes passed later

@@ -1,13 +1,28 @@
 #include "picture.h"
 #include <QColorSpace>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTransform>
 #include <cerrno>
 
 namespace {
-Failure tooLarge()
+// The run's trace (QT_LOGGING_RULES='tumbilder.*=true'): which loader read
+// a picture, at which size, and why one could not be read.
+const QLoggingCategory &lcRun()
 {
-    return failure(FailureCode::PictureTooLarge, QStringLiteral("Bilden är för stor"));
+    static const QLoggingCategory category("tumbilder.run", QtWarningMsg);
+    return category;
+}
+
+Failure tooLarge(QSize size)
+{
+    return failure(FailureCode::PictureTooLarge, QStringLiteral("Bilden är för stor"),
+                   QStringLiteral("för stor: %1 × %2").arg(size.width()).arg(size.height()));
+}
+
+Failure changedWhileRead()
+{
+    return damaged(QStringLiteral("filen ändrades medan den lästes"));
 }
 
 qint64 area(QSize s)
@@ -29,35 +44,45 @@ QImage oriented(QImage image, int orientation)
 }
 }
 
-PictureReader::PictureReader(const QString &path) : m_file(path)
+PictureReader::PictureReader(const QString &path) : m_path(path), m_file(path)
 {
     if (m_file.failure().failed()) {
-        m_failure = m_file.failure();
+        fail(m_file.failure());
         return;
     }
-    const PictureLoader *loader = loaderFor(m_file.data(), m_file.size());
-    if (!loader) {
-        m_failure = notAPicture();
+    m_loader = loaderFor(m_file.data(), m_file.size());
+    if (!m_loader) {
+        fail(notAPicture());
         return;
     }
-    m_decoder = loader->make();
+    m_decoder = m_loader->make();
     const PictureHeader header = m_decoder->readHeader(m_file.data(), m_file.size());
-    if (header.size.isEmpty()) {
-        m_failure = notAPicture();
-        return;
-    }
-    if (area(header.size) > MaxPixels || header.workPixels > MaxPixels) {
-        m_failure = tooLarge();
-        return;
-    }
+    if (m_file.changed())
+        fail(changedWhileRead());
+    else if (header.refused.failed())
+        fail(header.refused);
+    else if (header.size.isEmpty())
+        fail(damaged(QStringLiteral("huvudet går inte att läsa")));
+    else if (area(header.size) > MaxPixels)
+        fail(tooLarge(header.size));
+    else if (header.workPixels > MaxPixels)
+        fail(::failure(FailureCode::PictureTooLarge, QStringLiteral("Bilden är för stor"),
+                     QStringLiteral("för stor: %1 bildpunkter att avkoda").arg(header.workPixels)));
     // Pixel data that is not in the file: refused here, before any decoding.
-    if (header.dataMissing) {
-        m_failure = notAPicture();
+    else if (header.dataMissing)
+        fail(damaged(QStringLiteral("bilddata saknas")));
+    if (m_failure.failed())
         return;
-    }
     m_orientation = header.orientation;
     m_taken = header.taken;
     m_size = m_orientation >= 5 ? header.size.transposed() : header.size;
+}
+
+void PictureReader::fail(const Failure &failure)
+{
+    m_failure = failure;
+    qCDebug(lcRun).noquote().nospace() << m_path << ": " << (m_loader ? m_loader->name : "ingen läsare") << ", "
+                                       << failure.reason;
 }
 
 qint64 PictureReader::decodeBytes(QSize atLeast) const
@@ -76,7 +101,16 @@ QImage PictureReader::decode(QSize atLeast)
 {
     if (!isValid())
         return {};
+    qCDebug(lcRun).noquote().nospace() << m_path << ": " << m_loader->name << ", decoding "
+                                       << m_decoder->decodedSize(stored(atLeast)).width() << "x"
+                                       << m_decoder->decodedSize(stored(atLeast)).height() << " of "
+                                       << m_size.width() << "x" << m_size.height() << ", at most "
+                                       << decodeBytes(atLeast) / 1024 << " KiB";
     DecodedImage decoded = m_decoder->decode(m_file.data(), m_file.size(), stored(atLeast));
+    // Bytes that vanished under the decoder (the file cut short as it was
+    // read) read as zeros: whatever it made of them is no picture.
+    if (m_file.changed())
+        decoded = {{}, changedWhileRead()};
     if (!decoded.image.isNull() && m_orientation > 1) {
         decoded.image = oriented(std::move(decoded.image), m_orientation);
         if (decoded.image.isNull())
@@ -84,7 +118,7 @@ QImage PictureReader::decode(QSize atLeast)
     }
     QImage image = std::move(decoded.image);
     if (image.isNull()) {
-        m_failure = decoded.failure.failed() ? decoded.failure : notAPicture();
+        fail(decoded.failure.failed() ? decoded.failure : damaged(QStringLiteral("avkodaren gav upp")));
         return {};
     }
     const QColorSpace cs = image.colorSpace();
@@ -94,7 +128,7 @@ QImage PictureReader::decode(QSize atLeast)
     if (image.format() != format)
         image = std::move(image).convertToFormat(format);
     if (image.isNull())
-        m_failure = systemFailure(ENOMEM);
+        fail(systemFailure(ENOMEM));
     return image;
 }
 

@@ -19,6 +19,8 @@ public:
     explicit PictureReader(const QString &path);
 
     bool isValid() const { return !m_failure.failed(); }
+    // Why not, its reason in a few words ("för stor: 70000 × 70000"); each
+    // failure is also in the tumbilder.run trace with the loader chosen.
     const Failure &failure() const { return m_failure; }
 
     // Natural size in pixels with the EXIF orientation applied.
@@ -51,7 +53,11 @@ private:
     // A size in view axes as the decoder's stored axes.
     QSize stored(QSize viewed) const { return m_orientation >= 5 ? viewed.transposed() : viewed; }
 
+    void fail(const Failure &failure);
+
+    QString m_path;
     FileBytes m_file;
+    const PictureLoader *m_loader = nullptr;
     std::unique_ptr<PictureDecoder> m_decoder;
     int m_orientation = 1;
     QSize m_size;             // oriented

@@ -22,6 +22,8 @@ bool isPng(const uchar *data, qint64 size)
     return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
 }
 
+constexpr png_alloc_size_t IccProfileMax = 4 << 20;
+
 // Deflate turns one byte into at most 1032, so a few bytes of image data
 // cannot fill millions of pixels.
 constexpr qint64 MaxDeflateRatio = 1032;
@@ -91,16 +93,14 @@ extern "C" void pngRead(png_structp png, png_bytep out, size_t length)
 
 extern "C" void pngWarning(png_structp, png_const_charp) {}
 
-extern "C" void pngFail(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
+extern "C" void pngFail(png_structp png, png_const_charp message);
 
 // One decode. Whatever must survive a longjmp lives here, outside the
 // frame that calls setjmp.
 struct Decode {
     png_structp png = nullptr;
     png_infop info = nullptr;
+    QString error;                  // what libpng said when it gave up
     QImage interlaced;              // the whole picture, for interlaced files
     std::unique_ptr<RowReducer> reducer;
     bool outOfMemory = false;
@@ -127,10 +127,22 @@ QColorSpace colourSpaceOf(png_structp png, png_infop info)
     return {};
 }
 
+extern "C" void pngFail(png_structp png, png_const_charp message)
+{
+    static_cast<Decode *>(png_get_error_ptr(png))->error = QString::fromLatin1(message);
+    png_longjmp(png, 1);
+}
+
+// Chunks libpng would keep whole in memory that we never use: text
+// (zTXt and iTXt inflated, each up to libpng's chunk limit of 8 MB, and
+// as many of them as a file holds), suggested palettes, EXIF (read from
+// the bytes directly) and every chunk it does not know.
+const png_byte IgnoredChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0hIST\0pCAL\0sCAL\0tIME\0";
+
 bool decodeInto(const uchar *data, qint64 size, QSize target, Decode &d)
 {
     Source source{data, size, 0};
-    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFail, pngWarning);
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d, pngFail, pngWarning);
     if (!d.png)
         return false;
     d.info = png_create_info_struct(d.png);
@@ -139,6 +151,10 @@ bool decodeInto(const uchar *data, qint64 size, QSize target, Decode &d)
     if (setjmp(png_jmpbuf(d.png)))
         return false;
     png_set_read_fn(d.png, &source, pngRead);
+    png_set_keep_unknown_chunks(d.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(d.png, PNG_HANDLE_CHUNK_NEVER, IgnoredChunks, int(sizeof IgnoredChunks / 5));
+    // An ICC profile is the one large chunk we read; 4 MB holds any real one.
+    png_set_chunk_malloc_max(d.png, IccProfileMax);
     png_read_info(d.png, d.info);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;
@@ -229,10 +245,11 @@ public:
     qint64 decodeBytes(QSize atLeast) const override
     {
                 // libpng keeps two stored rows and a row of its output; zlib its
-        // window; an ICC profile is at most what libpng reads of a chunk.
+        // window; the ICC profile, inflated and compressed, is the only
+        // chunk kept.
         const qint64 rows = 3 * (storedRowBytes(m_layout) + 1) + qint64(m_layout.size.width()) * 8;
         const qint64 whole = m_layout.interlaced ? qint64(m_layout.size.width()) * m_layout.size.height() * 4 : 0;
-        return RowReducer::bytes(m_layout.size, decodedSize(atLeast)) + rows + whole + (PNG_USER_CHUNK_MALLOC_MAX * 2 + (1 << 20));
+        return RowReducer::bytes(m_layout.size, decodedSize(atLeast)) + rows + whole + (IccProfileMax * 2 + (1 << 20));
     }
 
     DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) override
@@ -242,7 +259,7 @@ public:
         if (d.outOfMemory)
             return {{}, systemFailure(ENOMEM)};
         if (!ok)
-            return {{}, notAPicture()};
+            return {{}, damaged(d.error.isEmpty() ? QStringLiteral("libpng gav upp") : d.error)};
         QImage image = d.reducer->take();
         image.setColorSpace(colourSpaceOf(d.png, d.info));
         return {std::move(image), {}};

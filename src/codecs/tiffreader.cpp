@@ -7,6 +7,7 @@
 #include "pixels/rowreducer.h"
 #include <QColorSpace>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <tiffio.h>
@@ -22,8 +23,29 @@ bool isTiff(const uchar *data, qint64 size)
 }
 
 // The most a compressed strip can grow when decoded (LZW's longest codes
-// stand for 4096 bytes): a few bytes cannot fill millions of pixels.
-constexpr qint64 MaxCompressionRatio = 4096;
+// stand for 4096 bytes, Deflate's 258 bytes take 2 bits, a PackBits run of
+// 128 bytes takes 2): a few bytes cannot fill millions of pixels. A fax
+// page's row takes at least one bit, however wide it is.
+qint64 mostDecodedBytes(uint16_t compression, qint64 size)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return size;
+    case COMPRESSION_PACKBITS:
+        return size * 64;
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE:
+        return size * 1032;
+    default:
+        return size * 4096;
+    }
+}
+
+bool isFax(uint16_t compression)
+{
+    return compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTRLEW
+           || compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+}
 // About how many bytes of 32-bit pixels are read at a time: libtiff makes a
 // buffer of a strip or tile for each read, so one read of many short strips
 // costs far less than many reads of one.
@@ -43,6 +65,7 @@ struct Source {
     qint64 size = 0;
     qint64 at = 0;
     bool failed = false; // libtiff reported an error
+    char message[160] = {}; // its first words
 };
 
 extern "C" {
@@ -75,9 +98,12 @@ int tiffMap(thandle_t h, void **base, toff_t *size)
 }
 void tiffUnmap(thandle_t, void *, toff_t) {}
 
-int tiffError(TIFF *, void *user, const char *, const char *, va_list)
+int tiffError(TIFF *, void *user, const char *, const char *format, va_list args)
 {
-    static_cast<Source *>(user)->failed = true;
+    auto *s = static_cast<Source *>(user);
+    if (!s->failed)
+        std::vsnprintf(s->message, sizeof s->message, format, args);
+    s->failed = true;
     return 1; // handled: nothing printed
 }
 int tiffWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
@@ -106,10 +132,14 @@ public:
         char message[1024];
         if (!m_tiff || !TIFFGetField(m_tiff.get(), TIFFTAG_IMAGEWIDTH, &width)
             || !TIFFGetField(m_tiff.get(), TIFFTAG_IMAGELENGTH, &height) || width == 0 || height == 0
-            || width > INT_MAX || height > INT_MAX || !TIFFRGBAImageOK(m_tiff.get(), message))
+            || width > INT_MAX || height > INT_MAX)
             return {};
         PictureHeader header;
         m_size = header.size = QSize(int(width), int(height));
+        if (!TIFFRGBAImageOK(m_tiff.get(), message)) {
+            header.refused = refusal(message);
+            return header;
+        }
         uint16_t orientation = ORIENTATION_TOPLEFT, compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG;
         TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_ORIENTATION, &orientation);
         TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_COMPRESSION, &compression);
@@ -134,9 +164,13 @@ public:
         TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
         if (planar == PLANARCONFIG_SEPARATE)
             m_bufferBytes *= samples;
-        const qint64 raw = qint64(TIFFRasterScanlineSize64(m_tiff.get())) * height;
+        // The samples as stored (YCbCr's colour at a quarter, say), all of
+        // the strips or tiles.
+        const qint64 raw = TIFFIsTiled(m_tiff.get())
+                               ? qint64(TIFFTileSize64(m_tiff.get())) * TIFFNumberOfTiles(m_tiff.get())
+                               : qint64(TIFFVStripSize64(m_tiff.get(), height)) * (planar == PLANARCONFIG_SEPARATE ? samples : 1);
         header.dataMissing = m_bufferBytes <= 0 || raw <= 0
-                             || size * (compression == COMPRESSION_NONE ? 1 : MaxCompressionRatio) < raw;
+                             || (isFax(compression) ? size * 8 < height : mostDecodedBytes(compression, size) < raw);
         return header;
     }
 
@@ -157,13 +191,13 @@ public:
     DecodedImage decode(const uchar *, qint64, QSize atLeast) override
     {
         if (!m_tiff)
-            return {{}, notAPicture()};
+            return {{}, damaged(QStringLiteral("fel i TIFF-data"))};
         // What libtiff could not make sense of while opening it did without.
         m_source.failed = false;
         TIFFRGBAImage rgba;
         char message[1024];
         if (!TIFFRGBAImageBegin(&rgba, m_tiff.get(), 1, message))
-            return {{}, notAPicture()};
+            return {{}, damaged(QString::fromLatin1(message))};
         // Rows as stored: the orientation is applied afterwards, as for every format.
         rgba.req_orientation = rgba.orientation;
         const DecodedImage decoded = readBands(rgba, decodedSize(atLeast));
@@ -172,6 +206,26 @@ public:
     }
 
 private:
+    // Why libtiff's RGBA reader will not take this picture, in our words
+    // where we know them.
+    Failure refusal(const char *message) const
+    {
+        uint16_t bits = 1, format = SAMPLEFORMAT_UINT, photometric = 0, samples = 1;
+        TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_SAMPLEFORMAT, &format);
+        TIFFGetFieldDefaulted(m_tiff.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetField(m_tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+        if (format == SAMPLEFORMAT_IEEEFP)
+            return unsupported(QStringLiteral("flyttal, %1 bitar per kanal").arg(bits));
+        if (format != SAMPLEFORMAT_UINT && format != SAMPLEFORMAT_VOID)
+            return unsupported(QStringLiteral("tal med tecken, %1 bitar per kanal").arg(bits));
+        if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)
+            return unsupported(QStringLiteral("%1 bitar per kanal").arg(bits));
+        if (photometric == PHOTOMETRIC_SEPARATED)
+            return unsupported(QStringLiteral("CMYK med %1 kanaler och %2 bitar").arg(samples).arg(bits));
+        return unsupported(QStringLiteral("TIFF: ") + QString::fromLatin1(message));
+    }
+
     DecodedImage readBands(TIFFRGBAImage &rgba, QSize target)
     {
         const int width = m_size.width(), height = m_size.height();
@@ -188,7 +242,7 @@ private:
             rgba.row_offset = y;
             rgba.col_offset = 0;
             if (!TIFFRGBAImageGet(&rgba, band.get(), uint32_t(width), uint32_t(rows)) || m_source.failed)
-                return {{}, notAPicture()};
+                return {{}, damaged(m_source.failed ? QString::fromLatin1(m_source.message) : QStringLiteral("fel i TIFF-data"))};
             for (int r = 0; r < rows; ++r) {
                 const uint32_t *in = band.get() + size_t(r) * size_t(width);
                 QRgb *out = reducer.nextRow();

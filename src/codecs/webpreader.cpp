@@ -69,7 +69,16 @@ VP8StatusCode decodeInto(const uchar *data, size_t size, QSize natural, QImage &
 
 DecodedImage failed(VP8StatusCode status)
 {
-    return {{}, status == VP8_STATUS_OUT_OF_MEMORY ? systemFailure(ENOMEM) : notAPicture()};
+    switch (status) {
+    case VP8_STATUS_OUT_OF_MEMORY:
+        return {{}, systemFailure(ENOMEM)};
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+        return {{}, unsupported(QStringLiteral("WebP med okänd funktion"))};
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+        return {{}, damaged(QStringLiteral("filen tar slut för tidigt"))};
+    default:
+        return {{}, damaged(QStringLiteral("fel i WebP-data (%1)").arg(int(status)))};
+    }
 }
 
 class WebpDecoder : public PictureDecoder {
@@ -86,41 +95,54 @@ public:
         const ExifInfo info = readTiffExif(reinterpret_cast<const uchar *>(exif.constData()), exif.size());
         header.orientation = info.orientation;
         header.taken = info.taken;
+        if (m_features.has_animation) {
+            WebPIterator it;
+            if (!demuxer.demux || !WebPDemuxGetFrame(demuxer.demux, 1, &it))
+                return {};
+            m_frame = QRect(it.x_offset, it.y_offset, it.width, it.height);
+            WebPDemuxReleaseIterator(&it);
+            if (!QRect(QPoint(0, 0), m_size).contains(m_frame))
+                return {};
+        }
         return header;
     }
 
     QSize decodedSize(QSize atLeast) const override
     {
-        // An animation's frame may be smaller than its canvas: it is not scaled.
-        // libwebp's scaling averages areas, as RowReducer does.
-        return m_features.has_animation ? m_size : RowReducer::reducedSize(m_size, atLeast);
+        // libwebp's scaling averages areas, as RowReducer does (which
+        // places an animation's first frame on its canvas).
+        return RowReducer::reducedSize(m_size, atLeast);
     }
 
     qint64 decodeBytes(QSize atLeast) const override
     {
         const QSize out = decodedSize(atLeast);
-        const qint64 pixels = qint64(m_size.width()) * m_size.height();
-        qint64 bytes = qint64(out.width()) * out.height() * 4;
+        // An animation's first frame is decoded whole (in the frame's size,
+        // not the canvas's), then placed on the canvas as it is shrunk.
+        const QSize stream = m_features.has_animation ? m_frame.size() : m_size;
+        const qint64 pixels = qint64(stream.width()) * stream.height();
+        qint64 bytes = m_features.has_animation ? RowReducer::bytes(m_size, out) + pixels * 4
+                                                : qint64(out.width()) * out.height() * 4;
         // A lossless bitstream is decoded whole into 32-bit pixels before
         // it is scaled; a lossy one keeps some rows of its macroblocks, and
         // its alpha plane whole (lossless-coded, twice). Scaling keeps a few
-        // rows of its own. An animation's frame is decoded whole and placed.
+        // rows of its own. (An animation's format is told per frame.)
         if (m_features.format != 1)
-            bytes += pixels * 4 * (m_features.has_animation ? 2 : 1);
-        if (m_features.has_alpha)
+            bytes += pixels * 4;
+        if (m_features.has_alpha || m_features.has_animation)
             bytes += pixels * 2;
-        return bytes + qint64(m_size.width()) * 512 + (4 << 20);
+        return bytes + qint64(qMax(m_size.width(), stream.width())) * 512 + (4 << 20);
     }
 
     DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) override
     {
         const Demuxer demuxer(data, size);
-        DecodedImage decoded = m_features.has_animation ? firstFrame(demuxer)
+        DecodedImage decoded = m_features.has_animation ? firstFrame(demuxer, decodedSize(atLeast))
                                                         : still(data, size, decodedSize(atLeast));
-        if (!decoded.image.isNull()) {
-            // (No profile, or an unusable one, gives no colour space: the pixels are then taken as sRGB.)
-            decoded.image.setColorSpace(QColorSpace::fromIccProfile(demuxer.chunk("ICCP")));
-        }
+        // (No profile, or an unusable one, gives no colour space: the pixels are then taken as sRGB.)
+        const QByteArray icc = demuxer.chunk("ICCP");
+        if (!decoded.image.isNull() && !icc.isEmpty())
+            decoded.image.setColorSpace(QColorSpace::fromIccProfile(icc));
         return decoded;
     }
 
@@ -136,28 +158,36 @@ private:
         return {std::move(image), {}};
     }
 
-    // The first frame over a transparent canvas, as nothing is drawn before it.
-    DecodedImage firstFrame(const Demuxer &demuxer)
+    // The first frame over a transparent canvas, as nothing is drawn before
+    // it, shrunk row by row: the canvas itself is never held whole.
+    DecodedImage firstFrame(const Demuxer &demuxer, QSize at)
     {
         WebPIterator it;
         if (!demuxer.demux || !WebPDemuxGetFrame(demuxer.demux, 1, &it))
-            return {{}, notAPicture()};
+            return {{}, damaged(QStringLiteral("första bilden saknas"))};
         const QRect frame(it.x_offset, it.y_offset, it.width, it.height);
         const bool covers = frame == QRect(QPoint(0, 0), m_size) && !it.has_alpha;
-        QImage image(m_size, covers ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
         QImage pixels(frame.size(), QImage::Format_ARGB32_Premultiplied);
         VP8StatusCode status = VP8_STATUS_OUT_OF_MEMORY;
-        if (!image.isNull() && !pixels.isNull())
+        if (!pixels.isNull())
             status = decodeInto(it.fragment.bytes, it.fragment.size, frame.size(), pixels);
         WebPDemuxReleaseIterator(&it);
-        if (status != VP8_STATUS_OK || !QRect(QPoint(0, 0), m_size).contains(frame))
+        if (status != VP8_STATUS_OK || frame != m_frame)
             return failed(status == VP8_STATUS_OK ? VP8_STATUS_BITSTREAM_ERROR : status);
-        image.fill(0);
-        for (int y = 0; y < frame.height(); ++y)
-            std::memcpy(image.scanLine(frame.y() + y) + frame.x() * 4, pixels.constScanLine(y), size_t(frame.width()) * 4);
-        return {std::move(image), {}};
+        RowReducer canvas(m_size, at, covers ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+        if (canvas.isNull())
+            return {{}, systemFailure(ENOMEM)};
+        for (int y = 0; y < m_size.height(); ++y) {
+            QRgb *row = canvas.nextRow();
+            std::memset(row, 0, size_t(m_size.width()) * 4);
+            if (y >= frame.top() && y <= frame.bottom())
+                std::memcpy(row + frame.x(), pixels.constScanLine(y - frame.y()), size_t(frame.width()) * 4);
+            canvas.rowDone();
+        }
+        return {canvas.take(), {}};
     }
 
+    QRect m_frame; // an animation's first frame on its canvas
     WebPBitstreamFeatures m_features{};
     QSize m_size;
 };

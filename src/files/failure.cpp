@@ -3,12 +3,13 @@
 
 Failure systemFailure(int errnum)
 {
-    return {errnum, QString::fromLocal8Bit(std::strerror(errnum))};
+    const QString text = QString::fromLocal8Bit(std::strerror(errnum));
+    return {errnum, text, text.left(1).toLower() + text.mid(1)};
 }
 
-Failure failure(int number, const QString &description)
+Failure failure(int number, const QString &description, const QString &reason)
 {
-    return {number, description};
+    return {number, description, reason.isEmpty() ? description.toLower() : reason};
 }
 
 QString failureMessage(const QString &context, const Failure &f)

@@ -7,6 +7,9 @@
 struct Failure {
     int number = 0;
     QString description;
+    // Why, in a few words of our own, for a report line that has room for
+    // it: "för stor: 70000 × 70000", "skadad: filen tar slut för tidigt".
+    QString reason;
     bool failed() const { return number != 0; }
 };
 
@@ -14,6 +17,7 @@ namespace FailureCode {
 constexpr int NotAPicture = 481;      // not a picture we can decode
 constexpr int PictureTooLarge = 482;  // declared size beyond what we will allocate
 constexpr int EncoderFailed = 483;    // the GIF, JPEG or BMP encoder gave up
+constexpr int UnsupportedFormat = 484; // a picture, but a kind of it we do not decode
 constexpr int BadFileName = 52;       // a name no file can have (separator or NUL in it)
 }
 
@@ -24,4 +28,4 @@ QString failureMessage(const QString &context, const Failure &f);
 
 // errno with the system's own description.
 Failure systemFailure(int errnum);
-Failure failure(int number, const QString &description);
+Failure failure(int number, const QString &description, const QString &reason = QString());

@@ -1,6 +1,7 @@
 #include "process.h"
 #include "workbuffer.h"
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <csignal>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -29,6 +30,10 @@ void initPictureProcess()
     // Qt refuses pictures over 128 MB decoded by default; a 12000 x 9000
     // photo needs 432 MB. Our own pixel bound guards against bombs.
     QImageReader::setAllocationLimit(1100);
+    // A colour profile Qt cannot use is ignored (the pixels are taken as
+    // sRGB); Qt's warning about it on standard error is noise, in a cron
+    // job's mail too.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.icc.warning=false"));
 #ifdef __GLIBC__
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);

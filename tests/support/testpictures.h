@@ -143,6 +143,16 @@ QString extension(Format format);
 // A file of the format whose header declares 100000 x 100000 pixels.
 QByteArray hugeHeaderBytes(Format format);
 
+// TIFFs that are not RGB at 8 or 16 bits: YCbCr with 2 x 2 subsampling, not
+// compressed (48 x 32 grey); a white fax page of 8192 x 2048 in Group 4;
+// 32-bit floating-point grey (8 x 8).
+enum class TiffKind { YCbCr, Group4, Float };
+QByteArray tiffBytes(TiffKind kind);
+// A PNG with `chunks` zTXt chunks of 7 MB each once inflated.
+QByteArray pngWithTextBytes(const QImage &image, int chunks);
+// An AVIF whose brand says image sequence (avis), holding a still picture.
+QByteArray avifSequenceBytes(const QImage &image);
+
 // --- Crafted files --------------------------------------------------------------
 // What an attacker (or a broken tool) hands us: each aims at one decoder path.
 

@@ -487,4 +487,60 @@ QByteArray hugeHeaderBytes(Format format)
     return {};
 }
 
+
+QByteArray tiffBytes(TiffKind kind)
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("t.tif"));
+    TIFF *tiff = TIFFOpen(path.constData(), "w");
+    const QSize size = kind == TiffKind::Group4 ? QSize(8192, 2048) : kind == TiffKind::YCbCr ? QSize(48, 32) : QSize(8, 8);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(size.height()));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    std::vector<uint8_t> data;
+    if (kind == TiffKind::YCbCr) {
+        // Each 2 x 2 block: four Y, then Cb and Cr.
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(tiff, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+        data.assign(size_t(size.width() * size.height() * 3 / 2), 128);
+    } else if (kind == TiffKind::Group4) {
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        data.assign(size_t(size.width() / 8 * size.height()), 0);
+    } else {
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 32);
+        TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        data.assign(size_t(size.width() * size.height() * 4), 0);
+    }
+    if (kind == TiffKind::YCbCr)
+        TIFFWriteRawStrip(tiff, 0, data.data(), tmsize_t(data.size()));
+    else
+        TIFFWriteEncodedStrip(tiff, 0, data.data(), tmsize_t(data.size()));
+    TIFFClose(tiff);
+    QFile file(QFile::decodeName(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray pngWithTextBytes(const QImage &image, int chunks)
+{
+    const QByteArray png = encodePicture(Format::Png, image);
+    // zlib's stream, without the length qCompress puts in front of it.
+    const QByteArray text = QByteArray("Comment\0\0", 9) + qCompress(QByteArray(7 << 20, 'x'), 9).mid(4);
+    QByteArray out = png.left(8 + 25);
+    for (int i = 0; i < chunks; ++i)
+        appendPngChunk(out, "zTXt", text);
+    return out + png.mid(8 + 25);
+}
+
+QByteArray avifSequenceBytes(const QImage &image)
+{
+    QByteArray avif = encodePicture(Format::Avif, image, {.lossless = false});
+    avif.replace(8, 4, "avis");
+    return avif;
+}
 }
