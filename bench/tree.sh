@@ -53,7 +53,7 @@ done
 
 cpu() {  # cpu LOG COMMAND...: runs it, prints its CPU seconds
     local log=$1; shift
-    /usr/bin/time -v -o "$log" "$@" >"$log.out" || [ $? -eq 1 ] || { cat "$log.out" >&2; die "run failed: $*"; }
+    /usr/bin/time -v -o "$log" "$@" >"$log.out" 2>&1 || [ $? -eq 1 ] || { cat "$log.out" >&2; die "run failed: $*"; }
     time_figures "$log" | awk '{ print $2 }'
 }
 tree_cpu=$(cpu "$WORK/tree.txt" "$TUMBILDER" --batch --quiet --recursive --page-style modern --page "$WORK/webb" "$WORK/Bilder")
@@ -73,7 +73,7 @@ pages = sorted(os.path.join(d, 'bilder.html') for d, _, files in os.walk(webb) i
 cells, worst = [], 0.0
 for page in pages:
     html = open(page, encoding='utf-8').read()
-    found = re.findall(r'<li><a href="([^"]+)"><img src="([^"]+)"', html)
+    found = re.findall(r'<li><a href="([^"]+)(?<!bilder\.html)"><img src="([^"]+)"', html)
     cells += [(os.path.dirname(page), urllib.parse.unquote(a), urllib.parse.unquote(t)) for a, t in found]
     name = os.path.relpath(page, webb)
     # A card links down into an album; the breadcrumb links up (../).
