@@ -22,6 +22,8 @@ if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
   want+=(xvfb xauth python3 python3-xlib desktop-file-utils appstream lintian chromium)
   # The smoke test reads the window as a screen reader does, over AT-SPI.
   want+=(dbus-daemon dbus-bin python3-pyatspi)
+  # The README's many-machines recipe is run as written, on one machine.
+  want+=(parallel)
   # node and npm may come from elsewhere than Debian; then leave them be.
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)

@@ -15,6 +15,7 @@
 #include "windows/form2.h"
 #include "windows/frmbakgrund.h"
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
@@ -93,6 +94,25 @@ std::optional<QStringList> asOrdinaryUser(QString &why)
     why = QStringLiteral("cannot run the program as nobody through setpriv: ") + p.errorString();
     return std::nullopt;
 }
+}
+
+// Every link and picture on the page in `webb` and on each album page below
+// it leads to a file; each page's cells, in order, as "album/picture".
+QStringList albumCells(const QString &webb)
+{
+    QStringList cells;
+    QDirIterator pages(webb, {"bilder.html"}, QDir::Files, QDirIterator::Subdirectories);
+    while (pages.hasNext()) {
+        const QString page = pages.next(), album = QFileInfo(page).path() + "/";
+        const QRegularExpression target(R"x((href|src)="([^"#]+)")x"), cell(R"x(<li><a href="([^"]+)(?<!bilder\.html)")x");
+        for (const auto &m : target.globalMatch(contents(page)))
+            if (!QFile::exists(album + QUrl::fromPercentEncoding(m.captured(2).toUtf8())))
+                return {page + " links to nothing: " + m.captured(2)};
+        for (const auto &m : cell.globalMatch(contents(page)))
+            cells << QDir(webb).relativeFilePath(album + QUrl::fromPercentEncoding(m.captured(1).toUtf8()));
+    }
+    cells.sort();
+    return cells;
 }
 
 class TestBatchCli : public MainWindowTest {
@@ -184,6 +204,33 @@ void TestBatchCli::options_data()
                                  QCOMPARE(contents(webb + "bilder.html"),
                                           renderPage({"Semester & sol", 2, webb, OutputFormat::Jpg}, entries));
                              });
+    // Albums: one a folder, two levels deep, the year a folder of albums
+    // alone; IMG_0001.JPG in three of them, each cell its own picture (by
+    // its shape), by date taken: the EXIF date, else the file's time.
+    QTest::newRow("-r, modern page: an album a folder, by date taken")
+        << QStringList{"-r", "--page", "DIR/webb", "--page-style", "modern", "DIR/år"} << Check([](const QString &dir) {
+               const QString webb = dir + "/webb/";
+               QCOMPARE(albumCells(webb), (QStringList{"2025/12 dec/IMG_0001.JPG", "2025/12 dec/IMG_0002.JPG",
+                                                       "2026/Påsk i Åre/IMG_0001.JPG",
+                                                       "2026/x#y/IMG_0001.JPG", "2026/x#y/IMG_0002.JPG"}));
+               for (const char *album : {"2025/12 dec/", "2026/x#y/"})
+                   QVERIFY2(contents(webb + album + "bilder.html").indexOf("IMG_0002") <
+                                contents(webb + album + "bilder.html").indexOf("IMG_0001"), album);
+               QCOMPARE(QImage(webb + "2025/12 dec/IMG_0001_s.jpg").size(), QSize(237, 157));
+               QCOMPARE(QImage(webb + QString("2026/Påsk i Åre/IMG_0001_s.jpg")).size(), QSize(157, 237));
+               QCOMPARE(QImage(webb + "2026/x#y/IMG_0001_s.jpg").size(), QSize(237, 237));
+               const QByteArray year = contents(webb + "2026/bilder.html");
+               QVERIFY(year.contains("href=\"P%C3%A5sk%20i%20%C3%85re/bilder.html\"") && year.contains("href=\"x%23y/bilder.html\"")
+                       && year.contains("href=\"../bilder.html\"") && !year.contains("<li><a href=\"IMG"));
+           });
+    // The browser gets a JPG of a HEIC even where the originals are linked.
+    QTest::newRow("modern page, originals: a HEIC copied as JPG")
+        << QStringList{"--page", "DIR/webb", "--page-style", "modern", "--web-size", "0", "DIR/a.jpg", "DIR/c.heic"}
+        << Check([](const QString &dir) {
+               QCOMPARE(contents(dir + "/webb/a.jpg"), contents(dir + "/a.jpg"));
+               QCOMPARE(QImageReader(dir + "/webb/c.heic.jpg").format(), "jpeg");
+               QCOMPARE(albumCells(dir + "/webb/"), (QStringList{"a.jpg", "c.heic.jpg"}));
+           });
     // The doubles are drawn by the same rules: a small picture at natural
     // size top-left, twice as large.
     QTest::newRow("modern page with web-size copies")
@@ -219,6 +266,18 @@ void TestBatchCli::options()
     QVERIFY(!writeGif(dir, "b.gif", GifKind::Plain).isEmpty());
     QDir(dir).mkdir("ut");
     QDir(dir).mkdir("webb");
+    if (args.contains("DIR/c.heic"))
+        QVERIFY(!writePicture(dir, "c.heic", Format::Heic, photo(QSize(60, 40), 3)).isEmpty());
+    if (args.contains("-r")) {
+        const QByteArray dec24 = withExif(jpegBytes(photo(QSize(300, 200), 4)), exifTiff(1, {{0x9003, "2025:12:24 18:00:00"}}));
+        const QByteArray dec1 = withExif(jpegBytes(photo(QSize(90, 60), 5)), exifTiff(1, {{0x9003, "2025:12:01 09:00:00"}}));
+        QVERIFY(QDir(dir).mkpath("år/2025/12 dec") && QDir(dir).mkpath("år/2026/Påsk i Åre") && QDir(dir).mkpath("år/2026/x#y"));
+        QVERIFY(put(dir + "/år/2025/12 dec/IMG_0001.JPG", dec24) && put(dir + "/år/2025/12 dec/IMG_0002.JPG", dec1));
+        QVERIFY(!writeJpeg(dir + "/år/2026/Påsk i Åre", "IMG_0001.JPG", photo(QSize(200, 300), 6)).isEmpty());
+        QVERIFY(!writeJpeg(dir + "/år/2026/x#y", "IMG_0001.JPG", photo(QSize(300, 300), 7)).isEmpty());
+        QVERIFY(!writeJpeg(dir + "/år/2026/x#y", "IMG_0002.JPG", photo(QSize(30, 40), 8)).isEmpty());
+        QVERIFY(touch(dir + "/år/2026/x#y/IMG_0002.JPG", -3600));
+    }
     const Result r = batch(args.replaceInStrings("DIR", dir), dir);
     QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QVERIFY2(r.out.startsWith("Tumbilder skapade utan problem!\n"), qPrintable(r.out));
@@ -302,6 +361,9 @@ void TestBatchCli::problems_data()
         << "no suffix" << 1
         << sameName + "a.jpg\n" + sameName + "b.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n"
         << "";
+    QTest::newRow("the same name in two folders: the later one left out")
+        << "same name" << 1
+        << "Filen finns redan: DIR/webb/a_s.jpg\n2 av 3 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n" << "";
     QTest::newRow("a folder that cannot be read")
         << "locked" << 1 << "Kan inte läsa mappen: DIR/låst\n2 av 2 tumbilder skapade.\n" << "";
     // Latin-1 bytes, given as they are: never "not there", never left out.
@@ -371,7 +433,11 @@ void TestBatchCli::problems()
     }
     if (problem == "made")
         args << "--page" << "ny/webb";
-    if (problem == "named like a thumbnail" || problem == "no suffix") {
+    if (problem == "same name") {
+        QVERIFY(QDir(dir).mkdir("x") && !writeJpeg(dir + "/x", "a.jpg", photo(QSize(200, 300), 3)).isEmpty());
+        args << "x/a.jpg";
+    }
+    if (problem == "named like a thumbnail" || problem == "no suffix" || problem == "same name") {
         QVERIFY(QDir(dir).mkdir("webb"));
         args << "--page" << "webb";
     }
@@ -485,7 +551,9 @@ void TestBatchCli::problems()
     }
     // Where a picture is named like a thumbnail of the run, the thumbnail
     // stays and the page leaves the picture out.
-    if (problem == "named like a thumbnail" || problem == "no suffix") {
+    if (problem == "named like a thumbnail" || problem == "no suffix" || problem == "same name") {
+        if (problem != "no suffix")
+            QCOMPARE(contents(dir + "/webb/a.jpg"), contents(dir + "/a.jpg"));
         const QString thumb = problem == "no suffix" ? "/webb/a.jpg" : "/webb/a_s.jpg";
         QCOMPARE(QImage(dir + thumb).size(), QSize(237, 157));
         QList<GalleryEntry> shown;

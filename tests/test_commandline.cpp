@@ -234,6 +234,7 @@ void TestCommandLine::pictureName()
 //   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
 //   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.CR2 y.nef z.txt
 //   caf\xE9/ a.jpg (a folder whose name is Latin-1)
+//   Träd/   z.jpg  .dold/d.jpg  10 okt/a.jpg  10 okt/upp -> ..  2 feb/a.jpg  webb/w.jpg
 void TestCommandLine::expand_data()
 {
     QTest::addColumn<QStringList>("inputs");
@@ -251,9 +252,12 @@ void TestCommandLine::expand_data()
     QVERIFY(QDir(root).mkpath(QStringLiteral("Tummar")));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Gif")));
     QVERIFY(QDir(root).mkpath(QStringLiteral("Udda")));
+    for (const char *name : {"Träd/.dold", "Träd/10 okt", "Träd/2 feb", "Träd/webb"})
+        QVERIFY(QDir(root).mkpath(QString::fromUtf8(name)));
     for (const char *name : {"a.JPG", "c.jpeg", "Bilder/bild10.jpg", "Bilder/bild2.jpg", "Bilder/bild1.JPG",
                              "Bilder/.dold.jpg", "Bilder/sub/inne.jpg", "Tummar/a.jpg", "Tummar/a_s.jpg",
-                             "Tummar/a_s@2x.jpg", "Tummar/b_s.jpg", "Tummar/c.png.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif", "Udda/bra.jpg"})
+                             "Tummar/a_s@2x.jpg", "Tummar/b_s.jpg", "Tummar/c.png.jpg", "Gif/a.jpg", "Gif/tn_a_s.gif", "Gif/tn_b_s.gif", "Udda/bra.jpg", "Träd/z.jpg",
+                             "Träd/.dold/d.jpg", "Träd/10 okt/a.jpg", "Träd/2 feb/a.jpg", "Träd/webb/w.jpg"})
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
     for (const char *name : {"skärm.png", "Bilder/bild3.png", "Tummar/c.png"})
         QVERIFY(!TestPictures::writePng(root, QString::fromUtf8(name), photo).isEmpty());
@@ -261,6 +265,7 @@ void TestCommandLine::expand_data()
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
     QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
+    QVERIFY(QFile::link(QStringLiteral(".."), root + QStringLiteral("/Träd/10 okt/upp")));
     for (const char *name : {"Udda/x.CR2", "Udda/y.nef", "Udda/z.txt"})
         QVERIFY(!TestPictures::writeEmptyFile(root, QString::fromUtf8(name)).isEmpty());
     // Names Qt cannot make: by their bytes.
@@ -321,6 +326,15 @@ void TestCommandLine::expand_data()
         << QStringList{"Formatet stöds inte: ROOT/Udda/x.CR2", "Inte en vanlig fil: ROOT/Udda/kö.jpg",
                        "Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg", "Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg"}
         << none << 0;
+    // -r and --page=DIR as the command line gives them: a folder's own
+    // pictures, then its subfolders in reading order; no hidden folder, no
+    // loop, never the page's folder.
+    QTest::newRow("-r: the folders below, in reading order")
+        << QStringList{"-r", "Träd"} << start << QStringList{"Träd/z.jpg", "Träd/2 feb/a.jpg", "Träd/10 okt/a.jpg",
+                                                             "Träd/webb/w.jpg"} << none << none << none << 0;
+    QTest::newRow("-r: the page's folder inside the tree is not read")
+        << QStringList{"-r", "--page=Träd/webb", "Träd"} << start
+        << QStringList{"Träd/z.jpg", "Träd/2 feb/a.jpg", "Träd/10 okt/a.jpg"} << none << none << none << 0;
     QTest::newRow("a folder whose name is not text")
         << QStringList{cafe} << start << none << none << QStringList{"Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg"}
         << none << 0;
@@ -337,12 +351,16 @@ void TestCommandLine::expand()
     QFETCH(int, leftOut);
 
     const QString root = m_tree.path();
+    FolderWalk below;
+    below.recursive = inputs.removeAll("-r") > 0;
+    for (const QString &input : inputs.filter(QRegularExpression("^--page=")))
+        below.skip = QFileInfo(root + "/" + inputs.takeAt(inputs.indexOf(input)).mid(7)).canonicalFilePath();
     auto absolute = [&](QStringList names) {
         for (QString &name : names)
             name = name.isEmpty() ? name : QDir::toNativeSeparators(root + QLatin1Char('/') + name);
         return names;
     };
-    const ExpandedInputs expanded = expandInputs(inputs, root, naming);
+    const ExpandedInputs expanded = expandInputs(inputs, root, naming, below);
     // What the list then keeps, by the same name test a drop uses.
     QStringList kept;
     for (const QString &path : expanded.paths) {
@@ -359,7 +377,7 @@ void TestCommandLine::expand()
     QStringList absoluteInputs;
     for (const QString &input : inputs)
         absoluteInputs << (input.isEmpty() ? input : root + QLatin1Char('/') + input);
-    const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath(), naming);
+    const ExpandedInputs fromAbsolute = expandInputs(absoluteInputs, QDir::rootPath(), naming, below);
     QCOMPARE(fromAbsolute.paths, expanded.paths);
     QCOMPARE(fromAbsolute.missing, expanded.missing);
     QCOMPARE(fromAbsolute.problems, expanded.problems);

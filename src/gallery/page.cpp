@@ -86,16 +86,20 @@ QString relative(const QString &from, const QString &to)
 Failure writeAlbums(const PageSettings &s, const QList<GalleryEntry> &shown)
 {
     QMap<QString, QList<GalleryEntry>> pictures;   // album -> its own pictures
+    // In the order the list reaches them, so the cards read as the folders
+    // do ("2 feb" before "10 okt").
+    QStringList albums;
     for (const GalleryEntry &e : shown)
         for (QString album = e.album;; album = parentAlbum(album)) {
+            if (!pictures.contains(album))
+                albums << album;
             pictures[album];
             if (album.isEmpty())
                 break;
         }
     for (const GalleryEntry &e : shown)
         pictures[e.album] << e;
-    QStringList albums = pictures.keys();
-    std::sort(albums.begin(), albums.end(), [](const QString &a, const QString &b) {
+    std::stable_sort(albums.begin(), albums.end(), [](const QString &a, const QString &b) {
         return a.count(QDir::separator()) > b.count(QDir::separator());
     });
     for (const QString &album : std::as_const(albums)) {

@@ -157,6 +157,15 @@ int main(int argc, char **argv)
         manifest.insert("style", "modern");
         manifest.insert("pictures", pictures);
         manifest.insert("webSize", request.page->webSize);
+        // A page of albums beside it: a picture of its own and one album.
+        const QString album = out + QStringLiteral("album/"), below = foto + QStringLiteral("Påsk i Åre #1/");
+        if (!QDir().mkpath(album) || !QDir().mkpath(below) || !writePicture(below + names[1], drawPicture(1, pictureSize(1, true))))
+            return fail(QStringLiteral("cannot make the album in ") + below);
+        request.settings.save.targetFolder = request.page->folder = album;
+        request.jobs = {{foto, names[0]}, {below, names[1]}};
+        if (const RunResult a = Run(request, 2).execute(); a.reported() || a.stopped() || a.pageFailure.failed())
+            return fail(QStringLiteral("the album run: ") + a.printed().join(QLatin1Char(' ')));
+        manifest.insert("albumPage", album + QStringLiteral("bilder.html"));
         return writeManifest(out, manifest);
     }
 

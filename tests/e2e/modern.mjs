@@ -213,6 +213,22 @@ export async function checkModern(m, { check, addresses, isFile, localPath }) {
     check(page.url() === href, `modern without JavaScript: the first thumbnail led to ${page.url()}`);
     await page.close();
   });
+
+  // Down into an album by its card, its picture shown, and back up by the breadcrumb.
+  await withContext({}, async (context) => {
+    const page = await context.newPage();
+    const top = addresses(m.albumPage)[0].url;
+    await page.goto(top, { waitUntil: 'load' });
+    await page.locator('a[href$="/bilder.html"]').first().click();
+    await page.waitForURL((u) => u.href !== top);
+    await loadAll(page);
+    const shown = await page.locator('.g img').evaluateAll((imgs) => imgs.map((i) => i.naturalWidth));
+    check(page.url() !== top && shown.length === 1 && shown[0] > 0, `album: ${page.url()} shows ${shown}`);
+    await page.locator('nav[aria-label="Album"] a').first().click();
+    await page.waitForURL(top, { timeout: 5000 }).catch(() => {});
+    check(page.url() === top, `album: the breadcrumb led to ${page.url()}, not ${top}`);
+    await page.close();
+  });
 }
 
 function links(seen) {
