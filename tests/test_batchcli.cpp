@@ -383,7 +383,7 @@ void TestBatchCli::problems_data()
         << "";
     // Escaped, so a name can neither drive the terminal nor split its line.
     QTest::newRow("control characters in a name")
-        << "control" << 1 << "Kan inte läsa bilden: DIR/e\\e]0;x\\a\\e[2J\\nf.jpg (Ogiltig bild)\n2 av 3 tumbilder skapade.\n" << "";
+        << "control" << 1 << "Kan inte läsa bilden: DIR/e\\e]0;x\\a\\e[2J\\nf.jpg (inte en bild)\n2 av 3 tumbilder skapade.\n" << "";
     QTest::newRow("control characters in the page folder's name")
         << "control page" << 0
         << "Tumbilder skapade utan problem!\n2 av 2 tumbilder skapade.\nWebsidan: DIR/ny\\e[2J/bilder.html\n"

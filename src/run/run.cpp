@@ -360,12 +360,12 @@ void Run::drawPictures(RunObserver *observer, RunResult &out)
             out.last = std::move(prepared.drawn);
         if (!c.reportLine.isEmpty()) {
             if (c.unreadable.failed())
-                out.reasons.insert(out.report.size(), c.unreadable.description);
+                out.reasons.insert(out.report.size(), (c.unreadable.reason.isEmpty() ? c.unreadable.description : c.unreadable.reason));
             out.report << c.reportLine;
         }
         for (const QString &line : pageFileLines) {
             if (c.unreadable.failed() && line == ReportLine::unreadable(jobs[i].path()))
-                out.reasons.insert(out.report.size(), c.unreadable.description);
+                out.reasons.insert(out.report.size(), (c.unreadable.reason.isEmpty() ? c.unreadable.description : c.unreadable.reason));
             out.report << line;
         }
         if (c.entry)

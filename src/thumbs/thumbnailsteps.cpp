@@ -100,7 +100,8 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
             break;
         qCDebug(lcRun).noquote().nospace() << path << ": changed while it was read";
         p.drawn.status = DrawResult::Unreadable;
-        p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("ändrades medan den lästes"));
+        p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("Bilden ändrades medan den lästes"),
+                                 QStringLiteral("ändrades medan den lästes"));
         p.drawn.image = {};
     }
     p.taken = p.drawn.taken;
