@@ -1,5 +1,7 @@
 #include "batch.h"
 #include "run/run.h"
+#include "gallery/pagerecord.h"
+#include <QJsonObject>
 #include "files/fileops.h"
 #include "runprogress.h"
 #include "seam.h"
@@ -214,6 +216,51 @@ private:
 };
 
 
+}
+
+CommandLine withRememberedSettings(const QStringList &arguments, const CommandLine &parsed)
+{
+    const BatchSettings &b = parsed.batch;
+    if (parsed.action != CommandLine::Action::Batch || b.page.isEmpty())
+        return parsed;
+    const QString folder = existingFolder(b.page);
+    const ReadRecord read = folder.isEmpty() ? ReadRecord() : readPageRecord(folder);
+    if (!read.record)
+        return parsed;
+    static const QList<std::pair<QString, QString>> remembered = {
+        {"page-style", "stil"}, {"title", "titel"},    {"columns", "kolumner"},        {"web-size", "bildstorlek"},
+        {"sort", "ordning"},    {"mode", "storleksläge"}, {"size", "tumbildsstorlek"}, {"percent", "procent"},
+        {"format", "format"},   {"quality", "kvalitet"}, {"background", "bakgrund"}};
+    const QJsonObject &was = read.record->settings;
+    auto effective = [&](const QString &name) {
+        return b.given.contains(name) ? b.given.value(name) : was.value(name).toString();
+    };
+    const bool modern = effective("page-style") == QLatin1String("modern");
+    const bool percent = effective("mode") == QLatin1String("percent");
+    QStringList extra, said;
+    for (const auto &[name, label] : remembered) {
+        const QString before = was.value(name).toString();
+        if (before.isEmpty())
+            continue;
+        // Settings the page or the size mode would not use are not taken.
+        if ((!modern && (name == "web-size" || name == "sort")) || (name == "percent" && !percent)
+            || (name == "size" && percent))
+            continue;
+        if (!b.given.contains(name)) {
+            extra << QStringLiteral("--%1=%2").arg(name, before);
+            if (!b.quiet)
+                said << QStringLiteral("tumbilder: websidans %1: %2 (från förra gången)\n").arg(label, shownInShell(before));
+        } else if (b.given.value(name) != before) {
+            said << QStringLiteral("tumbilder: websidans %1 ändrad till %2 (förra gången %3)\n")
+                        .arg(label, shownInShell(b.given.value(name)), shownInShell(before));
+        }
+    }
+    CommandLine again = parseCommandLine(arguments + extra);
+    // A record whose values the options refuse is not used.
+    if (again.action != CommandLine::Action::Batch)
+        return parsed;
+    again.warnings = parsed.warnings + said.join(QString());
+    return again;
 }
 
 void holdStandardStreams()

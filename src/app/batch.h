@@ -9,6 +9,11 @@ constexpr int Stopped = 2;       // an error stopped the run, or the settings ar
 constexpr int Interrupted = 130; // Ctrl+C or SIGTERM
 }
 
+// A modern page folder's record remembers how the page was made: a page
+// setting the arguments do not give is taken from it, one they change is
+// said; both on standard error, through the result's warnings.
+CommandLine withRememberedSettings(const QStringList &arguments, const CommandLine &parsed);
+
 // Makes the thumbnails of `inputs` (files and folders, as on the command
 // line) with the window's engine and rules, without any window or display:
 // the report lines on standard output, errors on standard error, progress on

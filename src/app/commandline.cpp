@@ -426,6 +426,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     QString problem = optionProblem(parser, options);
     if (problem.isEmpty() && parser.isSet(options.batch)) {
         result.action = CommandLine::Action::Batch;
+        for (const QCommandLineOption &option : options.all())
+            if (parser.isSet(option))
+                result.batch.given.insert(option.names().constLast(), parser.value(option));
         QStringList warnings;
         problem = readBatch(parser, options, result.batch, warnings);
         for (const QString &warning : std::as_const(warnings))

@@ -3,6 +3,7 @@
 #include "terminal.h"
 #include "thumbs/geometry.h"
 #include "thumbs/naming.h"
+#include <QMap>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,7 @@ struct BatchSettings {
     int webSize = 2048;
     bool dateOrder = true;                // --sort date (or name), for the modern page
     bool recursive = false;               // --recursive: folders with the folders below them
+    QMap<QString, QString> given;         // the options given, by long name, with their values
     QString out;                          // thumbnails into this folder (empty: beside each picture)
     bool update = false;                  // a thumbnail at least as new as its picture counts as made
     int jobs = 0;                         // worker threads (0: one a core)

@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << nameFromBytes(QByteArray(argv[i]));
-    const CommandLine commandLine = parseCommandLine(arguments);
+    const CommandLine commandLine = withRememberedSettings(arguments, parseCommandLine(arguments));
     switch (commandLine.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:

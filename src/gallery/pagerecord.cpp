@@ -1,5 +1,7 @@
 #include "pagerecord.h"
 #include "files/fileops.h"
+#include "pixels/canvas.h"
+#include "pixels/units.h"
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -80,6 +82,25 @@ Failure writePageRecord(const QString &pageFolder, const PageRecord &record)
     if (old.open(QIODevice::ReadOnly) && old.size() == text.size() && old.readAll() == text)
         return {};
     return writeReplacing(path, text);
+}
+
+QJsonObject recordSettings(const ThumbnailSettings &t, const PageSettings &page)
+{
+    static const char *const modes[] = {"height", "width", "both", "percent"};
+    const auto inner = [](float twips) { return QString::number(twipsToPixels(twips) - 2 * CanvasBorderPixels); };
+    QJsonObject o{{"page-style", page.style == PageStyle::Modern ? "modern" : "classic"},
+                  {"title", page.title},
+                  {"columns", QString::number(page.columns)},
+                  {"web-size", QString::number(page.webSize)},
+                  {"sort", page.order == PageSettings::Order::Date ? "date" : "name"},
+                  {"mode", modes[int(t.draw.size.mode) & 3]},
+                  {"size", inner(t.draw.canvas.width) + 'x' + inner(t.draw.canvas.height)},
+                  {"format", formatExtension(t.save.format).mid(1)},
+                  {"quality", QString::number(t.save.quality)},
+                  {"background", Canvas::toColor(t.draw.background).name().toUpper()}};
+    if (t.draw.size.percent)
+        o.insert("percent", QString::number(qRound(*t.draw.size.percent)));
+    return o;
 }
 
 PageRecord::File recordedFile(const QString &path, const QString &kind, const QString &picture,

@@ -1,6 +1,7 @@
 #pragma once
 #include "page.h"
 #include "thumbs/runfiles.h"
+#include "thumbs/thumbnailsteps.h"
 #include <QHash>
 #include <QJsonObject>
 #include <optional>
@@ -42,6 +43,11 @@ struct ReadRecord {
 };
 ReadRecord readPageRecord(const QString &pageFolder);
 Failure writePageRecord(const QString &pageFolder, const PageRecord &record);
+
+// The settings a page was made with, as the record keeps them: by the
+// names of the shell's options, each value as it would be typed there, so
+// that a run again can take what it is not given.
+QJsonObject recordSettings(const ThumbnailSettings &thumbnails, const PageSettings &page);
 
 // The record's entry for a file the page has just written (or kept), with
 // the file as it is now.

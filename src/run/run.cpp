@@ -233,7 +233,7 @@ void Run::keepRecord(RunResult &r)
     const QString extension = formatExtension(m_request.settings.save.format);
     const QString thumbShape = thumbnailShape(m_request.settings);
     PageRecord record;
-    record.settings = m_request.recordSettings;
+    record.settings = recordSettings(m_request.settings, page);
     record.folders = m_request.recordFolders;
     QSet<QString> pictures, albums{QString()};
     for (const PictureJob &job : std::as_const(m_request.jobs))

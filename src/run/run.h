@@ -24,9 +24,7 @@ struct RunRequest {
     QStringList inputNotes;
     // Files in folders left out as the program's own thumbnails: a note too.
     int thumbnailsLeftOut = 0;
-    // What a modern page's record keeps of how it was made: the settings by
-    // name, and the folders given.
-    QJsonObject recordSettings;
+    // The folders given, for a modern page's record.
     QStringList recordFolders;
 };
 
