@@ -78,7 +78,10 @@ struct Options {
                            QStringLiteral("MAPP")};
     QCommandLineOption update{QStringLiteral("update"),
                               QStringLiteral("för körningar igen: en tumbild som finns och är minst lika ny som "
-                                             "sin bild räknas som gjord (en äldre skrivs ändå aldrig över)")};
+                                             "sin bild räknas som gjord (en äldre skrivs ändå aldrig över); en "
+                                             "modern websida med register (tumbilder-websida.json) gör om det "
+                                             "den gjort av ändrade bilder och tar bort det den gjort av bilder "
+                                             "som inte finns längre, men aldrig annat i mappen")};
     QCommandLineOption jobs{QStringLiteral("jobs"),
                             QStringLiteral("antal trådar som ritar, 1 till 1024; från början en per kärna"),
                             QStringLiteral("N")};
