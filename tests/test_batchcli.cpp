@@ -126,6 +126,8 @@ private slots:
     void problems();
     void modernPageFiles_data();
     void modernPageFiles();
+    void pageRecord_data();
+    void pageRecord();
     void interruptedRun_data();
     void interruptedRun();
     void progressFitsTheTerminal();
@@ -674,6 +676,60 @@ void TestBatchCli::modernPageFiles()
         QVERIFY2(after.contains(name) && (after[name] != before[name]) == replaced.contains(name), qPrintable(name));
     QCOMPARE(QImage(webb + "a.jpg").size(), trouble == "foreign" ? QSize(120, 80) : QSize(100, 67));
     QCOMPARE(QImage(webb + "a_s@2x.jpg").size(), trouble == "foreign" ? QSize(0, 0) : QSize(474, 314));
+}
+
+// A modern page's record: a run again without the page's options keeps
+// them, and with --update follows what happened to the pictures; a record
+// that cannot be read removes nothing.
+void TestBatchCli::pageRecord_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("out");   // a pattern of the second run's report
+    QTest::addColumn<QStringList>("left");   // in webb/ after it
+    const QStringList both{"a.jpg", "a_s.jpg", "a_s@2x.jpg", "b.jpg", "b_s.jpg", "b_s@2x.jpg", "bilder.html",
+                           PageRecordName};
+    QTest::newRow("nothing: kept as it was") << "" << "^Tumbilder skapade utan problem!\n0 av 2" << both;
+    QTest::newRow("deleted: its files go") << "delete" << "^Tumbilder skapade utan problem!\n0 nya, 0 gjorda om, 1 borttagna"
+                                           << QStringList{"b.jpg", "b_s.jpg", "b_s@2x.jpg", "bilder.html", PageRecordName};
+    QTest::newRow("edited: made again") << "edit" << "^Tumbilder skapade utan problem!\n0 nya, 1 gjord om, 0 borttagna"
+                                        << both;
+    QTest::newRow("another size: made again") << "size" << "\n0 nya, 2 gjorda om, 0 borttagna" << both;
+    QTest::newRow("damaged record: nothing removed")
+        << "damage" << "^Websidans register går inte att läsa; inget i mappen tas bort: .*\n0 av 1"
+        << QStringList{"a.jpg", "a_s.jpg", "a_s@2x.jpg", "b.jpg", "b_s.jpg", "b_s@2x.jpg", "bilder.html",
+                       PageRecordName};
+}
+
+void TestBatchCli::pageRecord()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, out);
+    QFETCH(QStringList, left);
+    QTemporaryDir tmp;
+    const QString dir = tmp.path(), webb = dir + "/webb/";
+    QVERIFY(!writeJpeg(dir, "a.jpg", photo(QSize(300, 200), 1)).isEmpty());
+    QVERIFY(!writeJpeg(dir, "b.jpg", photo(QSize(200, 300), 2)).isEmpty());
+    const Result first = batch({"--page", "webb", "--page-style", "modern", "--title", "Sol", dir}, dir);
+    QCOMPARE(first.status, 0);
+    QStringList again{"--update", "--page", "webb", dir};
+    if (change == "delete" || change == "damage")
+        QVERIFY(QFile::remove(dir + "/a.jpg"));
+    if (change == "damage") {
+        QVERIFY(put(webb + PageRecordName, "{trasig"));
+        again = QStringList{"--page-style", "modern", "--title", "Sol"} + again;
+    }
+    if (change == "edit")
+        QVERIFY(put(dir + "/a.jpg", jpegBytes(photo(QSize(300, 200), 5))) && touch(dir + "/a.jpg", 5));
+    if (change == "size")
+        again = QStringList{"--size", "100x100"} + again;
+    const Result second = batch(again, dir);
+    QVERIFY2(QRegularExpression(out).match(second.out).hasMatch(), qPrintable(second.out + second.err));
+    QCOMPARE(listing(webb), left);
+    // Still the modern page, with its title, from the record.
+    QVERIFY(contents(webb + "bilder.html").startsWith("<!doctype html>"));
+    QVERIFY(contents(webb + "bilder.html").contains("<h1>Sol</h1>"));
+    if (change != "damage")
+        QVERIFY2(second.err.contains("websidans stil: modern (från förra gången)"), qPrintable(second.err));
 }
 
 void TestBatchCli::interruptedRun_data()
