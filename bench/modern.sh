@@ -6,7 +6,10 @@
 # Prints the medians of wall, CPU (user + sys) and peak RSS and the ratios.
 # With BEFORE=<another tumbilder>, that program's two pages run in the same
 # rounds, and the PSNR of this program's thumbnails, doubles and copies
-# against that one's is printed (minimum and median, dB).
+# against that one's is printed (minimum and median, dB). Last, before
+# encoding, the PSNR of thumbnails and doubles drawn directly and from the
+# decoding they share with the copy, against the full-size picture resampled
+# to their size (bench/sharedquality.cpp).
 #
 # usage: bench/modern.sh [CORPUS_DIR]
 #   env: ROUNDS=3, THREADS, BEFORE=, HEIC=1 (the photos as HEIC through
@@ -20,7 +23,7 @@ CORPUS=${1:-$DEFAULT_CORPUS}
 ROUNDS=${ROUNDS:-3}
 ensure_packages time libvips-tools
 ensure_tumbilder
-cmake --build "$BUILD_DIR" --target benchpictures >&2 || die "build failed"
+cmake --build "$BUILD_DIR" --target benchpictures sharedquality >&2 || die "build failed"
 PICTURES=$BUILD_DIR/bench/benchpictures
 WORK=$(mktemp -d /tmp/tumbilder-modern.XXXXXX)
 [ -z "${KEEP:-}" ] && trap 'rm -rf "$WORK"' EXIT
@@ -103,3 +106,5 @@ if [ -n "${BEFORE:-}" ]; then
             "median $(median <"$WORK/psnr-$kind.txt") ($(wc -l <"$WORK/psnr-$kind.txt") files)"
     done
 fi
+echo "Before encoding, PSNR (dB) against the full-size picture resampled to the size; direct vs shared in brackets:"
+"$BUILD_DIR/bench/sharedquality" "$STAGE"/*.jpg
