@@ -107,4 +107,4 @@ if [ -n "${BEFORE:-}" ]; then
     done
 fi
 echo "Before encoding, PSNR (dB) against the full-size picture resampled to the size; direct vs shared in brackets:"
-"$BUILD_DIR/bench/sharedquality" "$STAGE"/*.jpg
+"$BUILD_DIR/bench/sharedquality" "$STAGE"/*
