@@ -147,6 +147,26 @@ void TestDrawing::sizeModes()
     QCOMPARE(countColour(twice.image, qRgb(255, 0, 255)), 0);
     if (inner.width() > 8 && inner.height() > 8)
         QVERIFY(TestPictures::psnr(resampleTo(twice.image, inner), r.image) > 30);
+
+    // One decoding for the thumbnail, its double and an 800-pixel copy: each
+    // of its own size and as drawn directly, the largest made first.
+    DrawSettings once = s;
+    once.scale = 1;
+    const QSize natural = PictureReader(picture).naturalSize();
+    const QSize web = webSize(natural, 800), doubled = drawnPictureSize(s, natural);
+    const bool webLargest = web.width() * web.height() >= doubled.width() * doubled.height();
+    const DrawResult shared = drawThumbnail(once, picture, nullptr, [&](QSize) {
+        return OtherSizes{webLargest ? web : doubled, webLargest ? doubled : web, 0};
+    });
+    QVERIFY(shared.decoded);
+    const QImage sharedTwice = drawThumbnail(s, *shared.decoded).image;
+    const QImage copy = QImage::fromData(encodeWebSize(*shared.decoded, web, magenta).file);
+    QCOMPARE(shared.image.size(), inner);
+    QCOMPARE(sharedTwice.size(), inner * 2);
+    QCOMPARE(copy.size(), web);
+    QVERIFY(TestPictures::psnr(shared.image, r.image) > 35);
+    QVERIFY(TestPictures::psnr(sharedTwice, twice.image) > 35);
+    QVERIFY(TestPictures::psnr(copy, QImage::fromData(encodeWebSize(picture, 800, magenta).file)) > 35);
 }
 
 void TestDrawing::matchesReference_data()

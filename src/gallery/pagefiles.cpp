@@ -69,9 +69,17 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
         if (!claim)
             return {{}, systemFailure(ECANCELED)};
     }
-    QImage picture = reader.decode(atLeast);
-    if (picture.isNull())
+    DecodedPicture picture;
+    picture.decoded = reader.decode(atLeast);
+    if (picture.decoded.isNull())
         return {{}, reader.failure()};
+    picture.natural = reader.naturalSize();
+    return encodeWebSize(picture, size, background);
+}
+
+Encoded encodeWebSize(const DecodedPicture &decoded, QSize size, ColourValue background)
+{
+    QImage picture = decoded.sourceFor(size);
     if (picture.size() != size)
         picture = resampleTo(picture, size);
     // A new image: what the picture's file said beyond its pixels (its
@@ -85,6 +93,15 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
 }
 
 namespace {
+// Whether a decoding shared with the thumbnail has what a copy of `size`
+// needs: that size made already, the whole picture, or the margin over it.
+bool holds(const DecodedPicture &p, QSize size)
+{
+    const QImage &from = p.sourceFor(size);
+    return from.size() == size || from.size() == p.natural
+           || (from.width() >= size.width() * DecodeMargin && from.height() >= size.height() * DecodeMargin);
+}
+
 // What the drawing step made of a picture's page files: their content, or
 // that the file there is up to date.
 struct PreparedPageFiles : PreparedExtras {
@@ -103,6 +120,44 @@ ModernPageFiles::ModernPageFiles(const ThumbnailSettings &settings, PageFileSett
     for (const PictureJob &job : jobs)
         m_pictures << canonical(job.path());
     m_pictures.remove(QString());
+}
+
+QString ModernPageFiles::webSizePath(const PictureJob &job) const
+{
+    if (copyLongSide(m_want, job.file) <= 0)
+        return {};
+    const QString path = targetFolder(m_settings.save, job) + webSizeName(job.file);
+    // In the pictures' own folder a JPG is its own copy.
+    return sameFile(path, job.path()) ? QString() : path;
+}
+
+OtherSizes ModernPageFiles::otherSizes(const PictureJob &job, const PictureStamp &stamp, QSize natural) const
+{
+    OtherSizes o;
+    auto add = [&o](QSize size, qint64 bytes) {
+        // The largest is made once; the other is drawn from it or from the decoding.
+        QSize smaller = size;
+        if (qint64(size.width()) * size.height() > qint64(o.largest.width()) * o.largest.height())
+            std::swap(o.largest, smaller);
+        if (!smaller.isEmpty())
+            o.rest = o.rest.isEmpty() ? smaller : o.rest.expandedTo(smaller);
+        o.bytes += bytes;
+    };
+    if (m_want.doubled) {
+        DrawSettings twice = m_settings.draw;
+        twice.scale = 2;
+        const QSize place = drawnPictureSize(twice, natural);
+        // Its canvas and the resampled picture on it.
+        add(place, (qint64(place.width()) + 8) * (place.height() + 8) * 4 * 2);
+    }
+    const QString path = webSizePath(job);
+    if (!path.isEmpty()) {
+        const int longSide = copyLongSide(m_want, job.file);
+        const QSize size = webSize(natural, longSide);
+        if (!m_files.pageFileCurrent(path, stamp, size, webCopyShape(longSide, m_settings.draw.background)))
+            add(size, qint64(size.width()) * size.height() * 4 * 2);
+    }
+    return o;
 }
 
 std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob &job, const PreparedThumbnail &p,
@@ -126,18 +181,20 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
             // keeps its plain thumbnail.)
             DrawSettings twice = s.draw;
             twice.scale = 2;
-            const DrawResult drawn = drawThumbnail(twice, job.path(), budget);
+            const DrawResult drawn = p.drawn.decoded ? drawThumbnail(twice, *p.drawn.decoded)
+                                                     : drawThumbnail(twice, job.path(), budget);
             if (drawn.status == DrawResult::Drawn && drawn.image.size() == f->doubledSize)
                 f->doubled = encodeThumbnail(s.save, drawn.image);
         }
     }
-    if (const int longSide = copyLongSide(m_want, job.file); longSide > 0) {
-        const QString path = targetFolder(s.save, job) + webSizeName(job.file);
-        if (sameFile(path, job.path()))
-            return f;
-        const QSize size = webSize(PictureReader(job.path()).naturalSize(), longSide);
+    if (const QString path = webSizePath(job); !path.isEmpty()) {
+        const int longSide = copyLongSide(m_want, job.file);
+        const DecodedPicture *decoded = p.drawn.decoded.get();
+        const QSize size = webSize(decoded ? decoded->natural : PictureReader(job.path()).naturalSize(), longSide);
         if (m_files.pageFileCurrent(path, p.stamp, size, webCopyShape(longSide, s.draw.background)))
             f->webSizedUpToDate = true;
+        else if (decoded && holds(*decoded, size))
+            f->webSized = encodeWebSize(*decoded, size, s.draw.background);
         else
             f->webSized = encodeWebSize(job.path(), longSide, s.draw.background, budget);
     }

@@ -30,6 +30,8 @@ QSize webSize(QSize natural, int longSide);
 // The web-size copy's file, transparent parts over `background`; from the
 // picture's own decoding and resampling, within the budget.
 Encoded encodeWebSize(const QString &path, int longSide, ColourValue background, MemoryBudget *budget = nullptr);
+// The same from a picture decoded already, `size` pixels (its webSize()).
+Encoded encodeWebSize(const DecodedPicture &picture, QSize size, ColourValue background);
 
 // The modern page's doubles and web-size copies, as a step of the run.
 class ModernPageFiles : public PictureExtras {
@@ -37,6 +39,9 @@ public:
     ModernPageFiles(const ThumbnailSettings &settings, PageFileSettings want, const QList<PictureJob> &jobs,
                     RunFiles &files);
 
+    // The largest of the double and the web-size copy, so the thumbnail's
+    // decoding makes both.
+    OtherSizes otherSizes(const PictureJob &job, const PictureStamp &stamp, QSize natural) const override;
     std::shared_ptr<const PreparedExtras> prepare(const PictureJob &job, const PreparedThumbnail &prepared,
                                                   MemoryBudget *budget) const override;
     // A name already taken by this run becomes a report line instead (a
@@ -47,6 +52,8 @@ public:
 
 private:
     bool takenByRun(const QString &path) const;
+    // Where the picture's web-size copy goes; empty for none.
+    QString webSizePath(const PictureJob &job) const;
 
     const ThumbnailSettings m_settings;
     const PageFileSettings m_want;

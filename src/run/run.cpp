@@ -40,9 +40,11 @@ namespace {
 PreparedThumbnail prepare(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
                           const PictureExtras *extras, MemoryBudget *budget)
 {
-    PreparedThumbnail p = prepareThumbnail(settings, job, files, budget);
+    PreparedThumbnail p = prepareThumbnail(settings, job, files, budget, extras);
     if (extras)
         p.extras = extras->prepare(job, p, budget);
+    // The decoding the extras shared holds memory the next picture may need.
+    p.drawn.decoded.reset();
     return p;
 }
 

@@ -2,10 +2,12 @@
 #include "codecs/picture.h"
 #include "files/filenames.h"
 #include "pixels/canvas.h"
+#include "pixels/resample.h"
 #include "pixels/workbuffer.h"
 #include "trace.h"
 #include <cerrno>
 #include <cmath>
+#include <optional>
 
 namespace {
 // Whether the canvas's outer size has the picture's proportions (to 1 %),
@@ -39,9 +41,122 @@ qint64 drawingBytes(const PictureReader &reader, QSize decodeAtLeast, CanvasSize
     return reader.decodeBytes(decodeAtLeast)
            + qint64(twipsToPixels(canvas.width)) * twipsToPixels(canvas.height) * 4 + keptWorkBytes();
 }
+
+// The canvas a picture gets and its place there (twips); no place when it
+// is too small to be fitted and shows at natural size.
+struct Layout {
+    CanvasSize canvas;
+    std::optional<QRectF> target;
+};
+
+Layout layout(const DrawSettings &settings, QSize natural)
+{
+    Layout l{settings.canvas, {}};
+    if (settings.applySizeMode) {
+        l.canvas = sizeCanvas(settings.size, settings.canvas, natural.width() * TwipsPerPixel,
+                              natural.height() * TwipsPerPixel);
+        // A picture sized down to nothing (a few pixels at a small
+        // percentage) still gets a thumbnail of at least one pixel each way,
+        // not an empty image that no format can hold.
+        constexpr float smallest = (2 * CanvasBorderPixels + 1) * TwipsPerPixel;
+        l.canvas.width = qMax(l.canvas.width, smallest);
+        l.canvas.height = qMax(l.canvas.height, smallest);
+    }
+    const CanvasSize inner{l.canvas.width - CanvasBorderTwips, l.canvas.height - CanvasBorderTwips};
+    l.target = fitTarget(natural, inner);
+    // The size modes give the canvas the picture's proportions on its outer
+    // size, while the thumbnail is the area inside the border. Fitting the
+    // picture there with its exact proportions would leave a strip of
+    // background of up to 2 (a - 1) pixels on both sides of a picture whose
+    // sides are a : 1; the whole picture fills the area instead, a few
+    // pixels narrower than exact, with no edge lost and no strip.
+    if (l.target && settings.applySizeMode && proportional(l.canvas, natural))
+        l.target = QRectF(0, 0, inner.width, inner.height);
+    if (settings.scale > 1) {
+        // A picture too small to be fitted is shown at natural size from
+        // the top-left corner: at scale it is stretched to the same place.
+        if (!l.target)
+            l.target = QRectF(QPointF(0, 0), QSizeF(natural) * TwipsPerPixel);
+        scaleUp(l.canvas, *l.target, settings.scale);
+    }
+    return l;
 }
 
-DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget)
+// The least the picture is decoded at for its place; invalid for the whole picture.
+QSize decodeAtLeast(const Layout &l)
+{
+    if (!l.target)
+        return {};
+    return QSize(qMax(1, int(l.target->width() / TwipsPerPixel) * DecodeMargin),
+                 qMax(1, int(l.target->height() / TwipsPerPixel) * DecodeMargin));
+}
+
+QSize innerPixels(CanvasSize canvas)
+{
+    return QSize(twipsToPixels(canvas.width) - 2 * CanvasBorderPixels,
+                 twipsToPixels(canvas.height) - 2 * CanvasBorderPixels);
+}
+
+// The canvas; ScaleFailed when it cannot be had.
+std::optional<Canvas> makeCanvas(DrawResult &result, const Layout &l, const DrawSettings &settings)
+{
+    Canvas canvas(l.canvas.width, l.canvas.height, settings.background);
+    if (canvas.persistentImage().isNull() && !canvas.innerPixels().isEmpty()) {
+        result.status = DrawResult::ScaleFailed;
+        result.failure = systemFailure(ENOMEM);
+        return std::nullopt;
+    }
+    return canvas;
+}
+
+// The picture's place on the canvas in pixels; its natural size when it is not fitted.
+QSize placeOf(const Layout &l, QSize natural)
+{
+    return l.target ? Canvas::stretchedPixels(innerPixels(l.canvas), *l.target).size() : natural;
+}
+
+// Draws the decoded picture on its canvas.
+void paint(DrawResult &result, const Layout &l, Canvas &canvas, const QImage &picture)
+{
+    if (l.target) {
+        canvas.paintStretched(picture, *l.target);
+    } else {
+        canvas.setPicture(picture);
+        result.loadedPicture = picture;
+    }
+    result.status = DrawResult::Drawn;
+    result.image = canvas.persistentImage();
+}
+}
+
+const QImage &DecodedPicture::sourceFor(QSize target) const
+{
+    if (!reduced.isNull()
+        && (decoded.isNull() || reduced.size() == target
+            || (reduced.width() >= target.width() * DecodeMargin && reduced.height() >= target.height() * DecodeMargin)))
+        return reduced;
+    return decoded;
+}
+
+QSize drawnPictureSize(const DrawSettings &settings, QSize natural)
+{
+    return placeOf(layout(settings, natural), natural);
+}
+
+DrawResult drawThumbnail(const DrawSettings &settings, const DecodedPicture &picture)
+{
+    DrawResult result;
+    const Layout l = layout(settings, picture.natural);
+    result.canvas = l.canvas;
+    std::optional<Canvas> canvas = makeCanvas(result, l, settings);
+    if (!canvas)
+        return result;
+    paint(result, l, *canvas, picture.sourceFor(placeOf(l, picture.natural)));
+    return result;
+}
+
+DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget,
+                         const OtherSizesFor &others)
 {
     DrawResult result;
     result.canvas = settings.canvas;
@@ -69,78 +184,67 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     }
     const QSize natural = reader.naturalSize();
     result.taken = pictureDate(reader, path);
-    if (settings.applySizeMode) {
-        result.canvas = sizeCanvas(settings.size, settings.canvas, natural.width() * TwipsPerPixel,
-                                   natural.height() * TwipsPerPixel);
-        // A picture sized down to nothing (a few pixels at a small
-        // percentage) still gets a thumbnail of at least one pixel each way,
-        // not an empty image that no format can hold.
-        constexpr float smallest = (2 * CanvasBorderPixels + 1) * TwipsPerPixel;
-        result.canvas.width = qMax(result.canvas.width, smallest);
-        result.canvas.height = qMax(result.canvas.height, smallest);
-    }
-
-    const CanvasSize inner{result.canvas.width - CanvasBorderTwips, result.canvas.height - CanvasBorderTwips};
-    auto target = fitTarget(natural, inner);
-    // The size modes give the canvas the picture's proportions on its outer
-    // size, while the thumbnail is the area inside the border. Fitting the
-    // picture there with its exact proportions would leave a strip of
-    // background of up to 2 (a - 1) pixels on both sides of a picture whose
-    // sides are a : 1; the whole picture fills the area instead, a few
-    // pixels narrower than exact, with no edge lost and no strip.
-    if (target && settings.applySizeMode && proportional(result.canvas, natural))
-        target = QRectF(0, 0, inner.width, inner.height);
-    if (settings.scale > 1) {
-        // A picture too small to be fitted is shown at natural size from
-        // the top-left corner: at scale it is stretched to the same place.
-        if (!target)
-            target = QRectF(QPointF(0, 0), QSizeF(natural) * TwipsPerPixel);
-        scaleUp(result.canvas, *target, settings.scale);
-    }
-    QSize decodeAtLeast;
-    if (target)
-        decodeAtLeast = QSize(qMax(1, int(target->width() / TwipsPerPixel) * DecodeMargin),
-                              qMax(1, int(target->height() / TwipsPerPixel) * DecodeMargin));
+    const Layout l = layout(settings, natural);
+    result.canvas = l.canvas;
+    QSize atLeast = decodeAtLeast(l);
+    // The other outputs' largest is decoded with the same margin; it is
+    // made once, and the smaller ones, this thumbnail too, start from it.
+    const OtherSizes other = others ? others(natural) : OtherSizes{};
+    if (atLeast.isValid() && !other.largest.isEmpty())
+        atLeast = atLeast.expandedTo(other.largest * DecodeMargin);
 
     QElapsedTimer clock;
     clock.start();
     MemoryBudget::Claim claim;
     if (budget) {
-        claim = budget->claim(drawingBytes(reader, decodeAtLeast, result.canvas));
+        claim = budget->claim(drawingBytes(reader, atLeast, l.canvas) + qint64(other.largest.width()) * other.largest.height() * 4
+                              + other.bytes);
         if (!claim) {
             result.status = DrawResult::Unreadable;
             return result;
         }
     }
     const qint64 waitNs = clock.nsecsElapsed();
-    Canvas canvas(result.canvas.width, result.canvas.height, settings.background);
-    if (canvas.persistentImage().isNull() && !canvas.innerPixels().isEmpty()) {
-        result.status = DrawResult::ScaleFailed;
-        result.failure = systemFailure(ENOMEM);
+    std::optional<Canvas> canvas = makeCanvas(result, l, settings);
+    if (!canvas)
         return result;
-    }
     clock.start();
-    const QImage picture = reader.decode(decodeAtLeast);
+    auto picture = std::make_shared<DecodedPicture>();
+    picture->natural = natural;
+    picture->decoded = reader.decode(atLeast);
     const qint64 decodeNs = clock.nsecsElapsed();
-    if (picture.isNull()) {
+    if (picture->decoded.isNull()) {
         result.status = DrawResult::Unreadable;
         result.failure = reader.failure();
         return result;
     }
     clock.start();
-    if (target) {
-        canvas.paintStretched(picture, *target);
-    } else {
-        canvas.setPicture(picture);
-        result.loadedPicture = picture;
-    }
+    const QSize decoded = picture->decoded.size();
+    if (!other.largest.isEmpty() && decoded != other.largest && decoded.width() >= other.largest.width()
+        && decoded.height() >= other.largest.height())
+        picture->reduced = resampleTo(picture->decoded, other.largest);
+    const qint64 reduceNs = clock.nsecsElapsed();
+    // The decoding is the largest thing held: it goes as soon as the reduced
+    // picture has the margin over every output still to be drawn.
+    auto serves = [&](QSize size) {
+        return size.isEmpty()
+               || (picture->reduced.width() >= size.width() * DecodeMargin
+                   && picture->reduced.height() >= size.height() * DecodeMargin);
+    };
+    if (!picture->reduced.isNull() && serves(other.rest) && serves(placeOf(l, natural)))
+        picture->decoded = QImage();
+    clock.start();
+    paint(result, l, *canvas, l.target ? picture->sourceFor(placeOf(l, natural)) : picture->sourceFor(natural));
     qCDebug(lcRun).noquote().nospace()
-        << path << ": decoded at 1/" << qRound(double(natural.width()) / picture.width()) << ", "
-        << picture.width() << "x" << picture.height() << " of " << natural.width() << "x" << natural.height()
-        << ", in " << traceMs(decodeNs) << " after waiting " << traceMs(waitNs) << " for memory; canvas "
-        << canvas.innerPixels().width() << "x" << canvas.innerPixels().height() << " px, "
-        << (target ? "resampled in " : "drawn in ") << traceMs(clock.nsecsElapsed());
-    result.status = DrawResult::Drawn;
-    result.image = canvas.persistentImage();
+        << path << ": decoded at 1/" << qRound(double(natural.width()) / decoded.width()) << ", "
+        << decoded.width() << "x" << decoded.height() << " of " << natural.width() << "x" << natural.height()
+        << ", in " << traceMs(decodeNs) << " after waiting " << traceMs(waitNs) << " for memory; "
+        << (picture->reduced.isNull() ? QString() : QStringLiteral("reduced for the other sizes in ") + traceMs(reduceNs) + QStringLiteral("; "))
+        << "canvas " << result.image.width() << "x" << result.image.height() << " px, "
+        << (l.target ? "resampled in " : "drawn in ") << traceMs(clock.nsecsElapsed());
+    if (others) {
+        picture->claim = std::move(claim);
+        result.decoded = std::move(picture);
+    }
     return result;
 }

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <functional>
+#include <memory>
 
 // Everything drawing one thumbnail needs, taken from the window once.
 struct DrawSettings {
@@ -18,6 +20,32 @@ struct DrawSettings {
     int scale = 1;
 };
 
+// A picture decoded once for every size a run makes of it: as decoded
+// (reduced where its format allows, with the margin for the largest size)
+// and, when a smaller output is wanted at a size of its own, resampled once
+// to that size so the outputs below it start from there instead of from the
+// whole decoding. Holds its memory from the budget until it goes.
+struct DecodedPicture {
+    QImage decoded;         // null once every output can start from `reduced`
+    QImage reduced;         // at the largest other output's size, or null
+    QSize natural;          // the picture's natural size, oriented
+    MemoryBudget::Claim claim;
+
+    // The smallest picture held that is `target` pixels or has the decoding
+    // margin over it each way; else the decoding itself.
+    const QImage &sourceFor(QSize target) const;
+};
+
+// What else a run makes of the picture it draws a thumbnail of, from its
+// natural size: the largest of those outputs in pixels (empty for none),
+// and what making them holds besides that picture.
+struct OtherSizes {
+    QSize largest;
+    QSize rest;        // the others expanded to cover them all, or empty
+    qint64 bytes = 0;
+};
+using OtherSizesFor = std::function<OtherSizes(QSize natural)>;
+
 struct DrawResult {
     // NotAFile: something is there, but no picture can be read from it (a
     // FIFO, a device, a folder).
@@ -29,13 +57,28 @@ struct DrawResult {
     QImage loadedPicture;
     Failure failure;            // why it is Unreadable or ScaleFailed
     QDateTime taken;            // when the picture was taken (else last changed), from its header
+    // With other sizes wanted: the decoding, for them. It holds its memory:
+    // drop it once they are made.
+    std::shared_ptr<const DecodedPicture> decoded;
 };
 
 // Measures, sizes, decodes once (small where the fit allows) and fits the
 // picture into a canvas over the background. Touches no widget and no shared
 // state, so it may run on any thread. With a budget, the decoding waits until
 // its memory fits; a closed budget leaves the picture Unreadable.
-DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget = nullptr);
+// With `others`, the picture is decoded once for them too, at the size the
+// largest needs, and the budget claimed for all of them at once; the result
+// keeps the decoding (`decoded`).
+DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, MemoryBudget *budget = nullptr,
+                         const OtherSizesFor &others = {});
+// The same drawing from a picture decoded already (as `drawThumbnail` keeps
+// it): Drawn, or ScaleFailed when the canvas cannot be had.
+DrawResult drawThumbnail(const DrawSettings &settings, const DecodedPicture &picture);
+
+// The size in pixels the picture takes on the thumbnail the settings draw of
+// a picture of `natural` pixels, as it is drawn (for the outputs made from
+// the same decoding).
+QSize drawnPictureSize(const DrawSettings &settings, QSize natural);
 
 // How many times larger than the target the decoder is asked to stay, so
 // the resampling filter has real detail to work from. Twice is enough: the

@@ -72,7 +72,7 @@ ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optio
 }
 
 PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
-                                   MemoryBudget *budget)
+                                   MemoryBudget *budget, const PictureExtras *extras)
 {
     PreparedThumbnail p;
     const QString path = job.path();
@@ -95,7 +95,10 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
     // content: it is read again, once, and then said.
     for (int attempt = 0; attempt < 2; ++attempt) {
         p.stamp = pictureStamp(path);
-        p.drawn = drawThumbnail(settings.draw, path, budget);
+        OtherSizesFor others;
+        if (extras)
+            others = [&](QSize natural) { return extras->otherSizes(job, p.stamp, natural); };
+        p.drawn = drawThumbnail(settings.draw, path, budget, others);
         if (p.drawn.status != DrawResult::Drawn || pictureStamp(path) == p.stamp)
             break;
         qCDebug(lcRun).noquote().nospace() << path << ": changed while it was read";
@@ -103,6 +106,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         p.drawn.failure = failure(FailureCode::NotAPicture, QStringLiteral("Bilden ändrades medan den lästes"),
                                  QStringLiteral("ändrades medan den lästes"));
         p.drawn.image = {};
+        p.drawn.decoded.reset();
     }
     p.taken = p.drawn.taken;
     if (p.drawn.status == DrawResult::Drawn) {
@@ -110,6 +114,7 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
             p.drawn.status = DrawResult::ScaleFailed;
             p.drawn.failure = limit;
             p.drawn.image = {};
+            p.drawn.decoded.reset();
         }
     }
     if (p.drawn.status == DrawResult::Drawn) {

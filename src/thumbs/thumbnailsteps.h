@@ -80,11 +80,14 @@ struct SavedThumbnail {
 // thumbnail made by other settings is made again.
 QString thumbnailShape(const ThumbnailSettings &settings);
 
+class PictureExtras;
+
 // Draws one picture by the settings into its thumbnail and encodes it (with
 // update, not when its thumbnail is made already). Touches no shared state
-// but `files`: any thread.
+// but `files`: any thread. With extras, the picture is decoded once for
+// them too, and the drawn result keeps the decoding for their step.
 PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
-                                   MemoryBudget *budget = nullptr);
+                                   MemoryBudget *budget = nullptr, const PictureExtras *extras = nullptr);
 
 // Records the gallery entry, names the thumbnail and writes it, never over
 // anything. A picture that could not be drawn gets its report line
@@ -99,7 +102,15 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
 class PictureExtras {
 public:
     virtual ~PictureExtras() = default;
-    // After the thumbnail was drawn, or found made; any thread.
+    // Before the thumbnail is drawn, from the picture's natural size: what
+    // `prepare` will make of it, so one decoding serves both.
+    virtual OtherSizes otherSizes(const PictureJob &job, const PictureStamp &stamp, QSize natural) const
+    {
+        Q_UNUSED(job) Q_UNUSED(stamp) Q_UNUSED(natural)
+        return {};
+    }
+    // After the thumbnail was drawn, or found made; any thread. The drawn
+    // result may hold the picture's decoding (`prepared.drawn.decoded`).
     virtual std::shared_ptr<const PreparedExtras> prepare(const PictureJob &job, const PreparedThumbnail &prepared,
                                                           MemoryBudget *budget) const = 0;
     // After the thumbnail was saved, in list order: may add report lines,
