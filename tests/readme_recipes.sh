@@ -98,7 +98,10 @@ command=$(echo "$cron" | cut -d' ' -f6- | sed 's/^ *//')
 echo "cron: $command"
 sh -c "$command" || { echo "the cron line failed: $?"; exit 1; }
 check "$HOME/webb"
-sh -c "$command" | tee /dev/stderr | grep -q "0 av $PICTURES tumbilder skapade, $PICTURES var redan klara" \
+# (Captured first: grep -q leaves at its match, and tee would die of the closed pipe.)
+again=$(sh -c "$command")
+echo "$again"
+grep -q "0 av $PICTURES tumbilder skapade, $PICTURES var redan klara" <<<"$again" \
     || { echo "the cron line again made something anew"; exit 1; }
 
 # The many-machines recipe: its three lines, /srv/foto in the temporary tree.
