@@ -14,7 +14,6 @@ struct PageFileSettings {
     // A JPG of the picture this many pixels on its long side (never more
     // than its own), oriented, in sRGB, without metadata; 0 for none.
     int webSize = 0;
-    bool wanted() const { return doubled || webSize > 0; }
 };
 
 // The long side of the picture's JPG copy on the page; 0 for none (the

@@ -27,8 +27,6 @@ public:
     RunFiles(const RunFiles &) = delete;
     RunFiles &operator=(const RunFiles &) = delete;
 
-    bool update() const { return m_update; }
-
     // Gives `name` to `picture` unless another picture has it already; true
     // when it is the picture's (now or from before).
     bool claim(const QString &name, const QString &picture);
@@ -64,7 +62,6 @@ public:
     bool owned(const QString &name) const;
     // A page that keeps a record: its page files replace only files it owns.
     void keepRecord() { m_recorded = true; }
-    bool recorded() const { return m_recorded; }
     // A page file may be written at `name`: nothing is there, the page owns
     // what is, or the page keeps no record (its files are its own by name).
     bool mayReplace(const QString &name) const;

@@ -38,7 +38,7 @@ SaveResult saveEncoded(const SaveSettings &s, const ThumbName &name, const QStri
     const QString target = name.nameFor(s.format);
     const Freshness made = s.update ? files.thumbnail(target, source) : Freshness::Absent;
     if (made == Freshness::Current) {
-        r.current = target;
+        r.made = target;
         return r;
     }
     // Reported as ever; with update, a thumbnail older than its picture

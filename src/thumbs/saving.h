@@ -8,7 +8,7 @@
 struct SaveResult {
     QString reportLine;   // "Filen finns redan: " + path, or empty
     QString written;      // the file written, or empty
-    QString current;      // with update: the thumbnail found made, left as it is; or empty
+    QString made;         // with update: the thumbnail found made, left as it is; or empty
     bool older = false;   // with update: the thumbnail is there, older than its picture, and stays
     bool remade = false;  // written in place of the page's own older thumbnail
     Failure failure;      // an error that stops the run

@@ -166,16 +166,10 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
     c.entry->taken = prepared.taken;
     QElapsedTimer clock;
     clock.start();
-    const SaveResult saved = saveEncoded(settings, name, job.path(), prepared.encoded, files);
+    static_cast<SaveResult &>(c) = saveEncoded(settings, name, job.path(), prepared.encoded, files);
     qCDebug(lcRun).noquote().nospace() << job.path() << ": "
-                                       << (saved.written.isEmpty() ? QStringLiteral("nothing written")
-                                                                   : QStringLiteral("written to ") + saved.written)
+                                       << (c.written.isEmpty() ? QStringLiteral("nothing written")
+                                                               : QStringLiteral("written to ") + c.written)
                                        << " in " << traceMs(clock.nsecsElapsed());
-    c.reportLine = saved.reportLine;
-    c.written = saved.written;
-    c.made = saved.current;
-    c.older = saved.older;
-    c.remade = saved.remade;
-    c.failure = saved.failure;
     return c;
 }

@@ -2,6 +2,7 @@
 #include "drawing.h"
 #include "naming.h"
 #include "runfiles.h"
+#include "saving.h"
 #include "codecs/encoders.h"
 #include "files/failure.h"
 #include <QDateTime>
@@ -65,14 +66,10 @@ struct PreparedThumbnail {
     std::shared_ptr<const PreparedExtras> extras;
 };
 
-struct SavedThumbnail {
-    QString reportLine;                // one line for the report, or empty
+// What saving the thumbnail did (SaveResult), with the picture's gallery
+// entry and, for a picture that could not be read, why.
+struct SavedThumbnail : SaveResult {
     std::optional<GalleryEntry> entry; // recorded for every picture that was drawn
-    QString written;                   // the thumbnail file written, or empty
-    QString made;                      // with update: the thumbnail found made, or empty
-    bool older = false;                // with update: reported, its thumbnail older than the picture
-    bool remade = false;               // written in place of the page's own older thumbnail
-    Failure failure;                   // an error that stops the run
     Failure unreadable;                // why a picture that was there could not be read
 };
 
