@@ -16,7 +16,10 @@
 #include <libraw.h>
 #include <memory>
 #include <new>
-#include <omp.h>
+
+// OpenMP's (libraw is built with it): the threads of the parallel loops that
+// the calling thread starts.
+extern "C" void omp_set_num_threads(int);
 
 namespace {
 quint32 tiffWord(const uchar *p, bool little, int bytes)
@@ -252,6 +255,7 @@ private:
         p.user_flip = 0;          // turned afterwards, as every format is
         p.use_camera_wb = 1;      // the white balance of the shot
         p.output_bps = 8;
+        p.no_auto_bright = 1;    // the exposure as shot: brightening clips the brightest 1 %
         p.use_fuji_rotate = 0;
         // Nothing larger than the sensor data the header declared.
         p.max_raw_memory_mb = unsigned(qMax<qint64>(1, (rawBytes() >> 20) + 2));
