@@ -420,7 +420,7 @@ void TestPicture::readsDateTaken_data()
     };
     for (const auto &[name, texts, taken, cut] : rows)
         QTest::addRow("jpeg, %s", name) << writeFile(dir(), QString(name) + ".jpg", withExif(jpeg, exifTiff(1, texts).chopped(cut))) << taken;
-    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff})
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff, Format::Dng})
         QTest::addRow("%s", qPrintable(extension(f)))
             << writePicture(dir(), "taken." + extension(f), f, photo(QSize(32, 24)), {.taken = day}) << april;
 }

@@ -146,18 +146,22 @@ public:
 
     qint64 decodeBytes(QSize atLeast) const override
     {
+        // libraw's own state (some 750 KB) and the preview it read are held
+        // from the header on.
         const qint64 thumb = m_raw ? qint64(m_raw->imgdata.thumbnail.tlength) : 0;
+        const qint64 held = qint64(sizeof(LibRaw)) + thumb;
         if (usePreview(atLeast)) {
+            // At 1/8 the JPEG reader copies the scans it uses.
             if (m_previewJpeg.valid)
-                return thumb + area(decodedSize(atLeast)) * 4 + m_previewJpeg.coefficientBytes
+                return held + area(decodedSize(atLeast)) * 4 + m_previewJpeg.coefficientBytes
                        + m_previewJpeg.workingBytes() + (previewScale(atLeast) == 8 ? thumb : 0) + (1 << 20);
-            return thumb + RowReducer::bytes(m_preview, decodedSize(atLeast)) + (1 << 20);
+            return held + RowReducer::bytes(m_preview, decodedSize(atLeast)) + (1 << 20);
         }
         // The unpacked sensor data, libraw's working picture of four 16-bit
         // samples a pixel (twice, as turning or stretching copies it), its
         // 8-bit copy for us, our picture, and libraw's tables and buffers.
         const QSize developed = developedSize(atLeast);
-        return thumb + rawBytes() + area(developed) * (2 * 8 + 3)
+        return held + rawBytes() + area(developed) * (2 * 8 + 3)
                + RowReducer::bytes(developed, decodedSize(atLeast)) + (8 << 20);
     }
 
@@ -258,7 +262,7 @@ private:
         p.no_auto_bright = 1;    // the exposure as shot: brightening clips the brightest 1 %
         p.use_fuji_rotate = 0;
         // Nothing larger than the sensor data the header declared.
-        p.max_raw_memory_mb = unsigned(qMax<qint64>(1, (rawBytes() >> 20) + 2));
+        p.max_raw_memory_mb = unsigned((rawBytes() >> 20) + 8);
         m_dataError = false;
         if (const int code = m_raw->unpack(); code != LIBRAW_SUCCESS)
             return {{}, rawFailure(code, "rådata")};
