@@ -25,26 +25,27 @@ QByteArray dngBytes(const QImage &image, const Encoding &e, QSize declared)
     static const float neutral[] = {1, 1, 1};
     TIFFSetField(tiff, TIFFTAG_DNGVERSION, version);
     TIFFSetField(tiff, TIFFTAG_MAKE, "Tumbilder");
-    TIFFSetField(tiff, TIFFTAG_MODEL, "Test");
     TIFFSetField(tiff, TIFFTAG_UNIQUECAMERAMODEL, "Tumbilder Test");
     TIFFSetField(tiff, TIFFTAG_COLORMATRIX1, 9, xyzToCamera);
-    TIFFSetField(tiff, TIFFTAG_CALIBRATIONILLUMINANT1, uint16_t(21));
     TIFFSetField(tiff, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
     TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(e.orientation));
     if (!e.taken.isEmpty())
         TIFFSetField(tiff, TIFFTAG_DATETIME, e.taken.constData());
+    auto layout = [tiff](QSize size, int bits, int samples, int photometric, int compression) {
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(bits));
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(photometric));
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, uint16_t(compression));
+    };
     if (e.preview > 0) {
         // IFD0 is the preview, a JPEG; the sensor data is in its SubIFD.
         const QImage small = rgb.scaled(rgb.size() / e.preview, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QByteArray jpeg = jpegBytes(small, 90);
         uint64_t subIfd = 0;
         TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, uint32_t(FILETYPE_REDUCEDIMAGE));
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(small.width()));
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(small.height()));
-        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+        layout(small.size(), 8, 3, PHOTOMETRIC_YCBCR, COMPRESSION_JPEG);
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(small.height()));
         TIFFSetField(tiff, TIFFTAG_SUBIFD, 1, &subIfd);
         TIFFWriteRawStrip(tiff, 0, const_cast<char *>(jpeg.constData()), jpeg.size());
@@ -54,12 +55,7 @@ QByteArray dngBytes(const QImage &image, const Encoding &e, QSize declared)
     static const uint8_t rggb[] = {0, 1, 1, 2};
     const uint32_t white = 65535;
     TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, uint32_t(0));
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(16));
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(32803)); // colour filter array
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    layout(size, 16, 1, 32803, COMPRESSION_NONE); // a colour filter array
     TIFFSetField(tiff, TIFFTAG_CFAREPEATPATTERNDIM, dims);
     TIFFSetField(tiff, TIFFTAG_CFAPATTERN, 4, rggb);
     TIFFSetField(tiff, TIFFTAG_WHITELEVEL, 1, &white);
