@@ -614,6 +614,8 @@ void TestPicture::reportsUnreadableFiles_data()
                 << bad << (f == Format::Png || f == Format::Webp ? photo320.size() : QSize());
         }
     }
+    QTest::newRow("dng without its sensor data")
+        << writeFile(dir(), "tom.dng", dngBytes(pic, {}, QSize(2000, 1500))) << bad << QSize(2000, 1500);
     // A byte changed in the middle of the (compressed) image data.
     for (Format f : {Format::Png, Format::Tiff}) {
         QByteArray bytes = encodePicture(f, photo320);
