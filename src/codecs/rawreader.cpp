@@ -229,12 +229,14 @@ private:
         return 1;
     }
 
-    // Half size (one pixel a 2 x 2 block of a colour filter's cells) where
-    // that is enough, else the whole picture.
+    // Half size (one pixel a 2 x 2 block of a colour filter's cells) unless
+    // the whole picture is asked for. It may be less than `atLeast`: its
+    // pixels are whole, neither interpolated nor scaled, so it serves what
+    // callers make, half of what they ask for, where developing all of a
+    // large sensor would take seconds and half a gigabyte.
     bool halfSize(QSize atLeast) const
     {
-        const QSize half((m_size.width() + 1) / 2, (m_size.height() + 1) / 2);
-        return m_bayer && atLeast.isValid() && half.width() >= atLeast.width() && half.height() >= atLeast.height();
+        return m_bayer && atLeast.isValid() && atLeast.width() < m_size.width() && atLeast.height() < m_size.height();
     }
 
     QSize developedSize(QSize atLeast) const
