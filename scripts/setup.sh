@@ -13,6 +13,7 @@ want=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
   libimagequant-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
   libpng-dev libwebp-dev libheif-dev libtiff-dev libavif-dev
+  libraw-dev
 )
 # The Debian package: dpkg-shlibdeps (and file, which CPack uses to find the
 # programs) compute its Depends.

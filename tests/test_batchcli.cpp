@@ -225,13 +225,20 @@ void TestBatchCli::options_data()
                QVERIFY(year.contains("href=\"P%C3%A5sk%20i%20%C3%85re/bilder.html\"") && year.contains("href=\"x%23y/bilder.html\"")
                        && year.contains("href=\"../bilder.html\"") && !year.contains("<li><a href=\"IMG"));
            });
-    // The browser gets a JPG of a HEIC even where the originals are linked.
-    QTest::newRow("modern page, originals: a HEIC copied as JPG")
-        << QStringList{"--page", "DIR/webb", "--page-style", "modern", "--web-size", "0", "DIR/a.jpg", "DIR/c.heic"}
+    // The browser gets a JPG of a HEIC or a raw file even where the originals are linked.
+    QTest::newRow("modern page, originals: a HEIC and a DNG copied as JPG")
+        << QStringList{"--page", "DIR/webb", "--page-style", "modern", "--web-size", "0", "DIR/a.jpg", "DIR/c.heic", "DIR/d.dng"}
         << Check([](const QString &dir) {
                QCOMPARE(contents(dir + "/webb/a.jpg"), contents(dir + "/a.jpg"));
                QCOMPARE(QImageReader(dir + "/webb/c.heic.jpg").format(), "jpeg");
-               QCOMPARE(albumCells(dir + "/webb/"), (QStringList{"a.jpg", "c.heic.jpg"}));
+               QCOMPARE(QImageReader(dir + "/webb/d.dng.jpg").format(), "jpeg");
+               QCOMPARE(albumCells(dir + "/webb/"), (QStringList{"a.jpg", "c.heic.jpg", "d.dng.jpg"}));
+           });
+    QTest::newRow("classic page: a DNG copied as JPG") << QStringList{"--page", "DIR/webb", "DIR/a.jpg", "DIR/d.dng"}
+        << Check([](const QString &dir) {
+               QCOMPARE(listing(dir + "/webb"), (QStringList{"a.jpg", "a_s.jpg", "bilder.html", "d.dng.jpg", "d_s.jpg"}));
+               QCOMPARE(QImage(dir + "/webb/d.dng.jpg").size(), QSize(60, 40));
+               QVERIFY(contents(dir + "/webb/bilder.html").contains("<A HREF=\"d.dng.jpg\"><IMG SRC=\"d_s.jpg\""));
            });
     // The doubles are drawn by the same rules: a small picture at natural
     // size top-left, twice as large.
@@ -268,6 +275,8 @@ void TestBatchCli::options()
     QVERIFY(!writeGif(dir, "b.gif", GifKind::Plain).isEmpty());
     QDir(dir).mkdir("ut");
     QDir(dir).mkdir("webb");
+    if (args.contains("DIR/d.dng"))
+        QVERIFY(!writePicture(dir, "d.dng", Format::Dng, photo(QSize(60, 40), 3), {.preview = 1}).isEmpty());
     if (args.contains("DIR/c.heic"))
         QVERIFY(!writePicture(dir, "c.heic", Format::Heic, photo(QSize(60, 40), 3)).isEmpty());
     if (args.contains("-r")) {
@@ -380,7 +389,7 @@ void TestBatchCli::problems_data()
         << "Inte en vanlig fil: DIR/kö.jpg\nInte en vanlig fil: /dev/zero\n2 av 2 tumbilder skapade.\n" << "";
     QTest::newRow("camera raw files")
         << "raw" << 1
-        << "Formatet stöds inte: DIR/c.CR2\n3 filer i format som inte stöds hoppades över: .cr2, .nef\n"
+        << "Formatet stöds inte: DIR/c.PEF\n3 filer i format som inte stöds hoppades över: .pef, .srw\n"
            "2 av 2 tumbilder skapade.\n"
         << "";
     // Escaped, so a name can neither drive the terminal nor split its line.
@@ -516,9 +525,9 @@ void TestBatchCli::problems()
     }
     if (problem == "raw") {
         QVERIFY(QDir(dir).mkdir("kamera"));
-        for (const char *name : {"c.CR2", "kamera/d.nef", "kamera/e.NEF", "kamera/f.cr2"})
+        for (const char *name : {"c.PEF", "kamera/d.srw", "kamera/e.SRW", "kamera/f.pef"})
             QVERIFY(put(dir + "/" + name, "rå"));
-        args << "c.CR2" << "kamera";
+        args << "c.PEF" << "kamera";
     }
     if (problem == "control") {
         QVERIFY(put(dir + "/e\x1b]0;x\a\x1b[2J\nf.jpg", "trasig"));

@@ -207,7 +207,8 @@ void TestCommandLine::pictureName_data()
     QTest::newRow("png") << "/bilder/b.png" << true << false;
     for (const char *name : {"a.webp", "IMG_0001.HEIC", "b.heif", "c.avif", "d.tif", "e.TIFF", "f.jfif"})
         QTest::newRow(name) << QString("/bilder/") + name << true << false;
-    QTest::newRow("camera raw") << "/bilder/IMG_0001.CR2" << false << true;
+    QTest::newRow("camera raw libraw reads") << "/bilder/IMG_0001.CR2" << true << false;
+    QTest::newRow("camera raw") << "/bilder/IMG_0001.PEF" << false << true;
     QTest::newRow("photoshop") << "/bilder/lager.psd" << false << true;
     QTest::newRow("text") << "/bilder/a.txt" << false << false;
     QTest::newRow("dot only in a folder") << "/bilder.jpg/d" << false << false;
@@ -228,11 +229,11 @@ void TestCommandLine::pictureName()
 
 // One tree for every row of expand():
 //   a.JPG c.jpeg skärm.png
-//   Bilder/ bild10.jpg bild2.jpg bild1.JPG bild3.png .dold.jpg notes.txt rå.CR2 länk.jpg -> bild2.jpg
+//   Bilder/ bild10.jpg bild2.jpg bild1.JPG bild3.png .dold.jpg notes.txt rå.PEF länk.jpg -> bild2.jpg
 //           trasig.jpg -> (nothing)  sub/inne.jpg
 //   Tummar/ a.jpg a_s.jpg a_s@2x.jpg b_s.jpg c.png c.png.jpg
 //   Gif/    a.jpg tn_a_s.gif tn_b_s.gif
-//   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.CR2 y.nef z.txt
+//   Udda/   bra.jpg caf\xE9.jpg (Latin-1) kö.jpg (a FIFO) x.PEF y.srw z.txt
 //   caf\xE9/ a.jpg (a folder whose name is Latin-1)
 //   Träd/   z.jpg  .dold/d.jpg  10 okt/a.jpg  10 okt/upp -> ..  2 feb/a.jpg  webb/w.jpg
 void TestCommandLine::expand_data()
@@ -261,12 +262,12 @@ void TestCommandLine::expand_data()
         QVERIFY(!TestPictures::writeJpeg(root, QString::fromUtf8(name), photo).isEmpty());
     for (const char *name : {"skärm.png", "Bilder/bild3.png", "Tummar/c.png"})
         QVERIFY(!TestPictures::writePng(root, QString::fromUtf8(name), photo).isEmpty());
-    QVERIFY(TestFiles::put(root + QStringLiteral("/Bilder/rå.CR2"), "rå"));
+    QVERIFY(TestFiles::put(root + QStringLiteral("/Bilder/rå.PEF"), "rå"));
     QVERIFY(!TestPictures::writeTextFile(root, QStringLiteral("Bilder/notes.txt")).isEmpty());
     QVERIFY(QFile::link(QStringLiteral("bild2.jpg"), root + QStringLiteral("/Bilder/länk.jpg")));
     QVERIFY(QFile::link(QStringLiteral("borta.jpg"), root + QStringLiteral("/Bilder/trasig.jpg")));
     QVERIFY(QFile::link(QStringLiteral(".."), root + QStringLiteral("/Träd/10 okt/upp")));
-    for (const char *name : {"Udda/x.CR2", "Udda/y.nef", "Udda/z.txt"})
+    for (const char *name : {"Udda/x.PEF", "Udda/y.srw", "Udda/z.txt"})
         QVERIFY(!TestPictures::writeEmptyFile(root, QString::fromUtf8(name)).isEmpty());
     // Names Qt cannot make: by their bytes.
     const QByteArray bytes = QFile::encodeName(root);
@@ -281,7 +282,7 @@ void TestCommandLine::expand_data()
     const QStringList folder{"Bilder/.dold.jpg", "Bilder/bild1.JPG", "Bilder/bild2.jpg", "Bilder/bild3.png",
                              "Bilder/bild10.jpg", "Bilder/länk.jpg"};
     const QStringList none;
-    const QStringList oneRaw{"1 fil i format som inte stöds hoppades över: .cr2"};
+    const QStringList oneRaw{"1 fil i format som inte stöds hoppades över: .pef"};
     const SaveSettings start;   // as the window starts: no prefix, suffix _s, JPG
     SaveSettings gif;
     gif.prefix = QStringLiteral("tn_");
@@ -320,10 +321,10 @@ void TestCommandLine::expand_data()
     QTest::newRow("a folder with files that cannot be taken")
         << QStringList{"Udda"} << start << QStringList{"Udda/bra.jpg"} << none
         << QStringList{"Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg", "Inte en vanlig fil: ROOT/Udda/kö.jpg"}
-        << QStringList{"2 filer i format som inte stöds hoppades över: .cr2, .nef"} << 0;
+        << QStringList{"2 filer i format som inte stöds hoppades över: .pef, .srw"} << 0;
     QTest::newRow("such files named")
-        << QStringList{"Udda/x.CR2", "Udda/kö.jpg", cafe + "/a.jpg", "Udda/" + cafe + ".jpg"} << start << none << none
-        << QStringList{"Formatet stöds inte: ROOT/Udda/x.CR2", "Inte en vanlig fil: ROOT/Udda/kö.jpg",
+        << QStringList{"Udda/x.PEF", "Udda/kö.jpg", cafe + "/a.jpg", "Udda/" + cafe + ".jpg"} << start << none << none
+        << QStringList{"Formatet stöds inte: ROOT/Udda/x.PEF", "Inte en vanlig fil: ROOT/Udda/kö.jpg",
                        "Kan inte läsa bilden: ROOT/caf\\xE9/a.jpg", "Kan inte läsa bilden: ROOT/Udda/caf\\xE9.jpg"}
         << none << 0;
     // -r and --page=DIR as the command line gives them: a folder's own

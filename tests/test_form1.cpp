@@ -479,11 +479,11 @@ void TestForm1::drops()
     // the thumbnails of its pictures as the window names them.
     QDir().mkpath(d + "x.jpg/under");
     for (const char *inside : {"x.jpg/b10.jpg", "x.jpg/b2.GIF", "x.jpg/text.txt", "x.jpg/under/c.jpg",
-                               "x.jpg/b2_s.jpg", "x.jpg/tn_b10.gif", "x.jpg/c.png", "x.jpg/d.CR2"})
+                               "x.jpg/b2_s.jpg", "x.jpg/tn_b10.gif", "x.jpg/c.png", "x.jpg/d.PEF"})
         QVERIFY(TestFiles::put(d + inside, "bild"));
     const QStringList names = {"a.JPG", "b.txt", "c.jpeg", "d", "semester.2003.jpg", "x.jpg", "med mellanslag.gif",
                                "blåbär.BMP", "bild.Jpeg", "bild.tif", "noext.", "trail.jpg.", "#&'.jpg",
-                               "skärm.png", "webb.WebP", "iphone.HEIC", "ny.avif", "rå.nef", "lager.psd"};
+                               "skärm.png", "webb.WebP", "iphone.HEIC", "ny.avif", "rå.srw", "lager.psd"};
     QList<QUrl> urls;
     for (const QString &n : names)
         urls << QUrl::fromLocalFile(d + n);
@@ -505,7 +505,7 @@ void TestForm1::drops()
              (QStringList{d + "x.jpg/b2_s.jpg", d + "x.jpg/b2.GIF", d + "x.jpg/b10.jpg", d + "x.jpg/c.png"}));
     // Neither a raw file nor a name that is not text (Latin-1 café, as a
     // file manager sends it) is taken as a picture; the run says so.
-    drop({QUrl::fromLocalFile(d + "IMG_1.CR2"),
+    drop({QUrl::fromLocalFile(d + "IMG_1.PEF"),
           QUrl::fromEncoded("file://" + QUrl::toPercentEncoding(d, "/") + "caf%E9.jpg")});
     QCOMPARE(listItems().size(), expected.size() + 5);
 

@@ -240,6 +240,8 @@ void TestPicture::readsAndDecodesEachFormat_data()
         {"tiff 16-bit, uncompressed", Format::Tiff, {.lossless = false, .bitDepth = 16}, pic, 0, 0},
         {"tiff with alpha", Format::Tiff, {}, clear, 2, 0},
         {"tiff of two pages: the first", Format::Tiff, {.pages = 2}, pic, 0, 0},
+        {"dng: its preview, as large as the picture", Format::Dng, {.preview = 1}, pic, -1, 30},
+        {"dng with a small preview: developed", Format::Dng, {.preview = 4}, pic, -1, 22},
     };
     for (const auto &f : formats) {
         const bool alpha = f.source.hasAlphaChannel();
@@ -359,9 +361,10 @@ void TestPicture::honoursExifOrientation_data()
         QTest::addRow("jpeg, orientation %d", o) << writeOrientedJpeg(dir(), QString("o%1.jpg").arg(o), o) << o;
     // PNG and WebP keep EXIF data, TIFF its own tag, HEIF turns and mirrors.
     const QImage view = orientationView();
-    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff})
+    // A DNG's own orientation turns its preview (odd) and its developed picture (even).
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff, Format::Dng})
         for (int o = 1; o <= 8; ++o) {
-            Encoding e{.orientation = o, .lossless = f != Format::Heic && f != Format::Avif};
+            Encoding e{.orientation = o, .lossless = f != Format::Heic && f != Format::Avif, .preview = o % 2};
             QTest::addRow("%s, orientation %d", qPrintable(extension(f)), o)
                 << writePicture(dir(), QString("o%1.%2").arg(o).arg(extension(f)), f, storedForOrientation(view, o), e)
                 << o;
@@ -417,7 +420,7 @@ void TestPicture::readsDateTaken_data()
     };
     for (const auto &[name, texts, taken, cut] : rows)
         QTest::addRow("jpeg, %s", name) << writeFile(dir(), QString(name) + ".jpg", withExif(jpeg, exifTiff(1, texts).chopped(cut))) << taken;
-    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff})
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff, Format::Dng})
         QTest::addRow("%s", qPrintable(extension(f)))
             << writePicture(dir(), "taken." + extension(f), f, photo(QSize(32, 24)), {.taken = day}) << april;
 }
@@ -554,7 +557,7 @@ void TestPicture::refusesBombsBeforeDecoding_data()
     QTest::addRow("rle bmp 37 x 3000000 of a few runs")
         << writeFile(dir(), "hog.bmp", bmpRleBytes(QSize(37, 3000000), 8, rows)) << FailureCode::NotAPicture;
     // Headers that declare 100000 x 100000; libwebp and libheif refuse that much themselves.
-    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff})
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff, Format::Dng})
         QTest::addRow("%s 100000 x 100000", qPrintable(extension(f)))
             << writeFile(dir(), "bomb." + extension(f), hugeHeaderBytes(f))
             << (f == Format::Webp ? FailureCode::NotAPicture : tooLarge);
@@ -601,7 +604,7 @@ void TestPicture::reportsUnreadableFiles_data()
     // Half a file: what the header says is there, the pixels are not (libheif
     // reads no header whose data lies beyond the end; a TIFF's lies at its end).
     const QImage photo320 = photo(QSize(320, 240), 2);
-    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff}) {
+    for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Avif, Format::Tiff, Format::Dng}) {
         for (bool lossless : {true, false}) {
             if (!lossless && f != Format::Webp)
                 continue;
@@ -611,6 +614,8 @@ void TestPicture::reportsUnreadableFiles_data()
                 << bad << (f == Format::Png || f == Format::Webp ? photo320.size() : QSize());
         }
     }
+    QTest::newRow("dng without its sensor data")
+        << writeFile(dir(), "tom.dng", dngBytes(pic, {}, QSize(2000, 1500))) << bad << QSize(2000, 1500);
     // A byte changed in the middle of the (compressed) image data.
     for (Format f : {Format::Png, Format::Tiff}) {
         QByteArray bytes = encodePicture(f, photo320);
@@ -705,6 +710,8 @@ void TestPicture::decodesWithinTheAnnouncedMemory_data()
         {"tiff in strips, shrunk as it is read", Format::Tiff, {.rowsPerStrip = 64}, large, QSize(400, 300)},
         {"tiff in tiles, 16-bit with alpha", Format::Tiff, {.bitDepth = 16, .tileSize = 256}, mediumClear, QSize()},
         {"tiff of one strip", Format::Tiff, {.lossless = false, .rowsPerStrip = 1500}, medium, QSize(200, 150)},
+        {"dng developed at half size", Format::Dng, {}, large, QSize(400, 300)},
+        {"dng, its preview", Format::Dng, {.preview = 2}, large, QSize(400, 300)},
     };
     // Text that libpng would inflate and keep, 7 MB a chunk.
     QTest::newRow("png with 20 zTXt chunks") << writeFile(dir(), "text.png", pngWithTextBytes(medium, 20)) << QSize();

@@ -211,7 +211,7 @@ void TestWindowRun::problemsAreReported()
         const int latin = ::open(QFile::encodeName(src) + "caf\xE9.jpg", O_WRONLY | O_CREAT | O_EXCL, 0644);
         QVERIFY(latin >= 0);
         ::close(latin);
-        QVERIFY(put(src + "d.CR2", "rå"));
+        QVERIFY(put(src + "d.PEF", "rå"));
         line = "Kan inte läsa bilden: " + src + "caf\\xE9.jpg";
     } else {
         // 5000 x 1 at the locked height would be wider than any canvas.
@@ -272,7 +272,7 @@ void TestWindowRun::preconditions()
         main->List1_OLEDragDrop({src + "a.jpg"});
     if (QString(QTest::currentDataTag()).contains("raw")) {
         QDir().mkpath(src + "kamera");
-        QVERIFY(put(src + "kamera/IMG_1.CR2", "rå") && put(src + "kamera/IMG_2.CR2", "rå"));
+        QVERIFY(put(src + "kamera/IMG_1.PEF", "rå") && put(src + "kamera/IMG_2.PEF", "rå"));
         main->List1_OLEDragDrop({src + "kamera", src + "bild.psd"});
     }
     if (web)

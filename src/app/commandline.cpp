@@ -178,7 +178,8 @@ QString helpText(const Options &options)
                "bilderna direkt i den (inte i undermappar), sorterade efter namn, men inte\n"
                "programmets egna tumbilder av dem. Bara namn som slutar på en\n"
                "bildfilsändelse tas med:\n")
-           + QStringLiteral("  .") + pictureExtensions().join(QStringLiteral(" .")) + QStringLiteral("\n")
+           + QStringLiteral("  ") + wrapped(QStringLiteral(".") + pictureExtensions().join(QStringLiteral(" .")), 2, 2)
+           + QStringLiteral("\n")
            + QStringLiteral(
                "Ett namn som inte finns hoppas över med en varning.\n"
                "\n"

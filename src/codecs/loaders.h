@@ -93,5 +93,7 @@ const PictureLoader *loaderFor(const uchar *data, qint64 size);
 const QStringList &pictureExtensions();
 // Every MIME type of a picture we read, in table order.
 QStringList pictureMimeTypes();
+// Whether a file is named as a camera's raw file is: no browser shows one.
+bool isCameraRaw(const QString &file);
 // The formats we read as users know them ("JPG", "HEIC"), in table order.
 QStringList pictureFormatNames();

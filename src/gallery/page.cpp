@@ -37,7 +37,8 @@ QByteArray renderPage(const PageSettings &s, const QList<GalleryEntry> &entries)
     line(out, "<tr>");
     int column = 0;
     for (const GalleryEntry &e : entries) {
-        const QByteArray href = pageUrl(e.file);
+        // (A raw file's cell links its JPG copy.)
+        const QByteArray href = pageUrl(e.picture.isEmpty() ? e.file : e.picture);
         const QByteArray name = text(e.file);
         line(out, "<TD ALIGN=CENTER VALIGN=BOTTOM><FONT face=\"Verdana, Arial, Helvetica, "
                   "Sans-Serif\" size=\"-2\"><A HREF=\"" + href + "\"><IMG SRC=\""

@@ -26,7 +26,7 @@ bool sameFile(const QString &a, const QString &b)
 }
 
 namespace {
-// Browsers show these as they are; any other picture (HEIC, TIFF, BMP) gets
+// Browsers show these as they are; any other picture (HEIC, TIFF, BMP, raw) gets
 // a JPG copy on the page even where the originals are copied.
 bool browserShows(const QString &file)
 {
@@ -39,6 +39,8 @@ bool browserShows(const QString &file)
 
 int copyLongSide(const PageFileSettings &want, const QString &file)
 {
+    if (want.classic)
+        return isCameraRaw(file) ? std::numeric_limits<int>::max() : 0;
     return want.webSize > 0 ? want.webSize : browserShows(file) ? 0 : std::numeric_limits<int>::max();
 }
 

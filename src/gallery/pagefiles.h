@@ -14,6 +14,9 @@ struct PageFileSettings {
     // A JPG of the picture this many pixels on its long side (never more
     // than its own), oriented, in sRGB, without metadata; 0 for none.
     int webSize = 0;
+    // The classic page: only a camera's raw file gets a JPG copy, of its
+    // own size; every other picture is copied as it is.
+    bool classic = false;
 };
 
 // The long side of the picture's JPG copy on the page; 0 for none (the
@@ -32,7 +35,8 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
 // The same from a picture decoded already, `size` pixels (its webSize()).
 Encoded encodeWebSize(const DecodedPicture &picture, QSize size, ColourValue background);
 
-// The modern page's doubles and web-size copies, as a step of the run.
+// The modern page's doubles and web-size copies (the classic page's JPG
+// copies of raw files too), as a step of the run.
 class ModernPageFiles : public PictureExtras {
 public:
     ModernPageFiles(const ThumbnailSettings &settings, PageFileSettings want, const QList<PictureJob> &jobs,

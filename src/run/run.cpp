@@ -1,5 +1,6 @@
 #include "run.h"
 #include "gallery/pagefiles.h"
+#include "codecs/loaders.h"
 #include "gallery/pagerecord.h"
 #include "files/fileops.h"
 #include "pixels/process.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 
@@ -165,6 +167,12 @@ RunResult Run::execute(RunObserver *observer) &&
     claimThumbnailNames(m_request.settings, m_request.jobs, m_files);
     if (m_request.page && m_request.page->style == PageStyle::Modern)
         m_extras = std::make_unique<ModernPageFiles>(m_request.settings, PageFileSettings{true, m_request.page->webSize},
+                                                     m_request.jobs, m_files);
+    // The classic page copies the pictures as they are, but a camera's raw
+    // file, which no browser shows, as a JPG.
+    else if (m_request.page && std::any_of(m_request.jobs.cbegin(), m_request.jobs.cend(),
+                                           [](const PictureJob &job) { return isCameraRaw(job.file); }))
+        m_extras = std::make_unique<ModernPageFiles>(m_request.settings, PageFileSettings{false, 0, true},
                                                      m_request.jobs, m_files);
     drawPictures(observer, r);
     r.summary = ReportLine::summary(r.written, int(m_request.jobs.size()), r.made);

@@ -31,7 +31,7 @@ bool isPictureName(const QString &path)
 bool isUnsupportedPictureName(const QString &path)
 {
     static const QStringList unsupported = {
-        // Cameras' raw files.
+        // Cameras' raw files (those libraw reads for us are pictures).
         QStringLiteral("3fr"), QStringLiteral("arw"), QStringLiteral("cr2"), QStringLiteral("cr3"),
         QStringLiteral("crw"), QStringLiteral("dcr"), QStringLiteral("dng"), QStringLiteral("erf"),
         QStringLiteral("iiq"), QStringLiteral("kdc"), QStringLiteral("mef"), QStringLiteral("mos"),
@@ -43,7 +43,8 @@ bool isUnsupportedPictureName(const QString &path)
         QStringLiteral("jxl"), QStringLiteral("jp2"), QStringLiteral("j2k"), QStringLiteral("psd"),
         QStringLiteral("psb"), QStringLiteral("svg"), QStringLiteral("svgz"), QStringLiteral("xcf"),
         QStringLiteral("ico"), QStringLiteral("tga"), QStringLiteral("exr"), QStringLiteral("pcx")};
-    return unsupported.contains(extension(path));
+    const QString ext = extension(path);
+    return unsupported.contains(ext) && !pictureExtensions().contains(ext);
 }
 
 namespace {

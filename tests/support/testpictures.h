@@ -108,11 +108,13 @@ QByteArray largeBmpBytes(QSize size, int bits, bool rle);
 // A 24-bit BMP header declaring 100000 x 100000 pixels and no pixel data.
 QByteArray bmpBombBytes();
 
-// --- PNG, WebP, HEIC, AVIF, TIFF ----------------------------------------------
+// --- PNG, WebP, HEIC, AVIF, TIFF, DNG ----------------------------------------------
 // Made by each format's own library: libpng, libwebp, libheif (x265, aom;
-// libavif for 10-bit AVIF), libtiff.
+// libavif for 10-bit AVIF), libtiff (DNG too: a camera's raw file of 16-bit
+// RGGB sensor cells, made from the picture's colours as sRGB, in a SubIFD
+// when IFD0 holds its preview).
 
-enum class Format { Png, Webp, Heic, Avif, Tiff };
+enum class Format { Png, Webp, Heic, Avif, Tiff, Dng };
 
 struct Encoding {
     int orientation = 1;     // EXIF orientation, as the format keeps it
@@ -127,6 +129,7 @@ struct Encoding {
     int tileSize = 0;        // TIFF: tiles of this size instead of strips
     int rowsPerStrip = 0;    // TIFF
     int pages = 1;           // TIFF: more pages after the picture, grey
+    int preview = 0;         // DNG: a JPEG preview of 1/preview the picture's sides; 0 for none
     QByteArray taken;        // EXIF DateTimeOriginal; TIFF: its DateTime tag
 };
 
@@ -140,6 +143,9 @@ QString writePicture(const QString &dir, const QString &name, Format format, con
                      const Encoding &encoding = {});
 // The usual extension of the format's files: "png", "webp", "heic", "avif", "tif".
 QString extension(Format format);
+// A DNG of the picture; with `declared`, one whose sensor data declares that
+// size and is not in the file.
+QByteArray dngBytes(const QImage &image, const Encoding &encoding = {}, QSize declared = {});
 // A file of the format whose header declares 100000 x 100000 pixels.
 QByteArray hugeHeaderBytes(Format format);
 

@@ -404,6 +404,8 @@ QByteArray encodePicture(Format format, const QImage &image, const Encoding &enc
         return encoding.bitDepth > 8 ? deepAvifEncode(image, encoding) : heifEncode(image, encoding, heif_compression_AV1);
     case Format::Tiff:
         return tiffEncode(image, encoding);
+    case Format::Dng:
+        return dngBytes(image, encoding);
     }
     return {};
 }
@@ -417,7 +419,7 @@ QString writePicture(const QString &dir, const QString &name, Format format, con
 
 QString extension(Format format)
 {
-    static const char *const names[] = {"png", "webp", "heic", "avif", "tif"};
+    static const char *const names[] = {"png", "webp", "heic", "avif", "tif", "dng"};
     return QString::fromLatin1(names[int(format)]);
 }
 
@@ -462,6 +464,8 @@ QByteArray hugeHeaderBytes(Format format)
         }
         return heif;
     }
+    case Format::Dng: // (libraw reads no sides above 64000)
+        return dngBytes(photo(QSize(64, 48)), {}, QSize(60000, 60000));
     case Format::Tiff: {
         // Width, length, 8 bits, RGB, one strip of 3 bytes.
         QByteArray t("II*\0\x08\0\0\0", 8);
