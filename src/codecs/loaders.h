@@ -24,6 +24,8 @@ struct PictureHeader {
     bool dataMissing = false; // the pixel data cannot be in the file: refused before decoding
     QDateTime taken;          // when the picture was taken, as its metadata says; invalid when it does not
     Failure refused;          // a picture of this format we will not decode, and why
+    bool film = false;        // a film: its poster frame is the picture
+    qint64 filmLength = 0;    // a film's length in milliseconds; 0 when it does not say
 };
 
 // One file's decoder. readHeader() comes first, once; sizes passed later
