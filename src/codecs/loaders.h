@@ -97,5 +97,7 @@ const QStringList &pictureExtensions();
 QStringList pictureMimeTypes();
 // Whether a file is named as a camera's raw file is: no browser shows one.
 bool isCameraRaw(const QString &file);
+// The extensions of the films among them.
+const QStringList &filmExtensions();
 // The formats we read as users know them ("JPG", "HEIC"), in table order.
 QStringList pictureFormatNames();
