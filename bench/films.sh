@@ -8,7 +8,8 @@
 # GNU time, medians per kind of film.
 #
 # usage: bench/films.sh [CORPUS_DIR]
-#   env: ROUNDS=3, SECONDS_LONG=3 (each film's length), KEEP=1 keeps the work folder
+#   env: ROUNDS=3, SECONDS_LONG=3 (each film's length), KEEP=1 keeps the work folder,
+#        FILMS=DIR takes the films a kept run made instead of making them again
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -18,6 +19,7 @@ LENGTH=${SECONDS_LONG:-3}
 ensure_packages ffmpeg
 start_bench films "$CORPUS"
 mkdir -p "$WORK/films"
+[ -n "${FILMS:-}" ] && cp "$FILMS"/*.mp4 "$WORK/films/"
 
 # film INDEX: the kind of film it is, "codec size rotated".
 kind() {
@@ -26,6 +28,7 @@ kind() {
 }
 
 for ((i = 0; i < 20; ++i)); do
+    [ -n "${FILMS:-}" ] && break
     read -r codec size < <(kind "$i")
     photo=${PHOTOS[$((i % ${#PHOTOS[@]}))]}
     wh=$([ "$size" = 1080p ] && echo 1920:1080 || echo 3840:2160)
