@@ -565,7 +565,7 @@ QImage filmFrame(const QString &film, int n)
 {
     const QString png = film + QString(".%1.png").arg(n);
     // Turned into RGB as our reader does, so only the frame chosen can differ.
-    QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-i", film, "-sws_flags", "area+accurate_rnd+full_chroma_int", "-vf", QString("select=eq(n\\,%1)").arg(n),
+    QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-i", film, "-sws_flags", "area", "-vf", QString("select=eq(n\\,%1)").arg(n),
                                  "-frames:v", "1", png});
     return QImage(png).convertToFormat(QImage::Format_RGB32);
 }
