@@ -70,9 +70,9 @@ constexpr char Style[] =
 // it, a click (but for one that asks for a new tab or window) opens the
 // viewer over the page; the keys and buttons move and close it, and the
 // focus stays in it while it is open, then goes back where it was. A film
-// (data-v: a film, or a Live Photo's) plays there from its poster, loaded
-// only when asked; one the browser cannot play (HEVC in most) shows its
-// poster instead, with the link to the file.
+// (data-v: a film, or a Live Photo's, whose poster is its still) plays there
+// from its poster, loaded only when asked; one the browser cannot play (HEVC
+// in most) shows its poster instead, with the link to the file.
 constexpr char Script[] =
     "(()=>{"
     "const d=document,v=d.getElementById('v'),f=v.querySelector('figure'),c=f.firstChild,"
@@ -82,7 +82,7 @@ constexpr char Script[] =
     "const at=k=>a[(k+a.length)%a.length].getAttribute('href');"
     "const pre=k=>{const e=a[(k+a.length)%a.length];if(e.getAttribute('href')!=e.dataset.v)new Image().src=at(k)};"
     "function show(n){i=(n+a.length)%a.length;const h=at(i),p=a[i].querySelector('img'),t=p.alt,s=a[i].dataset.v;"
-    "let w=m;m.alt=t;if(s){w=d.createElement('video');w.controls=true;w.preload='none';w.poster=p.currentSrc||p.src;"
+    "let w=m;m.alt=t;if(s){w=d.createElement('video');w.controls=true;w.preload='none';w.poster=s==h?p.currentSrc||p.src:h;"
     "w.src=s;w.onerror=()=>{if(w.isConnected){m.src=w.poster;w.replaceWith(m)}}}else m.src=h;"
     "f.replaceChild(w,f.firstChild);c.textContent=t;o.href=h;o.textContent=s==h?'\u00d6ppna filmen':'\u00d6ppna bilden';"
     "pre(i+1);pre(i-1)}"
