@@ -5,7 +5,8 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= fuzz_picture fuzz_splittext fuzz_quality fuzz_page \
-                fuzz_jpeg fuzz_gif fuzz_bmp fuzz_png fuzz_webp fuzz_heif fuzz_raw fuzz_tiff
+                fuzz_jpeg fuzz_gif fuzz_bmp fuzz_png fuzz_webp fuzz_heif fuzz_raw fuzz_tiff \
+                fuzz_film
 
 .PHONY: run test build compile setup setup-package setup-test setup-fuzz install uninstall package clean \
         test-sanitize fuzz

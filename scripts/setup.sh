@@ -14,6 +14,7 @@ want=(
   libimagequant-dev libgif-dev libjpeg62-turbo-dev fonts-dejavu-core
   libpng-dev libwebp-dev libheif-dev libtiff-dev libavif-dev
   libraw-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 # The Debian package: dpkg-shlibdeps (and file, which CPack uses to find the
 # programs) compute its Depends.
@@ -25,6 +26,8 @@ if [ "$mode" = test ] || [ "$mode" = fuzz ]; then
   want+=(dbus-daemon dbus-bin python3-pyatspi)
   # The README's many-machines recipe is run as written, on one machine.
   want+=(parallel)
+  # Films for the tests are made with FFmpeg's own program.
+  want+=(ffmpeg)
   # node and npm may come from elsewhere than Debian; then leave them be.
   command -v node >/dev/null 2>&1 || want+=(nodejs)
   command -v npm >/dev/null 2>&1 || want+=(npm)

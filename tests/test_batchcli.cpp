@@ -175,6 +175,28 @@ void TestBatchCli::options_data()
                    QCOMPARE(thumb.size(), QSize(237, 177));
                    QCOMPARE(thumb.pixel(236, 176), qRgb(255, 0, 0));
                });
+    // A film named alone gets a thumbnail, its poster with a white play mark.
+    const QString flat = "color=c=0x204080:s=320x240:r=10";
+    QTest::newRow("a film") << QStringList{"DIR/a.jpg"} << Check([flat](const QString &dir) {
+        QVERIFY(!TestPictures::writeFilm(dir, "f.mp4", {"-t", "1"}, flat).isEmpty());
+        QCOMPARE(batch({"f.mp4"}, dir).status, 0);
+        const QImage thumb(dir + "/f_s.jpg");
+        QVERIFY(pixelDistance(thumb.pixel(thumb.width() / 2, thumb.height() / 2), qRgb(255, 255, 255)) < 24);
+        QVERIFY(pixelDistance(thumb.pixel(8, 8), qRgb(0x20, 0x40, 0x80)) < 24);
+    });
+    // On a modern page a film is copied as it is and played from the viewer;
+    // a Live Photo (a.jpg and a.MOV) is one cell.
+    QTest::newRow("films on a modern page") << QStringList{"DIR/a.jpg"} << Check([flat](const QString &dir) {
+        QVERIFY(!TestPictures::writeFilm(dir, "f.mp4", {"-t", "7"}, flat).isEmpty());
+        QVERIFY(QFile::copy(dir + "/f.mp4", dir + "/a.MOV"));
+        const Result run = batch({"--page", "webb", "--page-style", "modern", dir}, dir);
+        QVERIFY2(run.out.contains("3 av 3 tumbilder skapade"), qPrintable(run.out));
+        QCOMPARE(contents(dir + "/webb/f.mp4"), contents(dir + "/f.mp4"));
+        QVERIFY(QFile::exists(dir + "/webb/a.MOV"));
+        const QByteArray page = contents(dir + "/webb/bilder.html");
+        for (const char *cell : {"href=\"f.mp4\" data-v=\"f.mp4\"", "<small>0:07</small>", "href=\"a.jpg\" data-v=\"a.MOV\""})
+            QVERIFY2(page.contains(cell), cell);
+    });
     QTest::newRow("out") << QStringList{"--out", "DIR/ut", "DIR"} << Check([](const QString &dir) {
         QCOMPARE(listing(dir + "/ut"), (QStringList{"a_s.jpg", "b_s.jpg"}));
     });

@@ -1,4 +1,5 @@
 #include "codecs/picture.h"
+#include "files.h"
 #include "sanitizer.h"
 #include "testmain.h"
 #include "testpictures.h"
@@ -253,6 +254,16 @@ void TestPicture::readsAndDecodesEachFormat_data()
     // The content decides, whatever the name says.
     QTest::newRow("png named .jpg") << writePicture(dir(), "png.jpg", Format::Png, pic) << pic << 0 << 0.0 << rgb;
     QTest::newRow("webp named .gif") << writePicture(dir(), "webp.gif", Format::Webp, pic) << pic << 0 << 0.0 << rgb;
+    // A film's poster: the first key frame a tenth of the way in (frame 5 of
+    // these 2 s), 1 s into a long film, the first frame of a very short one.
+    for (const char *c : {"mp4", "mov", "webm", "mkv", "avi"}) {
+        const QString film = writeFilm(dir(), QString("film.") + c, {"-t", "2", "-g", "5"});
+        QTest::addRow("film, %s", c) << film << filmFrame(film, 5) << -1 << 35.0 << rgb;
+    }
+    const QString longFilm = writeFilm(dir(), "lang.mp4", {"-t", "12", "-g", "10"}, "testsrc=size=160x120:rate=10");
+    QTest::newRow("film of 12 s") << longFilm << filmFrame(longFilm, 10) << -1 << 35.0 << rgb;
+    const QString shortFilm = writeFilm(dir(), "kort.mp4", {"-t", "0.3"});
+    QTest::newRow("film of 0.3 s") << shortFilm << filmFrame(shortFilm, 0) << -1 << 35.0 << rgb;
 }
 
 void TestPicture::readsAndDecodesEachFormat()
@@ -369,6 +380,14 @@ void TestPicture::honoursExifOrientation_data()
                 << writePicture(dir(), QString("o%1.%2").arg(o).arg(extension(f)), f, storedForOrientation(view, o), e)
                 << o;
         }
+    // A film turned by its display matrix (FFmpeg 5.1 writes rotate=90 as a
+    // quarter turn counter-clockwise).
+    for (const auto &[degrees, o] : {std::pair{90, 8}, {180, 3}, {270, 6}}) {
+        const QString png = writePng(dir(), QString("film%1.png").arg(o), storedForOrientation(view, o));
+        const QString film = writeFilm(dir(), QString("film%1.mp4").arg(o), {"-t", "0.3", "-qp", "0"}, png);
+        QTest::addRow("film, rotate=%d", degrees) << writeFilm(dir(), QString("vriden%1.mp4").arg(o),
+            {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o;
+    }
 }
 
 void TestPicture::honoursExifOrientation()
@@ -423,6 +442,8 @@ void TestPicture::readsDateTaken_data()
     for (Format f : {Format::Png, Format::Webp, Format::Heic, Format::Tiff, Format::Dng})
         QTest::addRow("%s", qPrintable(extension(f)))
             << writePicture(dir(), "taken." + extension(f), f, photo(QSize(32, 24)), {.taken = day}) << april;
+    QTest::newRow("film") << writeFilm(dir(), "taken.mp4", {"-t", "0.2", "-metadata", "creation_time=2024-04-01T12:34:56Z"})
+                          << QDateTime(QDate(2024, 4, 1), QTime(12, 34, 56), Qt::UTC);
 }
 
 void TestPicture::readsDateTaken()
@@ -565,6 +586,10 @@ void TestPicture::refusesBombsBeforeDecoding_data()
     QByteArray png = hugeHeaderBytes(Format::Png);
     png.replace(16, 8, QByteArray("\0\0\x3e\x80\0\0\x3e\x80", 8));
     QTest::addRow("png 16000 x 16000 of a few bytes") << writeFile(dir(), "tunn.png", png) << FailureCode::NotAPicture;
+    // A film whose sample description declares 65535 x 65535.
+    QByteArray mp4 = TestFiles::contents(writeFilm(dir(), "bomb.mp4", {"-t", "0.2"}));
+    mp4.replace(mp4.indexOf("avc1", mp4.indexOf("stsd")) + 28, 4, "\xff\xff\xff\xff");
+    QTest::addRow("film 65535 x 65535") << writeFile(dir(), "bomb.mp4", mp4) << tooLarge;
     QTest::addRow("tiff of floating-point samples") << writeFile(dir(), "flyt.tif", tiffBytes(TiffKind::Float))
                                                     << FailureCode::UnsupportedFormat;
 }
@@ -650,6 +675,9 @@ void TestPicture::reportsUnreadableFiles_data()
     QTest::newRow("rle bmp that sets no pixel")
         << writeFile(dir(), "inget.bmp", bmpRleBytes(QSize(30, 20), 8, QByteArray("\0\0\0\x01", 4))) << bad
         << QSize(30, 20);
+    const QByteArray film = TestFiles::contents(writeFilm(dir(), "hel.mp4", {"-t", "1"}));
+    QTest::newRow("film cut in half") << writeFile(dir(), "halv.mp4", film.left(film.size() / 2)) << bad << QSize();
+    QTest::newRow("film without pictures") << writeFilm(dir(), "ljud.mp4", {"-t", "1"}, "sine=frequency=440") << bad << QSize();
 }
 
 void TestPicture::reportsUnreadableFiles()
@@ -715,6 +743,10 @@ void TestPicture::decodesWithinTheAnnouncedMemory_data()
     };
     // Text that libpng would inflate and keep, 7 MB a chunk.
     QTest::newRow("png with 20 zTXt chunks") << writeFile(dir(), "text.png", pngWithTextBytes(medium, 20)) << QSize();
+    for (const char *codec : {"libx264", "libx265"})
+        QTest::addRow("film, 1080p, %s", codec)
+            << writeFilm(dir(), QString("stor-%1.mp4").arg(codec), {"-t", "0.5", "-c:v", codec, "-x265-params", "log-level=error"}, "testsrc=size=1920x1080:rate=10")
+            << QSize(200, 150);
     for (const auto &f : formats)
         QTest::newRow(f.name) << writePicture(dir(), QString("stor-%1.%2").arg(f.name, extension(f.format)), f.format,
                                               f.picture, f.encoding)

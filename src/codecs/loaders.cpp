@@ -30,6 +30,12 @@ const QStringList &pictureExtensions()
     return extensions;
 }
 
+const QStringList &filmExtensions()
+{
+    static const QStringList extensions = QString::fromLatin1(filmLoader.extensions).split(QLatin1Char(' '));
+    return extensions;
+}
+
 QStringList pictureMimeTypes()
 {
     return fieldOfEveryRow(&PictureLoader::mimeTypes);

@@ -24,6 +24,8 @@ struct PictureHeader {
     bool dataMissing = false; // the pixel data cannot be in the file: refused before decoding
     QDateTime taken;          // when the picture was taken, as its metadata says; invalid when it does not
     Failure refused;          // a picture of this format we will not decode, and why
+    bool film = false;        // a film: its poster frame is the picture
+    qint64 filmLength = 0;    // a film's length in milliseconds; 0 when it does not say
 };
 
 // One file's decoder. readHeader() comes first, once; sizes passed later
@@ -95,5 +97,7 @@ const QStringList &pictureExtensions();
 QStringList pictureMimeTypes();
 // Whether a file is named as a camera's raw file is: no browser shows one.
 bool isCameraRaw(const QString &file);
+// The extensions of the films among them.
+const QStringList &filmExtensions();
 // The formats we read as users know them ("JPG", "HEIC"), in table order.
 QStringList pictureFormatNames();

@@ -75,6 +75,8 @@ PictureReader::PictureReader(const QString &path) : m_path(path), m_file(path)
         return;
     m_orientation = header.orientation;
     m_taken = header.taken;
+    m_film = header.film;
+    m_filmLength = header.filmLength;
     m_size = m_orientation >= 5 ? header.size.transposed() : header.size;
 }
 

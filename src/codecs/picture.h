@@ -31,6 +31,11 @@ public:
     // time unless the file gives the offset. Invalid when it says nothing.
     QDateTime dateTaken() const { return m_taken; }
 
+    // A film (its picture is a poster frame), and its length in milliseconds
+    // (0 when the film does not say).
+    bool isFilm() const { return m_film; }
+    qint64 filmLength() const { return m_filmLength; }
+
     // Decodes the picture: oriented, in sRGB, as RGB32 or premultiplied
     // ARGB32. Every pixel comes from the file or is transparent. With a
     // hint, the picture is decoded at the smallest size its format allows
@@ -62,6 +67,8 @@ private:
     int m_orientation = 1;
     QSize m_size;             // oriented
     QDateTime m_taken;
+    bool m_film = false;
+    qint64 m_filmLength = 0;
     Failure m_failure;
 };
 

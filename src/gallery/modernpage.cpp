@@ -56,7 +56,7 @@ constexpr char Style[] =
     "padding:64px 8px 8px;background:rgba(0,0,0,.92);color:#fff}"
     "#v[hidden]{display:none}"
     "#v figure{display:flex;flex-direction:column;align-items:center;max-width:100%;margin:0}"
-    "#v img{max-width:100%;max-height:calc(100vh - 120px);object-fit:contain}"
+    "#v img,#v video{max-width:100%;max-height:calc(100vh - 120px);object-fit:contain}"
     "#v figcaption{margin-top:8px;font-size:14px;text-align:center;overflow-wrap:anywhere}"
     "#v button,#v a{position:absolute;min-width:48px;min-height:48px;padding:0 12px;border:2px solid #fff;"
     "border-radius:6px;background:#000;color:#fff;font:inherit;cursor:pointer}"
@@ -69,7 +69,10 @@ constexpr char Style[] =
 // Without JavaScript every thumbnail is a plain link to its picture. With
 // it, a click (but for one that asks for a new tab or window) opens the
 // viewer over the page; the keys and buttons move and close it, and the
-// focus stays in it while it is open, then goes back where it was.
+// focus stays in it while it is open, then goes back where it was. A film
+// (data-v: a film, or a Live Photo's, whose poster is its still) plays there
+// from its poster, loaded only when asked; one the browser cannot play (HEVC
+// in most) shows its poster instead, with the link to the file.
 constexpr char Script[] =
     "(()=>{"
     "const d=document,v=d.getElementById('v'),f=v.querySelector('figure'),c=f.firstChild,"
@@ -77,10 +80,15 @@ constexpr char Script[] =
     "let i=0,back=null,x0=null,y0=0;"
     "f.insertBefore(m,c);"
     "const at=k=>a[(k+a.length)%a.length].getAttribute('href');"
-    "function show(n){i=(n+a.length)%a.length;const h=at(i),t=a[i].querySelector('img').alt;"
-    "m.src=h;m.alt=t;c.textContent=t;o.href=h;new Image().src=at(i+1);new Image().src=at(i-1)}"
+    "const pre=k=>{const e=a[(k+a.length)%a.length];if(e.getAttribute('href')!=e.dataset.v)new Image().src=at(k)};"
+    "function show(n){i=(n+a.length)%a.length;const h=at(i),p=a[i].querySelector('img'),t=p.alt,s=a[i].dataset.v;"
+    "let w=m;m.alt=t;if(s){w=d.createElement('video');w.controls=true;w.preload='none';w.poster=s==h?p.currentSrc||p.src:h;"
+    "w.src=s;w.onerror=()=>{if(w.isConnected){m.src=w.poster;w.replaceWith(m)}}}else m.src=h;"
+    "f.replaceChild(w,f.firstChild);c.textContent=t;o.href=h;o.textContent=s==h?'\u00d6ppna filmen':'\u00d6ppna bilden';"
+    "pre(i+1);pre(i-1)}"
     "function open(n){back=d.activeElement;show(n);v.hidden=false;d.body.classList.add('lock');x.focus()}"
-    "function close(){v.hidden=true;d.body.classList.remove('lock');m.removeAttribute('src');back&&back.focus()}"
+    "function close(){v.hidden=true;d.body.classList.remove('lock');f.replaceChild(m,f.firstChild);"
+    "m.removeAttribute('src');back&&back.focus()}"
     "a.forEach((e,n)=>e.addEventListener('click',ev=>{"
     "if(ev.button||ev.ctrlKey||ev.metaKey||ev.shiftKey||ev.altKey)return;ev.preventDefault();open(n)}));"
     "v.querySelector('.p').onclick=()=>show(i-1);"
@@ -107,6 +115,15 @@ void line(QByteArray &out, const QByteArray &content)
 
 namespace {
 QByteArray day(const QDateTime &t) { return t.date().toString(Qt::ISODate).toLatin1(); }
+
+// A film's length as players show it: 0:07, 12:30, 1:02:03.
+QByteArray duration(qint64 ms)
+{
+    const qint64 s = (ms + 500) / 1000;
+    const QString mmss = QStringLiteral("%1:%2").arg(s / 60 % 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+    return (s >= 3600 ? QString::number(s / 3600) + QStringLiteral(":") + mmss.rightJustified(5, QLatin1Char('0')) : mmss)
+        .toLatin1();
+}
 
 QByteArray timeElement(const QDateTime &t)
 {
@@ -182,9 +199,12 @@ QByteArray renderModernPage(const PageSettings &s, const QList<GalleryEntry> &en
         if (!e.size.isEmpty())
             img += " width=\"" + number(e.size.width()) + "\" height=\"" + number(e.size.height()) + '"';
         img += " alt=\"" + name + "\" loading=\"lazy\">";
+        const QByteArray href = url(e.picture.isEmpty() ? e.file : e.picture);
+        const QByteArray film = e.filmLength >= 0 ? href : e.motion.isEmpty() ? QByteArray() : url(e.motion);
         // The caption repeats the picture's name: a screen reader hears it once.
-        line(out, "<li><a href=\"" + url(e.picture.isEmpty() ? e.file : e.picture) + "\">" + img
+        line(out, "<li><a href=\"" + href + '"' + (film.isEmpty() ? QByteArray() : " data-v=\"" + film + '"') + ">" + img
                       + "<span aria-hidden=\"true\">" + name + "</span>"
+                      + (e.filmLength > 0 ? "<small>" + duration(e.filmLength) + "</small>" : QByteArray())
                       + (e.taken.isValid() ? timeElement(e.taken) : QByteArray()) + "</a></li>");
     }
     if (grid)

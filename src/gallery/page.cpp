@@ -180,13 +180,20 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
             out.leftOut << e.folder + e.file;
             continue;
         }
+        GalleryEntry entry = e;
+        // The classic page has no viewer to play a Live Photo's film.
+        if (s.style != PageStyle::Modern)
+            entry.motion.clear();
+        else if (!e.motion.isEmpty()
+                 && (out.failure = copyReplacing(e.folder + e.motion, s.folder + e.album + e.motion)).failed())
+            return out;
         if (!e.picture.isEmpty()) {
-            shown << e;   // its web-size copy is in place
+            shown << entry;   // its web-size copy is in place
             continue;
         }
         if (out.failure = copyReplacing(e.folder + e.file, s.folder + e.album + e.file); out.failure.failed())
             return out;
-        shown << e;
+        shown << entry;
     }
     shown = ordered(s, shown);
     const bool albums = std::any_of(shown.cbegin(), shown.cend(), [](const GalleryEntry &e) { return !e.album.isEmpty(); });

@@ -39,6 +39,9 @@ bool browserShows(const QString &file)
 
 int copyLongSide(const PageFileSettings &want, const QString &file)
 {
+    // A film is copied as it is: a poster frame is no copy of it.
+    if (filmExtensions().contains(QFileInfo(file).suffix().toLower()))
+        return 0;
     if (want.classic)
         return isCameraRaw(file) ? std::numeric_limits<int>::max() : 0;
     return want.webSize > 0 ? want.webSize : browserShows(file) ? 0 : std::numeric_limits<int>::max();

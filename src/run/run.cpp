@@ -262,6 +262,8 @@ void Run::keepRecord(RunResult &r)
             add(e.album + e.picture, QStringLiteral("copy"), webCopyShape(longSide, m_request.settings.draw.background));
         else if (QFileInfo(folder + e.album + e.file).canonicalFilePath() != QFileInfo(picture).canonicalFilePath())
             add(e.album + e.file, QStringLiteral("copy"), {});
+        if (!e.motion.isEmpty())
+            add(e.album + e.motion, QStringLiteral("copy"), {});
         for (QString album = e.album; !album.isEmpty(); album = album.left(album.lastIndexOf('/', album.size() - 2) + 1))
             albums.insert(album);
     }

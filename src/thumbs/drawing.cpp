@@ -5,6 +5,7 @@
 #include "pixels/resample.h"
 #include "pixels/workbuffer.h"
 #include "trace.h"
+#include <QPainter>
 #include <cerrno>
 #include <cmath>
 #include <optional>
@@ -115,8 +116,27 @@ QSize placeOf(const Layout &l, QSize natural)
     return l.target ? Canvas::stretchedPixels(innerPixels(l.canvas), *l.target).size() : natural;
 }
 
+// A film's thumbnail reads as a film: a play triangle on a dark disc in
+// its middle, small enough to leave the picture seen.
+void markAsFilm(QImage &image)
+{
+    const qreal d = qBound(10.0, qMin(image.width(), image.height()) / 4.0, 64.0);
+    if (image.width() < d || image.height() < d)
+        return;
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    const QPointF c(image.width() / 2.0, image.height() / 2.0);
+    p.setBrush(QColor(0, 0, 0, 120));
+    p.drawEllipse(c, d / 2, d / 2);
+    p.setBrush(Qt::white);
+    const qreal r = d / 4;
+    const QPointF triangle[] = {c + QPointF(-r * 0.6, -r), c + QPointF(-r * 0.6, r), c + QPointF(r * 1.1, 0)};
+    p.drawPolygon(triangle, 3);
+}
+
 // Draws the decoded picture on its canvas.
-void paint(DrawResult &result, const Layout &l, Canvas &canvas, const QImage &picture)
+void paint(DrawResult &result, const Layout &l, Canvas &canvas, const QImage &picture, bool film)
 {
     if (l.target) {
         canvas.paintStretched(picture, *l.target);
@@ -126,6 +146,9 @@ void paint(DrawResult &result, const Layout &l, Canvas &canvas, const QImage &pi
     }
     result.status = DrawResult::Drawn;
     result.image = canvas.persistentImage();
+    result.film = film;
+    if (film)
+        markAsFilm(result.image);
 }
 }
 
@@ -151,7 +174,7 @@ DrawResult drawThumbnail(const DrawSettings &settings, const DecodedPicture &pic
     std::optional<Canvas> canvas = makeCanvas(result, l, settings);
     if (!canvas)
         return result;
-    paint(result, l, *canvas, picture.sourceFor(placeOf(l, picture.natural)));
+    paint(result, l, *canvas, picture.sourceFor(placeOf(l, picture.natural)), picture.film);
     return result;
 }
 
@@ -211,6 +234,8 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     clock.start();
     auto picture = std::make_shared<DecodedPicture>();
     picture->natural = natural;
+    picture->film = reader.isFilm();
+    result.filmLength = reader.filmLength();
     picture->decoded = reader.decode(atLeast);
     const qint64 decodeNs = clock.nsecsElapsed();
     if (picture->decoded.isNull()) {
@@ -234,7 +259,8 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     if (!picture->reduced.isNull() && serves(other.rest) && serves(placeOf(l, natural)))
         picture->decoded = QImage();
     clock.start();
-    paint(result, l, *canvas, l.target ? picture->sourceFor(placeOf(l, natural)) : picture->sourceFor(natural));
+    paint(result, l, *canvas, l.target ? picture->sourceFor(placeOf(l, natural)) : picture->sourceFor(natural),
+          picture->film);
     qCDebug(lcRun).noquote().nospace()
         << path << ": decoded at 1/" << qRound(double(natural.width()) / decoded.width()) << ", "
         << decoded.width() << "x" << decoded.height() << " of " << natural.width() << "x" << natural.height()

@@ -29,6 +29,7 @@ struct DecodedPicture {
     QImage decoded;         // null once every output can start from `reduced`
     QImage reduced;         // at the largest other output's size, or null
     QSize natural;          // the picture's natural size, oriented
+    bool film = false;      // a film's poster frame: its thumbnails get the play mark
     MemoryBudget::Claim claim;
 
     // The smallest picture held that is `target` pixels or has the decoding
@@ -57,6 +58,8 @@ struct DrawResult {
     QImage loadedPicture;
     Failure failure;            // why it is Unreadable or ScaleFailed
     QDateTime taken;            // when the picture was taken (else last changed), from its header
+    bool film = false;          // a film's poster frame, marked as one
+    qint64 filmLength = 0;      // a film's length in milliseconds, 0 when unknown
     // With other sizes wanted: the decoding, for them. It holds its memory:
     // drop it once they are made.
     std::shared_ptr<const DecodedPicture> decoded;

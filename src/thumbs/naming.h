@@ -26,6 +26,11 @@ struct GalleryEntry {
     QString album;
     // When the picture was taken (or, failing that, last changed).
     QDateTime taken;
+    // A film's length in milliseconds (0 when it does not say); -1 for a picture.
+    qint64 filmLength = -1;
+    // A Live Photo's film (the still's name with .MOV), copied beside it on
+    // a modern page and played from its viewer; empty for none.
+    QString motion;
     bool operator==(const GalleryEntry &) const = default;
 };
 

@@ -48,6 +48,39 @@ bool isUnsupportedPictureName(const QString &path)
 }
 
 namespace {
+bool isStill(const QString &name)
+{
+    static const QStringList stills = {QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("jpg"),
+                                       QStringLiteral("jpeg")};
+    return stills.contains(extension(name));
+}
+}
+
+QString liveFilmOf(const QString &folder, const QString &file)
+{
+    if (!isStill(file))
+        return {};
+    const QString base = file.left(file.lastIndexOf(QLatin1Char('.')));
+    for (const QLatin1String ext : {QLatin1String(".MOV"), QLatin1String(".mov")})
+        if (fileKind(folder + base + ext) == FileKind::File)
+            return base + ext;
+    return {};
+}
+
+namespace {
+
+// A Live Photo's film goes with its still: one picture, not two.
+void leaveOutLiveFilms(QStringList &names)
+{
+    QSet<QString> stills;
+    for (const QString &name : std::as_const(names))
+        if (isStill(name))
+            stills.insert(name.left(name.lastIndexOf(QLatin1Char('.'))));
+    names.removeIf([&](const QString &name) {
+        return (name.endsWith(QLatin1String(".MOV")) || name.endsWith(QLatin1String(".mov")))
+               && stills.contains(name.chopped(4));
+    });
+}
 
 void sortNamesNaturally(QStringList &names)
 {
@@ -156,6 +189,7 @@ void addFolder(ExpandedInputs &out, Unsupported &unsupported, const QString &pat
             pictures << entry.name;
     }
     out.thumbnailsLeftOut += leaveOutThumbnails(pictures, naming);
+    leaveOutLiveFilms(pictures);
     for (QStringList *list : {&pictures, &unnamed, &special, &folders})
         sortNamesNaturally(*list);
     for (const QString &name : std::as_const(unnamed))

@@ -18,6 +18,10 @@ bool isPictureName(const QString &path);
 // miss, unlike text files and the like, which are no pictures at all.
 bool isUnsupportedPictureName(const QString &path);
 
+// The film of a Live Photo: a .MOV (or .mov) of the same name beside a
+// HEIC or JPG still, as phones store them; empty when there is none.
+QString liveFilmOf(const QString &folder, const QString &file);
+
 struct ExpandedInputs {
     // What the picture list is given, in order, as absolute native paths.
     QStringList paths;

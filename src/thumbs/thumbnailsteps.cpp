@@ -3,6 +3,7 @@
 #include "saving.h"
 #include "splittext.h"
 #include "trace.h"
+#include "picturefiles.h"
 #include "codecs/picture.h"
 #include <QDir>
 
@@ -71,6 +72,16 @@ ThumbnailSettings thumbnailSettings(SizeMode mode, CanvasSize canvas, std::optio
     return s;
 }
 
+namespace {
+// A film's length on its entry; a still's Live Photo film beside it.
+void filmOf(GalleryEntry &entry, const PictureJob &job, const DrawResult &drawn)
+{
+    entry.filmLength = drawn.film ? drawn.filmLength : -1;
+    if (!drawn.film)
+        entry.motion = liveFilmOf(job.folder, job.file);
+}
+}
+
 PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const PictureJob &job, const RunFiles &files,
                                    MemoryBudget *budget, const PictureExtras *extras)
 {
@@ -87,7 +98,10 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         if (files.thumbnailMade(name, path)) {
             p.made = true;
             p.stamp = pictureStamp(path);
-            p.taken = pictureDate(PictureReader(path), path);
+            const PictureReader reader(path);
+            p.taken = pictureDate(reader, path);
+            p.drawn.film = reader.isFilm();
+            p.drawn.filmLength = reader.filmLength();
             return p;
         }
     }
@@ -141,6 +155,7 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
         const ThumbName name = thumbName(settings, job);
         c.entry = name.entry;
         c.entry->taken = prepared.taken;
+        filmOf(*c.entry, job, prepared.drawn);
         c.made = name.nameFor(settings.format);
         return c;
     }
@@ -164,6 +179,7 @@ SavedThumbnail saveThumbnail(const SaveSettings &settings, const PictureJob &job
     const ThumbName name = thumbName(settings, job);
     c.entry = name.entry;
     c.entry->taken = prepared.taken;
+    filmOf(*c.entry, job, prepared.drawn);
     QElapsedTimer clock;
     clock.start();
     static_cast<SaveResult &>(c) = saveEncoded(settings, name, job.path(), prepared.encoded, files);

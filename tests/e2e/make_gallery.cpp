@@ -11,6 +11,7 @@
 #include "pixels/process.h"
 #include "thumbs/thumbnailsteps.h"
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -162,7 +163,12 @@ int main(int argc, char **argv)
         if (!QDir().mkpath(album) || !QDir().mkpath(below) || !writePicture(below + names[1], drawPicture(1, pictureSize(1, true))))
             return fail(QStringLiteral("cannot make the album in ") + below);
         request.settings.save.targetFolder = request.page->folder = album;
-        request.jobs = {{foto, names[0]}, {below, names[1]}};
+        // And a film the browser cannot play (HEVC).
+        const QString film = QStringLiteral("film.mp4");
+        if (QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=10", "-t", "1",
+                                         "-c:v", "libx265", "-x265-params", "log-level=error", foto + film}) != 0)
+            return fail(QStringLiteral("cannot make ") + foto + film);
+        request.jobs = {{foto, names[0]}, {below, names[1]}, {foto, film}};
         if (const RunResult a = Run(request, 2).execute(); a.reported() || a.stopped() || a.pageFailure.failed())
             return fail(QStringLiteral("the album run: ") + a.printed().join(QLatin1Char(' ')));
         manifest.insert("albumPage", album + QStringLiteral("bilder.html"));

@@ -219,6 +219,13 @@ export async function checkModern(m, { check, addresses, isFile, localPath }) {
     const page = await context.newPage();
     const top = addresses(m.albumPage)[0].url;
     await page.goto(top, { waitUntil: 'load' });
+    // A film the browser cannot play: the viewer shows its poster and the link to the file.
+    await page.locator('.g:not(.a) a[data-v]').click();
+    await page.evaluate(() => document.querySelector('#v video').play().catch(() => {}));
+    await page.waitForFunction(() => document.querySelector('#v img')?.naturalWidth > 0, null, { timeout: 5000 }).catch(() => {});
+    const film = await page.evaluate(() => [document.querySelector('#v img')?.src, document.querySelector('#v a').href]);
+    check(/film_s(@2x)?\.jpg$/.test(film[0]) && film[1].endsWith('/film.mp4'), `film: the viewer shows ${film}`);
+    await page.keyboard.press('Escape');
     await page.locator('a[href$="/bilder.html"]').first().click();
     await page.waitForURL((u) => u.href !== top);
     await loadAll(page);

@@ -190,6 +190,13 @@ QByteArray bmpRleShortBytes();
 // The RLE8 (or 24-bit) BMP with its pixel data offset past the end of the file.
 QByteArray bmpOffsetPastEndBytes(bool rle);
 
+// A film made by the ffmpeg program from `source` (a lavfi source, or a
+// picture file shown for as long as `options` say), with those options;
+// empty when ffmpeg fails. filmFrame() is frame `n` as ffmpeg decodes it.
+QString writeFilm(const QString &dir, const QString &name, const QStringList &options,
+                  const QString &source = QStringLiteral("testsrc=size=320x240:rate=10"));
+QImage filmFrame(const QString &film, int n);
+
 // --- Measuring -----------------------------------------------------------------
 
 // Largest difference of any colour channel (alpha included) between two

@@ -3,6 +3,7 @@
 #include "testpictures.h"
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <avif/avif.h>
 #include <cstring>
@@ -546,5 +547,26 @@ QByteArray avifSequenceBytes(const QImage &image)
     QByteArray avif = encodePicture(Format::Avif, image, {.lossless = false});
     avif.replace(8, 4, "avis");
     return avif;
+}
+
+QString writeFilm(const QString &dir, const QString &name, const QStringList &options, const QString &source)
+{
+    const QString path = QDir(dir).filePath(name);
+    const QStringList input = source.endsWith(".png")          ? QStringList{"-loop", "1", "-i", source}
+                              : source.contains(QLatin1Char('=')) ? QStringList{"-f", "lavfi", "-i", source}
+                                                                  : QStringList{"-i", source};
+    // As phones and cameras store them.
+    const QStringList chroma = options.contains("copy") ? QStringList{} : QStringList{"-pix_fmt", "yuv420p"};
+    return QProcess::execute("ffmpeg", QStringList{"-loglevel", "error", "-y"} + input + chroma + options + QStringList{path}) == 0
+               ? path : QString();
+}
+
+QImage filmFrame(const QString &film, int n)
+{
+    const QString png = film + QString(".%1.png").arg(n);
+    // Turned into RGB as our reader does, so only the frame chosen can differ.
+    QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-i", film, "-sws_flags", "area", "-vf", QString("select=eq(n\\,%1)").arg(n),
+                                 "-frames:v", "1", png});
+    return QImage(png).convertToFormat(QImage::Format_RGB32);
 }
 }
