@@ -2,7 +2,6 @@
 #include "decodedimage.h"
 #include <QHash>
 #include <QList>
-#include <cstring>
 #include <limits>
 
 namespace {
