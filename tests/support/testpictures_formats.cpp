@@ -596,7 +596,7 @@ QByteArray heifGridBytes(QSize declared)
     auto item = [](int id, const char *type) { return fullBox("infe", be(id, 2) + be(0, 2) + type + '\0', 2); };
     auto extent = [](int id, quint32 at, qsizetype size) { return be(id, 2) + be(0, 2) + be(1, 2) + be(at, 4) + be(size, 4); };
     auto meta = [&](quint32 at) {
-        return fullBox("meta", fullBox("hdlr", be(0, 4) + "pict" + be(0, 12) + '\0') + fullBox("pitm", be(1, 2))
+        return fullBox("meta", fullBox("hdlr", be(0, 4) + "pict" + QByteArray(12, '\0') + '\0') + fullBox("pitm", be(1, 2))
             + fullBox("iloc", be(0x4400, 2) + be(2, 2) + extent(1, at, grid.size()) + extent(2, at + grid.size(), tile.size()))
             + fullBox("iinf", be(2, 2) + item(1, "grid") + item(2, "hvc1"))
             + fullBox("iref", box("dimg", be(1, 2) + be(1, 2) + be(2, 2)))
