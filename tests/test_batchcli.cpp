@@ -374,6 +374,18 @@ void TestBatchCli::problems_data()
     QTest::newRow("a copy for the page cannot be made")
         << "copy" << 2 << "2 av 2 tumbilder skapade.\n"
         << "Ett fel uppstod när websidan skulle skapas: ";
+    // A folder cannot be replaced: it stands in the way, as before a thumbnail.
+    QTest::newRow("a folder where a picture's copy goes")
+        << "copy folder" << 1
+        << "Filen finns redan: DIR/webb/b.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n" << "";
+    QTest::newRow("a folder where a double goes")
+        << "double folder" << 1
+        << "Filen finns redan: DIR/webb/a_s@2x.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/webb/bilder.html\n" << "";
+    // The user's a.png.jpg, of the web copy's size and a.png's time (as an
+    // archive unpacks them), is a picture of the run, never a.png's copy.
+    QTest::newRow("a page file named like a picture of the run")
+        << "copy on picture" << 1 << "Filen finns redan: DIR/a.png.jpg\n2 av 2 tumbilder skapade.\nWebsidan: DIR/bilder.html\n"
+        << "";
     QTest::newRow("a folder holding a picture's thumbnail")
         << "folder" << 1
         << "Filen finns redan: DIR/a_s.jpg\n1 tumbild i mapparna hoppades över\n1 av 2 tumbilder skapade.\n" << "";
@@ -506,9 +518,23 @@ void TestBatchCli::problems()
         args << "--page" << "webb" << "--page-style" << "modern";
     }
     if (problem == "copy") {
-        // A folder stands where the copy of b.jpg goes.
-        QVERIFY(QDir(dir).mkpath("webb/b.jpg"));
+        // The disk fills with the copy of b.jpg, after every thumbnail.
+        QVERIFY(!writeLargeJpeg(dir, "b.jpg", QSize(2000, 3000)).isEmpty() && QDir(dir).mkdir("webb"));
+        inChild = limited(RLIMIT_FSIZE, 200000);
+    }
+    if (problem == "copy" || problem == "copy folder" || problem == "double folder")
         args << "--page" << "webb";
+    if (problem.endsWith("folder") && problem != "folder")
+        QVERIFY(QDir(dir).mkpath(problem == "copy folder" ? "webb/b.jpg" : "webb/a_s@2x.jpg"));
+    if (problem == "double folder")
+        args << "--page-style" << "modern";
+    if (problem == "copy on picture") {
+        QVERIFY(!writeJpeg(dir, "a.png.jpg", photo(QSize(67, 100), 5)).isEmpty());
+        QVERIFY(!writePng(dir, "a.png", photo(QSize(200, 300), 6)).isEmpty() && touch(dir + "/a.png", -60));
+        QFile jpg(dir + "/a.png.jpg");
+        QVERIFY(jpg.open(QIODevice::ReadWrite)
+                && jpg.setFileTime(QFileInfo(dir + "/a.png").lastModified(), QFileDevice::FileModificationTime));
+        args = QStringList{"--page", ".", "--page-style", "modern", "--web-size", "100", "a.png.jpg", "a.png"};
     }
     if (problem == "locked") {
         QString why;

@@ -132,6 +132,11 @@ void TestHostile::inputs_data()
     row("AVIF sequence with a still picture", "", [photo](const QString &d) {
         return writeFile(d, "sekvens.avif", avifSequenceBytes(photo));
     });
+    // A grid is whole or damaged: libheif would paint what it has on black.
+    for (const int side : {64, 16384})
+        QTest::addRow("HEIC grid of one 64 x 64 tile declaring %d x %d", side, side) << Maker([side](const QString &d) {
+            return writeFile(d, QString("rutnät%1.heic").arg(side), heifGridBytes(QSize(side, side)));
+        }) << QString(side == 64 ? "" : unreadable);
     row("text named .jpg", unreadable, [](const QString &d) { return writeTextFile(d, "text.jpg"); });
     row("GIF with a 65535 screen", unreadable, [](const QString &d) { return writeFile(d, "bomb.gif", gifBombBytes(false)); });
     row("GIF with a 65535 frame", unreadable, [](const QString &d) { return writeFile(d, "bomb2.gif", gifBombBytes(true)); });

@@ -2,6 +2,7 @@
 // image, turned, mirrored and cropped as the file says, at 8 bits whatever
 // its own depth. libheif has no scaled decoding: the whole picture is
 // decoded, and shrunk (RowReducer) as it is taken over from libheif.
+#include "heifgrid.h"
 #include "loaders.h"
 #include "pictureheaders.h"
 #include "pixels/rowreducer.h"
@@ -109,6 +110,8 @@ public:
         if (!m_context)
             return {};
         PictureHeader refused;
+        if (refused.refused = checkHeifGrid(data, size); refused.refused.failed())
+            return refused;
         refused.refused = heifFailure(heif_context_read_from_memory_without_copy(m_context.get(), data, size_t(size), nullptr));
         if (refused.refused.failed())
             return refused;
@@ -160,6 +163,10 @@ public:
             return {{}, heifFailure(error)};
         if (!rgba)
             return {{}, damaged(QStringLiteral("libheif gav ingen bild"))};
+        // A tile libheif could not decode is a hole in the picture, never part of it.
+        heif_error warning{};
+        if (heif_image_get_decoding_warnings(rgba.get(), 0, &warning, 1) > 0)
+            return {{}, damaged(QString::fromUtf8(warning.message ? warning.message : "en bit gick inte att avkoda"))};
         int stride = 0;
         const uint8_t *plane = heif_image_get_plane_readonly(rgba.get(), heif_channel_interleaved, &stride);
         const QSize size(heif_image_get_width(rgba.get(), heif_channel_interleaved),

@@ -6,6 +6,7 @@
 #include "pictureheaders.h"
 #include "pixels/rowreducer.h"
 #include <QColorSpace>
+#include <QtNumeric>
 #include <cerrno>
 #include <cstring>
 #include <png.h>
@@ -232,8 +233,10 @@ public:
             header.orientation = exif.orientation;
             header.taken = exif.taken;
         }
-        const qint64 raw = (storedRowBytes(m_layout) + 1) * m_layout.size.height();
-        header.dataMissing = m_layout.idatBytes * MaxDeflateRatio < raw;
+        // A size whose rows overflow is refused as too large before this counts.
+        qint64 raw = 0;
+        header.dataMissing = qMulOverflow(storedRowBytes(m_layout) + 1, qint64(m_layout.size.height()), &raw)
+                             || m_layout.idatBytes * MaxDeflateRatio < raw;
         return header;
     }
 

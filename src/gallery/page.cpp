@@ -1,6 +1,7 @@
 #include "page.h"
 #include "modernpage.h"
 #include "pagetext.h"
+#include "files/filenames.h"
 #include "files/fileops.h"
 #include <QDir>
 #include <QMap>
@@ -191,7 +192,12 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
             shown << entry;   // its web-size copy is in place
             continue;
         }
-        if (out.failure = copyReplacing(e.folder + e.file, s.folder + e.album + e.file); out.failure.failed())
+        const QString copy = s.folder + e.album + e.file;
+        if (fileKind(copy) == FileKind::Folder) {
+            out.inTheWay << copy;
+            continue;
+        }
+        if (out.failure = copyReplacing(e.folder + e.file, copy); out.failure.failed())
             return out;
         shown << entry;
     }

@@ -43,6 +43,9 @@ struct PageOutcome {
     // Pictures (full paths) whose copy would have replaced a thumbnail of the
     // run: not copied, and their cells left out.
     QStringList leftOut;
+    // Copies whose name a folder holds (a folder cannot be replaced): not
+    // made, reported as a thumbnail in the way is, and their cells left out.
+    QStringList inTheWay;
 };
 
 // Copies every full-size picture into the page folder (but for those the run

@@ -209,6 +209,12 @@ void Run::writePage(RunResult &r)
         r.pageFile = pagePath(*m_request.page);
         for (const QString &path : page.leftOut)
             r.report << ReportLine::namedLikeThumbnail(path);
+        for (const QString &path : page.inTheWay)
+            r.report << ReportLine::exists(path);
+        // Not on the page, so not in its record either.
+        r.gallery.removeIf([&](const GalleryEntry &e) {
+            return page.inTheWay.contains(m_request.page->folder + e.album + e.file);
+        });
     }
 }
 

@@ -158,6 +158,8 @@ QByteArray tiffBytes(TiffKind kind);
 QByteArray pngWithTextBytes(const QImage &image, int chunks);
 // An AVIF whose brand says image sequence (avis), holding a still picture.
 QByteArray avifSequenceBytes(const QImage &image);
+// A HEIC whose primary image is a grid of one 64 x 64 tile declaring `declared`.
+QByteArray heifGridBytes(QSize declared);
 
 // --- Crafted files --------------------------------------------------------------
 // What an attacker (or a broken tool) hands us: each aims at one decoder path.

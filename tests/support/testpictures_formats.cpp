@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <avif/avif.h>
 #include <cstring>
@@ -568,5 +569,41 @@ QImage filmFrame(const QString &film, int n)
     QProcess::execute("ffmpeg", {"-loglevel", "error", "-y", "-i", film, "-sws_flags", "area", "-vf", QString("select=eq(n\\,%1)").arg(n),
                                  "-frames:v", "1", png});
     return QImage(png).convertToFormat(QImage::Format_RGB32);
+}
+
+namespace {
+QByteArray be(quint64 v, int bytes)
+{
+    QByteArray b;
+    for (int i = bytes - 1; i >= 0; --i)
+        b.append(char(v >> (8 * i) & 0xff));
+    return b;
+}
+QByteArray box(const char *type, const QByteArray &body) { return be(8 + body.size(), 4) + type + body; }
+QByteArray fullBox(const char *type, const QByteArray &body, quint32 version = 0) { return box(type, be(version << 24, 4) + body); }
+}
+
+QByteArray heifGridBytes(QSize declared)
+{
+    // The tile: libheif's own 64 x 64 picture, its coded data and its decoder's configuration.
+    const QByteArray small = encodePicture(Format::Heic, photo(QSize(64, 64)), {.lossless = false});
+    auto boxAt = [&small](qsizetype at, int skip) {
+        return small.mid(at + skip, qFromBigEndian<quint32>(small.constData() + at) - skip);
+    };
+    const QByteArray hvcC = boxAt(small.indexOf("hvcC") - 4, 0), tile = boxAt(small.indexOf("mdat") - 4, 8);
+    const QByteArray grid = be(0, 4) + be(declared.width(), 2) + be(declared.height(), 2);
+    const QByteArray ftyp = box("ftyp", "heic" + be(0, 4) + "mif1heic");
+    auto item = [](int id, const char *type) { return fullBox("infe", be(id, 2) + be(0, 2) + type + '\0', 2); };
+    auto extent = [](int id, quint32 at, qsizetype size) { return be(id, 2) + be(0, 2) + be(1, 2) + be(at, 4) + be(size, 4); };
+    auto meta = [&](quint32 at) {
+        return fullBox("meta", fullBox("hdlr", be(0, 4) + "pict" + QByteArray(12, '\0') + '\0') + fullBox("pitm", be(1, 2))
+            + fullBox("iloc", be(0x4400, 2) + be(2, 2) + extent(1, at, grid.size()) + extent(2, at + grid.size(), tile.size()))
+            + fullBox("iinf", be(2, 2) + item(1, "grid") + item(2, "hvc1"))
+            + fullBox("iref", box("dimg", be(1, 2) + be(1, 2) + be(2, 2)))
+            + box("iprp", box("ipco", hvcC + fullBox("ispe", be(64, 4) + be(64, 4))
+                                          + fullBox("ispe", be(declared.width(), 4) + be(declared.height(), 4)))
+                              + fullBox("ipma", be(2, 4) + be(0x00010103, 4) + be(0x0002028102, 5))));
+    };
+    return ftyp + meta(quint32(ftyp.size() + meta(0).size() + 8)) + box("mdat", grid + tile);
 }
 }
