@@ -196,6 +196,11 @@ void TestBatchCli::options_data()
         const QByteArray page = contents(dir + "/webb/bilder.html");
         for (const char *cell : {"href=\"f.mp4\" data-v=\"f.mp4\"", "<small>0:07</small>", "href=\"a.jpg\" data-v=\"a.MOV\""})
             QVERIFY2(page.contains(cell), cell);
+        // A folder where the Live Photo's film goes leaves the still its cell.
+        QVERIFY(QDir().mkpath(dir + "/webb2/a.MOV"));
+        const Result blocked = batch({"--page", "webb2", "--page-style", "modern", dir}, dir);
+        QVERIFY2(blocked.status == 1 && blocked.out.contains("Filen finns redan: " + dir + "/webb2/a.MOV"), qPrintable(blocked.out));
+        QVERIFY(contents(dir + "/webb2/bilder.html").contains("href=\"a.jpg\""));
     });
     QTest::newRow("out") << QStringList{"--out", "DIR/ut", "DIR"} << Check([](const QString &dir) {
         QCOMPARE(listing(dir + "/ut"), (QStringList{"a_s.jpg", "b_s.jpg"}));

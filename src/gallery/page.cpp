@@ -183,11 +183,15 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
         }
         GalleryEntry entry = e;
         // The classic page has no viewer to play a Live Photo's film.
-        if (s.style != PageStyle::Modern)
+        const QString film = s.folder + e.album + e.motion;
+        if (s.style != PageStyle::Modern || e.motion.isEmpty()) {
             entry.motion.clear();
-        else if (!e.motion.isEmpty()
-                 && (out.failure = copyReplacing(e.folder + e.motion, s.folder + e.album + e.motion)).failed())
+        } else if (fileKind(film) == FileKind::Folder) {
+            out.inTheWay << film;   // the still keeps its cell, without its film
+            entry.motion.clear();
+        } else if (out.failure = copyReplacing(e.folder + e.motion, film); out.failure.failed()) {
             return out;
+        }
         if (!e.picture.isEmpty()) {
             shown << entry;   // its web-size copy is in place
             continue;

@@ -215,6 +215,9 @@ void Run::writePage(RunResult &r)
         r.gallery.removeIf([&](const GalleryEntry &e) {
             return page.inTheWay.contains(m_request.page->folder + e.album + e.file);
         });
+        for (GalleryEntry &e : r.gallery)
+            if (!e.motion.isEmpty() && page.inTheWay.contains(m_request.page->folder + e.album + e.motion))
+                e.motion.clear();
     }
 }
 
