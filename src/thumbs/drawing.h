@@ -44,6 +44,9 @@ struct OtherSizes {
     QSize largest;
     QSize rest;        // the others expanded to cover them all, or empty
     qint64 bytes = 0;
+    // The largest is a copy for viewing: a decoding of at least its size,
+    // at any scale the format has, makes it well enough, margin or not.
+    bool viewing = false;
 };
 using OtherSizesFor = std::function<OtherSizes(QSize natural)>;
 
@@ -90,3 +93,10 @@ QSize drawnPictureSize(const DrawSettings &settings, QSize natural);
 // (bench/quality.sh), while a larger margin often means the next bigger
 // scale, which for a progressive file can cost ten times the decoding.
 constexpr int DecodeMargin = 2;
+
+// How much larger than a viewing copy its decoding stays (at any DCT scale,
+// not only halvings). A copy made from the nearest scale above its size
+// stays within 44 dB of one from the whole picture; a quarter more keeps it
+// above 47 dB (bench/modern.sh) and still lets a 6000-pixel photo decode at
+// 1/2 for a 2048-pixel copy.
+constexpr double ViewingMargin = 1.25;
