@@ -26,8 +26,8 @@ extern "C" {
 using namespace TestPictures;
 
 namespace {
-// The reference for DCT scaling: libjpeg's own 1/denom decode, nothing else.
-QImage libjpegDecode(const QString &path, int denom)
+// The reference for DCT scaling: libjpeg's own eighths/8 decode, nothing else.
+QImage libjpegDecode(const QString &path, int eighths)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -39,8 +39,8 @@ QImage libjpegDecode(const QString &path, int denom)
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     jpeg_read_header(&info, TRUE);
-    info.scale_num = 1;
-    info.scale_denom = denom;
+    info.scale_num = eighths;
+    info.scale_denom = 8;
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     QImage image(int(info.output_width), int(info.output_height), QImage::Format_RGB888);
@@ -335,7 +335,7 @@ void TestPicture::pixelsTheFileLeavesOutAreTransparent_data()
 
     // Later scans missing: libjpeg's own decode of what is there, nothing else.
     const QByteArray dcOnly = jpegFirstScansBytes(photo(QSize(96, 64), 3), 1);
-    const QImage dcDecoded = libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 1);
+    const QImage dcDecoded = libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 8);
     QTest::newRow("progressive jpeg with only its first scan") << dcOnly << dcDecoded << QSize();
     // The larger picture's coefficients were in memory this one may reuse.
     QTest::newRow("progressive jpeg with only its first scan, after a larger one")
@@ -498,39 +498,48 @@ void TestPicture::decodesJpegAtDctScale_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("atLeast");
-    QTest::addColumn<int>("denom");
+    QTest::addColumn<bool>("fine");
+    QTest::addColumn<int>("eighths");
 
     const QString big = writeLargeJpeg(dir(), "big.jpg", QSize(4000, 3000));
-    QTest::newRow("4000x3000 -> 1/8") << big << QSize(400, 300) << 8;
-    QTest::newRow("4000x3000 -> 1/4") << big << QSize(600, 300) << 4;
-    QTest::newRow("4000x3000 -> 1/2") << big << QSize(1500, 1000) << 2;
-    QTest::newRow("4000x3000 -> full") << big << QSize(2001, 10) << 1;
+    QTest::newRow("4000x3000 -> 1/8") << big << QSize(400, 300) << false << 1;
+    QTest::newRow("4000x3000 -> 1/4") << big << QSize(600, 300) << false << 2;
+    QTest::newRow("4000x3000 -> 1/2") << big << QSize(1500, 1000) << false << 4;
+    QTest::newRow("4000x3000 -> full") << big << QSize(2001, 10) << false << 8;
+    QTest::newRow("4000x3000 fine -> 6/8") << big << QSize(2501, 10) << true << 6;
+    QTest::newRow("4000x3000 fine -> 1/8") << big << QSize(400, 300) << true << 1;
     // Sizes that 2, 4 and 8 do not divide: libjpeg rounds up, and nothing
     // may smooth-scale the result afterwards.
     const QString odd = writeJpeg(dir(), "odd.jpg", photo(QSize(1001, 751), 1), 90);
-    QTest::newRow("1001x751 -> 1/8") << odd << QSize(126, 94) << 8;
-    QTest::newRow("1001x751 -> 1/4") << odd << QSize(127, 10) << 4;
-    QTest::newRow("1001x751 -> 1/2") << odd << QSize(300, 376) << 2;
-    QTest::newRow("1001x751 -> full") << odd << QSize(10, 377) << 1;
+    QTest::newRow("1001x751 -> 1/8") << odd << QSize(126, 94) << false << 1;
+    QTest::newRow("1001x751 -> 1/4") << odd << QSize(127, 10) << false << 2;
+    QTest::newRow("1001x751 -> 1/2") << odd << QSize(300, 376) << false << 4;
+    QTest::newRow("1001x751 -> full") << odd << QSize(10, 377) << false << 8;
+    QTest::newRow("1001x751 fine -> 3/8") << odd << QSize(376, 10) << true << 3;
+    QTest::newRow("1001x751 fine -> 7/8") << odd << QSize(10, 658) << true << 7;
     const QString odd2 = writeJpeg(dir(), "odd2.jpg", photo(QSize(333, 555), 2), 90, true);
-    QTest::newRow("333x555 progressive -> 1/4") << odd2 << QSize(84, 139) << 4;
+    QTest::newRow("333x555 progressive -> 1/4") << odd2 << QSize(84, 139) << false << 2;
+    QTest::newRow("333x555 progressive fine -> 5/8") << odd2 << QSize(200, 300) << true << 5;
 }
 
 void TestPicture::decodesJpegAtDctScale()
 {
     QFETCH(QString, path);
     QFETCH(QSize, atLeast);
-    QFETCH(int, denom);
+    QFETCH(bool, fine);
+    QFETCH(int, eighths);
 
     PictureReader reader(path);
     QVERIFY(reader.isValid());
+    if (fine)
+        reader.allowFineScales();
     const QSize natural = reader.naturalSize();
     const QImage image = reader.decode(atLeast);
-    const QSize expected((natural.width() + denom - 1) / denom, (natural.height() + denom - 1) / denom);
+    const QSize expected((natural.width() * eighths + 7) / 8, (natural.height() * eighths + 7) / 8);
     QCOMPARE(image.size(), expected);
     QVERIFY(image.width() >= atLeast.width() && image.height() >= atLeast.height());
     // Exactly what libjpeg's scaled decode gives: no extra rescaling pass.
-    QCOMPARE(maxChannelDifference(image, libjpegDecode(path, denom)), 0);
+    QCOMPARE(maxChannelDifference(image, libjpegDecode(path, eighths)), 0);
 }
 
 void TestPicture::loadsVeryLargeJpeg()
