@@ -368,8 +368,9 @@ void TestPicture::honoursExifOrientation_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("fromThumbnail"); // the reduced decode comes from a thumbnail the file stores
     for (int o = 1; o <= 8; ++o)
-        QTest::addRow("jpeg, orientation %d", o) << writeOrientedJpeg(dir(), QString("o%1.jpg").arg(o), o) << o;
+        QTest::addRow("jpeg, orientation %d", o) << writeOrientedJpeg(dir(), QString("o%1.jpg").arg(o), o) << o << false;
     // PNG and WebP keep EXIF data, TIFF its own tag, HEIF turns and mirrors.
     const QImage view = orientationView();
     // A DNG's own orientation turns its preview (odd) and its developed picture (even).
@@ -378,7 +379,7 @@ void TestPicture::honoursExifOrientation_data()
             Encoding e{.orientation = o, .lossless = f != Format::Heic && f != Format::Avif, .preview = o % 2};
             QTest::addRow("%s, orientation %d", qPrintable(extension(f)), o)
                 << writePicture(dir(), QString("o%1.%2").arg(o).arg(extension(f)), f, storedForOrientation(view, o), e)
-                << o;
+                << o << false;
         }
     // A film turned by its display matrix (FFmpeg 5.1 writes rotate=90 as a
     // quarter turn counter-clockwise).
@@ -386,14 +387,26 @@ void TestPicture::honoursExifOrientation_data()
         const QString png = writePng(dir(), QString("film%1.png").arg(o), storedForOrientation(view, o));
         const QString film = writeFilm(dir(), QString("film%1.mp4").arg(o), {"-t", "0.3", "-qp", "0"}, png);
         QTest::addRow("film, rotate=%d", degrees) << writeFilm(dir(), QString("vriden%1.mp4").arg(o),
-            {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o;
+            {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o << false;
     }
+    // A stored thumbnail serves only when it is large enough and shows the picture as the picture is shown.
+    const struct { const char *name; int orientation, thumbnail, its; bool used; } thumbnails[] = {
+        {"heic, orientation 6, thumbnail turned alike: used", 6, 32, 0, true},
+        {"heic, orientation 6, thumbnail not turned: not used", 6, 48, 1, false},
+        {"heic, thumbnail too small: not used", 1, 16, 0, false}};
+    for (const auto &t : thumbnails)
+        QTest::newRow(t.name) << writePicture(dir(), QString(t.name) + ".heic", Format::Heic,
+                                              storedForOrientation(view, t.orientation),
+                                              {.orientation = t.orientation, .lossless = false, .thumbnail = t.thumbnail,
+                                               .thumbnailOrientation = t.its})
+                              << t.orientation << t.used;
 }
 
 void TestPicture::honoursExifOrientation()
 {
     QFETCH(QString, path);
     QFETCH(int, orientation);
+    QFETCH(bool, fromThumbnail);
     QVERIFY(!path.isEmpty());
     const QImage view = orientationView();
     const QSize stored = storedForOrientation(view, orientation).size();
@@ -410,6 +423,9 @@ void TestPicture::honoursExifOrientation()
             QVERIFY(image.width() <= view.width() && image.height() <= view.height());
             if (path.endsWith(".jpg"))
                 QCOMPARE(image.size(), view.size() / 2);
+            // A stored thumbnail (32 x 24) is decoded as it is; the picture is reduced to 30 x 23.
+            if (path.endsWith(".heic"))
+                QCOMPARE(image.size() == QSize(32, 24), fromThumbnail);
         } else {
             QCOMPARE(image.size(), view.size());
         }
