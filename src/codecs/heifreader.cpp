@@ -106,7 +106,8 @@ QDateTime takenOf(const heif_image_handle *handle, qint64 fileSize)
 }
 
 // Whether a stored thumbnail shows what the primary image shows: the same
-// proportions (to a pixel of rounding), the same colours and transparency,
+// proportions (to two pixels: HEVC's halved colour planes make encoders
+// round the sides to even numbers), the same colours and transparency,
 // and turned or cropped alike. libheif applies each image's own
 // transformations, and a thumbnail without the primary's quarter turn would
 // show the picture on its side. (libheif tells no more of them than the
@@ -120,7 +121,7 @@ bool showsTheSame(const heif_image_handle *thumbnail, const heif_image_handle *p
         return heif_image_handle_get_ispe_width(handle) != heif_image_handle_get_width(handle)
                || heif_image_handle_get_ispe_height(handle) != heif_image_handle_get_height(handle);
     };
-    return w > 0 && h > 0 && std::llabs(qint64(w) * H - qint64(h) * W) <= qMax(W, H)
+    return w > 0 && h > 0 && std::llabs(qint64(w) * H - qint64(h) * W) <= 2 * qint64(qMax(W, H))
            && transformed(thumbnail) == transformed(primary)
            && heif_image_handle_has_alpha_channel(thumbnail) == heif_image_handle_has_alpha_channel(primary)
            && colourSpaceOf(thumbnail) == colourSpaceOf(primary);
