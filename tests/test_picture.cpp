@@ -531,11 +531,12 @@ void TestPicture::decodesJpegAtDctScale_data()
     QTest::newRow("1001x751 -> 1/4") << odd << QSize(127, 10) << false << 2;
     QTest::newRow("1001x751 -> 1/2") << odd << QSize(300, 376) << false << 4;
     QTest::newRow("1001x751 -> full") << odd << QSize(10, 377) << false << 8;
-    QTest::newRow("1001x751 fine -> 3/8") << odd << QSize(376, 10) << true << 3;
-    QTest::newRow("1001x751 fine -> 7/8") << odd << QSize(10, 658) << true << 7;
+    QTest::newRow("1001x751 fine -> 1/2") << odd << QSize(376, 10) << true << 4;
+    QTest::newRow("1001x751 fine -> 3/4") << odd << QSize(10, 564) << true << 6;
+    QTest::newRow("1001x751 fine -> full") << odd << QSize(10, 565) << true << 8;
     const QString odd2 = writeJpeg(dir(), "odd2.jpg", photo(QSize(333, 555), 2), 90, true);
     QTest::newRow("333x555 progressive -> 1/4") << odd2 << QSize(84, 139) << false << 2;
-    QTest::newRow("333x555 progressive fine -> 5/8") << odd2 << QSize(200, 300) << true << 5;
+    QTest::newRow("333x555 progressive fine -> 3/4") << odd2 << QSize(200, 300) << true << 6;
 }
 
 void TestPicture::decodesJpegAtDctScale()

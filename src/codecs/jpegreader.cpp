@@ -255,12 +255,14 @@ public:
 
 private:
     // The smallest DCT scale (in eighths) that keeps at least `atLeast`
-    // pixels each way: 1/8, 1/4 or 1/2, or with fine scales any n/8.
+    // pixels each way: 1/8, 1/4 or 1/2, with fine scales 3/4 too. (The
+    // odd eighths are left out: on a 4:2:2 photo 5/8 measured 16 dB worse
+    // than 3/4, from no more than a slightly smaller picture.)
     int eighths(QSize atLeast) const
     {
         if (!atLeast.isValid())
             return 8;
-        for (int n = 1; n < 8; n = m_fine ? n + 1 : n * 2) {
+        for (int n = 1; n < 8; n = m_fine && n >= 2 ? n + 2 : n * 2) {
             const QSize scaled = jpegScaledSize(m_header.size, n);
             if (scaled.width() >= atLeast.width() && scaled.height() >= atLeast.height())
                 return n;

@@ -42,8 +42,8 @@ public:
     // that keeps at least `atLeast` pixels in each direction (a JPEG at its
     // DCT scales). A null image means failure().
     QImage decode(QSize atLeast = QSize());
-    // Lets decode() and decodeBytes() use every scale the format has, not
-    // only halvings (a JPEG at any n/8): for a picture that is made at about
+    // Lets decode() and decodeBytes() use more of the scales the format has
+    // than halvings (a JPEG at 3/4 too): for a picture that is made at about
     // the size asked, as a viewing copy is.
     void allowFineScales()
     {
