@@ -200,8 +200,6 @@ heif_error heifAppend(heif_context *, const void *data, size_t size, void *out)
     return {heif_error_Ok, heif_suberror_Unspecified, ""};
 }
 
-heif_image *heifImage(const QImage &image, const Encoding &e);
-
 QByteArray heifEncode(const QImage &image, const Encoding &e, heif_compression_format format)
 {
     heif_context *context = heif_context_alloc();
@@ -225,34 +223,6 @@ QByteArray heifEncode(const QImage &image, const Encoding &e, heif_compression_f
     // The fastest the encoders go: a test needs a file, not a small one.
     heif_encoder_set_parameter(encoder, "speed", "9");
     heif_encoder_set_parameter(encoder, "preset", "ultrafast");
-    heif_image *picture = heifImage(image, e);
-    heif_encoding_options *options = heif_encoding_options_alloc();
-    options->image_orientation = heif_orientation(e.orientation);
-    options->output_nclx_profile = nclx;
-    heif_writer writer{1, heifAppend};
-    heif_image_handle *handle = nullptr, *thumbnail = nullptr;
-    const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
-    bool ok = heif_context_encode_image(context, picture, encoder, options, &handle).code == heif_error_Ok
-              && (e.taken.isEmpty() || heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size())).code == heif_error_Ok);
-    if (ok && e.thumbnail > 0) {
-        options->image_orientation = heif_orientation(e.thumbnailOrientation ? e.thumbnailOrientation : e.orientation);
-        ok = heif_context_encode_thumbnail(context, picture, handle, encoder, options, e.thumbnail, &thumbnail).code
-             == heif_error_Ok;
-    }
-    if (ok)
-        heif_context_write(context, &writer, &out);
-    heif_image_handle_release(thumbnail);
-    heif_image_handle_release(handle);
-    heif_encoding_options_free(options);
-    heif_nclx_color_profile_free(nclx);
-    heif_image_release(picture);
-    heif_encoder_release(encoder);
-    heif_context_free(context);
-    return out;
-}
-
-heif_image *heifImage(const QImage &image, const Encoding &e)
-{
     const bool alpha = image.hasAlphaChannel();
     const bool deep = e.bitDepth > 8;
     const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
@@ -279,7 +249,26 @@ heif_image *heifImage(const QImage &image, const Encoding &e)
             }
     if (!e.icc.isEmpty())
         heif_image_set_raw_color_profile(picture, "prof", e.icc.constData(), size_t(e.icc.size()));
-    return picture;
+    heif_encoding_options *options = heif_encoding_options_alloc();
+    options->image_orientation = heif_orientation(e.orientation);
+    options->output_nclx_profile = nclx;
+    heif_writer writer{1, heifAppend};
+    heif_image_handle *handle = nullptr, *thumbnail = nullptr;
+    const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
+    const bool encoded = heif_context_encode_image(context, picture, encoder, options, &handle).code == heif_error_Ok;
+    if (encoded && e.thumbnail > 0)
+        options->image_orientation = heif_orientation(e.thumbnailOrientation ? e.thumbnailOrientation : e.orientation);
+    if (encoded && (e.thumbnail <= 0 || heif_context_encode_thumbnail(context, picture, handle, encoder, options, e.thumbnail, &thumbnail).code == heif_error_Ok)
+        && (e.taken.isEmpty() || heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size())).code == heif_error_Ok))
+        heif_context_write(context, &writer, &out);
+    heif_image_handle_release(thumbnail);
+    heif_image_handle_release(handle);
+    heif_encoding_options_free(options);
+    heif_nclx_color_profile_free(nclx);
+    heif_image_release(picture);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return out;
 }
 
 // libheif's AV1 encoder cannot make 10-bit files here; libavif's can.
