@@ -13,7 +13,8 @@
 #
 # usage: bench/modern.sh [CORPUS_DIR]
 #   env: ROUNDS=3, THREADS, BEFORE=, HEIC=1 (the photos as HEIC through
-#   heif-enc too; HEIC_THUMBS=1 with its -t thumbnails), KEEP=1
+#   heif-enc too; HEIC_THUMBS=1 with its -t 320 thumbnails, HEIC_THUMBS=SIZE
+#   with thumbnails of that size), KEEP=1
 # Without a corpus folder on the machine, 20 photo-like JPEGs of 3000 to
 # 6000 pixels are made (bench/benchpictures.cpp).
 set -euo pipefail
@@ -37,7 +38,9 @@ fi
 if [ -n "${HEIC:-}" ]; then
     ensure_packages libheif-examples
     for f in "$STAGE"/*.jpg; do
-        heif-enc -q 90 ${HEIC_THUMBS:+-t 320} "$f" -o "${f%.jpg}.heic" >/dev/null || die "heif-enc failed"
+        thumbs=${HEIC_THUMBS:-}
+        [ "$thumbs" = 1 ] && thumbs=320
+        heif-enc -q 90 ${thumbs:+-t "$thumbs"} "$f" -o "${f%.jpg}.heic" >/dev/null || die "heif-enc failed"
         rm "$f"
     done
 fi
@@ -76,7 +79,7 @@ run() {
 
 runs=(classic modern vips)
 [ -n "${BEFORE:-}" ] && runs+=(before-classic before-modern)
-echo "$COUNT photos from $CORPUS${HEIC:+ as HEIC${HEIC_THUMBS:+ with thumbnails}}; $ROUNDS rounds; $(nproc) cores"
+echo "$COUNT photos from $CORPUS${HEIC:+ as HEIC${HEIC_THUMBS:+ with thumbnails ($HEIC_THUMBS)}}; $ROUNDS rounds; $(nproc) cores"
 for ((r = 1; r <= ROUNDS; ++r)); do
     for ((k = 0; k < ${#runs[@]}; ++k)); do
         run "${runs[$(((r - 1 + k) % ${#runs[@]}))]}"

@@ -38,13 +38,16 @@ int main(int argc, char **argv)
         const QSize web = qMax(natural.width(), natural.height()) > 2048 ? natural.scaled(2048, 2048, Qt::KeepAspectRatio)
                                                                          : natural;
         const DrawResult shared = drawThumbnail(s, path, nullptr, [&](QSize n) {
-            return OtherSizes{web, drawnPictureSize(twice, n), 0};
+            return OtherSizes{web, drawnPictureSize(twice, n), 0, true};
         });
         const QImage shared2 = drawThumbnail(twice, *shared.decoded).image;
         // The photos are fitted to the whole inner area: the full-size picture straight to it.
         const QImage ref = resampleTo(full, direct.image.size()), ref2 = resampleTo(full, direct2.image.size());
-        std::printf("%s thumbnail: direct %.1f shared %.1f (direct vs shared %.1f); double: direct %.1f shared %.1f (%.1f)\n",
+        const QImage &copy = shared.decoded->sourceFor(web);
+        std::printf("%s thumbnail: direct %.1f shared %.1f (direct vs shared %.1f); double: direct %.1f shared %.1f (%.1f);"
+                    " copy %.1f\n",
                     qPrintable(QFileInfo(path).fileName()), psnr(direct.image, ref), psnr(shared.image, ref), psnr(direct.image, shared.image),
-                    psnr(direct2.image, ref2), psnr(shared2, ref2), psnr(direct2.image, shared2));
+                    psnr(direct2.image, ref2), psnr(shared2, ref2), psnr(direct2.image, shared2),
+                    psnr(copy.size() == web ? copy : resampleTo(copy, web), resampleTo(full, web)));
     }
 }

@@ -156,7 +156,7 @@ void TestDrawing::sizeModes()
     const QSize web = webSize(natural, 800), doubled = drawnPictureSize(s, natural);
     const bool webLargest = web.width() * web.height() >= doubled.width() * doubled.height();
     const DrawResult shared = drawThumbnail(once, picture, nullptr, [&](QSize) {
-        return OtherSizes{webLargest ? web : doubled, webLargest ? doubled : web, 0};
+        return OtherSizes{webLargest ? web : doubled, webLargest ? doubled : web, 0, webLargest};
     });
     QVERIFY(shared.decoded);
     const QImage sharedTwice = drawThumbnail(s, *shared.decoded).image;

@@ -26,8 +26,8 @@ extern "C" {
 using namespace TestPictures;
 
 namespace {
-// The reference for DCT scaling: libjpeg's own 1/denom decode, nothing else.
-QImage libjpegDecode(const QString &path, int denom)
+// The reference for DCT scaling: libjpeg's own eighths/8 decode, nothing else.
+QImage libjpegDecode(const QString &path, int eighths)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -39,8 +39,8 @@ QImage libjpegDecode(const QString &path, int denom)
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     jpeg_read_header(&info, TRUE);
-    info.scale_num = 1;
-    info.scale_denom = denom;
+    info.scale_num = eighths;
+    info.scale_denom = 8;
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     QImage image(int(info.output_width), int(info.output_height), QImage::Format_RGB888);
@@ -335,7 +335,7 @@ void TestPicture::pixelsTheFileLeavesOutAreTransparent_data()
 
     // Later scans missing: libjpeg's own decode of what is there, nothing else.
     const QByteArray dcOnly = jpegFirstScansBytes(photo(QSize(96, 64), 3), 1);
-    const QImage dcDecoded = libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 1);
+    const QImage dcDecoded = libjpegDecode(writeFile(dir(), "dc.jpg", dcOnly), 8);
     QTest::newRow("progressive jpeg with only its first scan") << dcOnly << dcDecoded << QSize();
     // The larger picture's coefficients were in memory this one may reuse.
     QTest::newRow("progressive jpeg with only its first scan, after a larger one")
@@ -368,8 +368,9 @@ void TestPicture::honoursExifOrientation_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("fromThumbnail"); // the reduced decode comes from a thumbnail the file stores
     for (int o = 1; o <= 8; ++o)
-        QTest::addRow("jpeg, orientation %d", o) << writeOrientedJpeg(dir(), QString("o%1.jpg").arg(o), o) << o;
+        QTest::addRow("jpeg, orientation %d", o) << writeOrientedJpeg(dir(), QString("o%1.jpg").arg(o), o) << o << false;
     // PNG and WebP keep EXIF data, TIFF its own tag, HEIF turns and mirrors.
     const QImage view = orientationView();
     // A DNG's own orientation turns its preview (odd) and its developed picture (even).
@@ -378,7 +379,7 @@ void TestPicture::honoursExifOrientation_data()
             Encoding e{.orientation = o, .lossless = f != Format::Heic && f != Format::Avif, .preview = o % 2};
             QTest::addRow("%s, orientation %d", qPrintable(extension(f)), o)
                 << writePicture(dir(), QString("o%1.%2").arg(o).arg(extension(f)), f, storedForOrientation(view, o), e)
-                << o;
+                << o << false;
         }
     // A film turned by its display matrix (FFmpeg 5.1 writes rotate=90 as a
     // quarter turn counter-clockwise).
@@ -386,14 +387,26 @@ void TestPicture::honoursExifOrientation_data()
         const QString png = writePng(dir(), QString("film%1.png").arg(o), storedForOrientation(view, o));
         const QString film = writeFilm(dir(), QString("film%1.mp4").arg(o), {"-t", "0.3", "-qp", "0"}, png);
         QTest::addRow("film, rotate=%d", degrees) << writeFilm(dir(), QString("vriden%1.mp4").arg(o),
-            {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o;
+            {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o << false;
     }
+    // A stored thumbnail serves only when it is large enough and shows the picture as the picture is shown.
+    const struct { const char *name; int orientation, thumbnail, its; bool used; } thumbnails[] = {
+        {"heic, orientation 6, thumbnail turned alike: used", 6, 32, 0, true},
+        {"heic, orientation 6, thumbnail not turned: not used", 6, 48, 1, false},
+        {"heic, thumbnail too small: not used", 1, 16, 0, false}};
+    for (const auto &t : thumbnails)
+        QTest::newRow(t.name) << writePicture(dir(), QString(t.name) + ".heic", Format::Heic,
+                                              storedForOrientation(view, t.orientation),
+                                              {.orientation = t.orientation, .lossless = false, .thumbnail = t.thumbnail,
+                                               .thumbnailOrientation = t.its})
+                              << t.orientation << t.used;
 }
 
 void TestPicture::honoursExifOrientation()
 {
     QFETCH(QString, path);
     QFETCH(int, orientation);
+    QFETCH(bool, fromThumbnail);
     QVERIFY(!path.isEmpty());
     const QImage view = orientationView();
     const QSize stored = storedForOrientation(view, orientation).size();
@@ -410,6 +423,9 @@ void TestPicture::honoursExifOrientation()
             QVERIFY(image.width() <= view.width() && image.height() <= view.height());
             if (path.endsWith(".jpg"))
                 QCOMPARE(image.size(), view.size() / 2);
+            // A stored thumbnail (32 x 24) is decoded as it is; the picture is reduced to 30 x 23.
+            if (path.endsWith(".heic"))
+                QCOMPARE(image.size() == QSize(32, 24), fromThumbnail);
         } else {
             QCOMPARE(image.size(), view.size());
         }
@@ -498,39 +514,49 @@ void TestPicture::decodesJpegAtDctScale_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QSize>("atLeast");
-    QTest::addColumn<int>("denom");
+    QTest::addColumn<bool>("fine");
+    QTest::addColumn<int>("eighths");
 
     const QString big = writeLargeJpeg(dir(), "big.jpg", QSize(4000, 3000));
-    QTest::newRow("4000x3000 -> 1/8") << big << QSize(400, 300) << 8;
-    QTest::newRow("4000x3000 -> 1/4") << big << QSize(600, 300) << 4;
-    QTest::newRow("4000x3000 -> 1/2") << big << QSize(1500, 1000) << 2;
-    QTest::newRow("4000x3000 -> full") << big << QSize(2001, 10) << 1;
+    QTest::newRow("4000x3000 -> 1/8") << big << QSize(400, 300) << false << 1;
+    QTest::newRow("4000x3000 -> 1/4") << big << QSize(600, 300) << false << 2;
+    QTest::newRow("4000x3000 -> 1/2") << big << QSize(1500, 1000) << false << 4;
+    QTest::newRow("4000x3000 -> full") << big << QSize(2001, 10) << false << 8;
+    QTest::newRow("4000x3000 fine -> 6/8") << big << QSize(2501, 10) << true << 6;
+    QTest::newRow("4000x3000 fine -> 1/8") << big << QSize(400, 300) << true << 1;
     // Sizes that 2, 4 and 8 do not divide: libjpeg rounds up, and nothing
     // may smooth-scale the result afterwards.
     const QString odd = writeJpeg(dir(), "odd.jpg", photo(QSize(1001, 751), 1), 90);
-    QTest::newRow("1001x751 -> 1/8") << odd << QSize(126, 94) << 8;
-    QTest::newRow("1001x751 -> 1/4") << odd << QSize(127, 10) << 4;
-    QTest::newRow("1001x751 -> 1/2") << odd << QSize(300, 376) << 2;
-    QTest::newRow("1001x751 -> full") << odd << QSize(10, 377) << 1;
+    QTest::newRow("1001x751 -> 1/8") << odd << QSize(126, 94) << false << 1;
+    QTest::newRow("1001x751 -> 1/4") << odd << QSize(127, 10) << false << 2;
+    QTest::newRow("1001x751 -> 1/2") << odd << QSize(300, 376) << false << 4;
+    QTest::newRow("1001x751 -> full") << odd << QSize(10, 377) << false << 8;
+    QTest::newRow("1001x751 fine -> 1/2") << odd << QSize(376, 10) << true << 4;
+    QTest::newRow("1001x751 fine -> 3/4") << odd << QSize(10, 564) << true << 6;
+    QTest::newRow("1001x751 fine -> full") << odd << QSize(10, 565) << true << 8;
     const QString odd2 = writeJpeg(dir(), "odd2.jpg", photo(QSize(333, 555), 2), 90, true);
-    QTest::newRow("333x555 progressive -> 1/4") << odd2 << QSize(84, 139) << 4;
+    QTest::newRow("333x555 progressive -> 1/4") << odd2 << QSize(84, 139) << false << 2;
+    QTest::newRow("333x555 progressive fine -> 3/4") << odd2 << QSize(200, 300) << true << 6;
 }
 
 void TestPicture::decodesJpegAtDctScale()
 {
     QFETCH(QString, path);
     QFETCH(QSize, atLeast);
-    QFETCH(int, denom);
+    QFETCH(bool, fine);
+    QFETCH(int, eighths);
 
     PictureReader reader(path);
     QVERIFY(reader.isValid());
+    if (fine)
+        reader.allowFineScales();
     const QSize natural = reader.naturalSize();
     const QImage image = reader.decode(atLeast);
-    const QSize expected((natural.width() + denom - 1) / denom, (natural.height() + denom - 1) / denom);
+    const QSize expected((natural.width() * eighths + 7) / 8, (natural.height() * eighths + 7) / 8);
     QCOMPARE(image.size(), expected);
     QVERIFY(image.width() >= atLeast.width() && image.height() >= atLeast.height());
     // Exactly what libjpeg's scaled decode gives: no extra rescaling pass.
-    QCOMPARE(maxChannelDifference(image, libjpegDecode(path, denom)), 0);
+    QCOMPARE(maxChannelDifference(image, libjpegDecode(path, eighths)), 0);
 }
 
 void TestPicture::loadsVeryLargeJpeg()

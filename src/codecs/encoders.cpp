@@ -275,7 +275,7 @@ Encoded encodeBmp(const QImage &image)
     return {out, {}};
 }
 
-Encoded encodeJpeg(const QImage &image, int quality)
+Encoded encodeJpeg(const QImage &image, int quality, HuffmanTables tables)
 {
     if (image.isNull())
         return fail(QStringLiteral("JPEG: tom bild"));
@@ -284,7 +284,7 @@ Encoded encodeJpeg(const QImage &image, int quality)
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(qBound(1, quality, 100));
-    writer.setOptimizedWrite(true);
+    writer.setOptimizedWrite(tables == HuffmanTables::Optimised);
     // Pictures are measured at 96 dpi; the file says so whatever the
     // process's screen (or lack of one) would make of the image.
     QImage rgb = asRgb32(image);

@@ -1,7 +1,9 @@
 // HEIC and AVIF through libheif (with libde265 and dav1d): the primary
 // image, turned, mirrored and cropped as the file says, at 8 bits whatever
 // its own depth. libheif has no scaled decoding: the whole picture is
-// decoded, and shrunk (RowReducer) as it is taken over from libheif.
+// decoded, and shrunk (RowReducer) as it is taken over from libheif; or,
+// where the file stores a thumbnail of the picture large enough for the
+// size asked (phones do), that is decoded instead.
 #include "heifgrid.h"
 #include "loaders.h"
 #include "pictureheaders.h"
@@ -11,7 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <libheif/heif.h>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 bool isHeif(const uchar *data, qint64 size)
@@ -102,6 +106,28 @@ QDateTime takenOf(const heif_image_handle *handle, qint64 fileSize)
     return readTiffExif(bytes + 4 + skip, qint64(size - 4 - skip)).taken;
 }
 
+// Whether a stored thumbnail shows what the primary image shows: the same
+// proportions (to two pixels: HEVC's halved colour planes make encoders
+// round the sides to even numbers), the same colours and transparency,
+// and turned or cropped alike. libheif applies each image's own
+// transformations, and a thumbnail without the primary's quarter turn would
+// show the picture on its side. (libheif tells no more of them than the
+// size they change: a half turn or a mirror that only the primary has goes
+// unseen.)
+bool showsTheSame(const heif_image_handle *thumbnail, const heif_image_handle *primary)
+{
+    const int w = heif_image_handle_get_width(thumbnail), h = heif_image_handle_get_height(thumbnail);
+    const int W = heif_image_handle_get_width(primary), H = heif_image_handle_get_height(primary);
+    auto transformed = [](const heif_image_handle *handle) {
+        return heif_image_handle_get_ispe_width(handle) != heif_image_handle_get_width(handle)
+               || heif_image_handle_get_ispe_height(handle) != heif_image_handle_get_height(handle);
+    };
+    return w > 0 && h > 0 && std::llabs(qint64(w) * H - qint64(h) * W) <= 2 * qint64(qMax(W, H))
+           && transformed(thumbnail) == transformed(primary)
+           && heif_image_handle_has_alpha_channel(thumbnail) == heif_image_handle_has_alpha_channel(primary)
+           && colourSpaceOf(thumbnail) == colourSpaceOf(primary);
+}
+
 class HeifDecoder : public PictureDecoder {
 public:
     PictureHeader readHeader(const uchar *data, qint64 size) override
@@ -123,13 +149,17 @@ public:
         m_size = QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
         m_alpha = heif_image_handle_has_alpha_channel(handle);
         m_deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
+        readThumbnails();
         // libheif turns the picture itself, from the file's own transformations.
         PictureHeader header{m_size};
         header.taken = takenOf(handle, size);
         return header;
     }
 
-    QSize decodedSize(QSize atLeast) const override { return RowReducer::reducedSize(m_size, atLeast); }
+    QSize decodedSize(QSize atLeast) const override
+    {
+        return RowReducer::reducedSize(source(atLeast).size, atLeast);
+    }
 
     qint64 decodeBytes(QSize atLeast) const override
     {
@@ -137,16 +167,18 @@ public:
         // three full planes, 16 bits a sample beyond 8 bits), the alpha
         // plane, a 16-bit RGB step when the depth is reduced, the 8-bit
         // RGB(A) libheif hands over, and our picture made from it.
-        const qint64 pixels = qint64(m_size.width()) * m_size.height();
-        const int sample = m_deep ? 2 : 1;
-        return pixels * (6 * sample + (m_alpha ? 2 * sample + 4 : 3) + (m_deep ? 8 : 0))
-               + RowReducer::bytes(m_size, decodedSize(atLeast)) + (16 << 20);
+        const Source &from = source(atLeast);
+        const qint64 pixels = qint64(from.size.width()) * from.size.height();
+        const int sample = from.deep ? 2 : 1;
+        return pixels * (6 * sample + (m_alpha ? 2 * sample + 4 : 3) + (from.deep ? 8 : 0))
+               + RowReducer::bytes(from.size, decodedSize(atLeast)) + (16 << 20);
     }
 
     DecodedImage decode(const uchar *, qint64, QSize atLeast) override
     {
         if (!m_handle)
             return {{}, damaged(QStringLiteral("ingen bild i filen"))};
+        const Source &from = source(atLeast);
         const std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
         if (!options)
             return {{}, systemFailure(ENOMEM)};
@@ -155,7 +187,7 @@ public:
         options->strict_decoding = 1;
         heif_image *decoded = nullptr;
         // Three bytes a pixel where there is no alpha: a quarter less to allocate and fill.
-        const heif_error error = heif_decode_image(m_handle.get(), &decoded, heif_colorspace_RGB,
+        const heif_error error = heif_decode_image(from.handle, &decoded, heif_colorspace_RGB,
                                                    m_alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                                                    options.get());
         const std::unique_ptr<heif_image, ImageRelease> rgba(decoded);
@@ -172,10 +204,10 @@ public:
         const QSize size(heif_image_get_width(rgba.get(), heif_channel_interleaved),
                          heif_image_get_height(rgba.get(), heif_channel_interleaved));
         const int channels = m_alpha ? 4 : 3;
-        if (!plane || size != m_size || stride < size.width() * channels)
+        if (!plane || size != from.size || stride < size.width() * channels)
             return {{}, damaged(QStringLiteral("bilden har inte den storlek filen säger"))};
 
-        const bool premultiplied = heif_image_handle_is_premultiplied_alpha(m_handle.get());
+        const bool premultiplied = heif_image_handle_is_premultiplied_alpha(from.handle);
         RowReducer reducer(size, decodedSize(atLeast),
                            m_alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
         if (reducer.isNull())
@@ -195,9 +227,51 @@ public:
     }
 
 private:
+    // An image of the file the picture can be decoded from: the primary or
+    // one of its thumbnails.
+    struct Source {
+        const heif_image_handle *handle = nullptr;
+        QSize size;
+        bool deep = false;
+    };
+
+    // The stored thumbnails that show the picture as the primary does.
+    void readThumbnails()
+    {
+        m_primary = {m_handle.get(), m_size, m_deep};
+        const int count = heif_image_handle_get_number_of_thumbnails(m_handle.get());
+        std::vector<heif_item_id> ids(size_t(qBound(0, count, 16)));
+        ids.resize(size_t(heif_image_handle_get_list_of_thumbnail_IDs(m_handle.get(), ids.data(), int(ids.size()))));
+        for (const heif_item_id id : ids) {
+            heif_image_handle *thumbnail = nullptr;
+            if (heif_image_handle_get_thumbnail(m_handle.get(), id, &thumbnail).code != heif_error_Ok)
+                continue;
+            m_held.emplace_back(thumbnail);
+            const Source s{thumbnail, QSize(heif_image_handle_get_width(thumbnail), heif_image_handle_get_height(thumbnail)),
+                           heif_image_handle_get_luma_bits_per_pixel(thumbnail) > 8};
+            if (s.size.width() < m_size.width() && showsTheSame(thumbnail, m_handle.get()))
+                m_thumbnails.push_back(s);
+        }
+    }
+
+    // The smallest stored thumbnail that has `atLeast` pixels each way, else the primary.
+    const Source &source(QSize atLeast) const
+    {
+        const Source *best = &m_primary;
+        if (atLeast.isValid())
+            for (const Source &t : m_thumbnails)
+                if (t.size.width() >= atLeast.width() && t.size.height() >= atLeast.height()
+                    && t.size.width() < best->size.width())
+                    best = &t;
+        return *best;
+    }
+
     // The handle refers to the context, which refers to the file's bytes.
     std::unique_ptr<heif_context, ContextFree> m_context;
     std::unique_ptr<heif_image_handle, HandleRelease> m_handle;
+    std::vector<std::unique_ptr<heif_image_handle, HandleRelease>> m_held; // the thumbnails'
+    Source m_primary;
+    std::vector<Source> m_thumbnails;
     QSize m_size;
     bool m_alpha = false;
     bool m_deep = false;

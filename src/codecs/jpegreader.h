@@ -37,11 +37,11 @@ JpegHeader readJpegHeader(const uchar *data, qint64 size);
 // times what encoders write and is refused in a fraction of a second.
 constexpr int MaxJpegScans = 100;
 
-// The pixel size of a 1/denom decode (libjpeg rounds up).
-QSize jpegScaledSize(QSize size, int denom);
+// The pixel size of a decode at eighths/8 (libjpeg rounds up).
+QSize jpegScaledSize(QSize size, int eighths);
 
-// Decodes at 1/denom (1, 2, 4 or 8) into an RGB32 image that carries the
+// Decodes at eighths/8 (1 to 8: libjpeg's scaled inverse DCT) into an RGB32 image that carries the
 // embedded colour profile as its colour space; the orientation is not
 // applied. Damaged data, a file of more than MaxJpegScans scans and a size
 // beyond `maxPixels` are failures, never a half picture.
-DecodedImage decodeJpeg(const uchar *data, qint64 size, int denom, qint64 maxPixels);
+DecodedImage decodeJpeg(const uchar *data, qint64 size, int eighths, qint64 maxPixels);

@@ -48,6 +48,10 @@ public:
     // ARGB32 carrying the embedded colour profile as its colour space. Damaged
     // data is a failure, never half a picture.
     virtual DecodedImage decode(const uchar *data, qint64 size, QSize atLeast) = 0;
+    // From now on finer scales than halvings will do, where the format has
+    // them: for a picture made at about `atLeast` (a viewing copy), not one
+    // reduced a good deal further.
+    virtual void allowFineScales() {}
 };
 
 struct PictureLoader {

@@ -42,6 +42,14 @@ public:
     // that keeps at least `atLeast` pixels in each direction (a JPEG at its
     // DCT scales). A null image means failure().
     QImage decode(QSize atLeast = QSize());
+    // Lets decode() and decodeBytes() use more of the scales the format has
+    // than halvings (a JPEG at 3/4 too): for a picture that is made at about
+    // the size asked, as a viewing copy is.
+    void allowFineScales()
+    {
+        if (m_decoder)
+            m_decoder->allowFineScales();
+    }
 
     // An upper bound of the bytes decode(atLeast) holds at its peak, known
     // from the header alone: the decoded image at the size that hint

@@ -154,7 +154,7 @@ public:
             // At 1/8 the JPEG reader copies the scans it uses.
             if (m_previewJpeg.valid)
                 return held + area(decodedSize(atLeast)) * 4 + m_previewJpeg.coefficientBytes
-                       + m_previewJpeg.workingBytes() + (previewScale(atLeast) == 8 ? thumb : 0) + (1 << 20);
+                       + m_previewJpeg.workingBytes() + (previewScale(atLeast) == 1 ? thumb : 0) + (1 << 20);
             return held + RowReducer::bytes(m_preview, decodedSize(atLeast)) + (1 << 20);
         }
         // The unpacked sensor data, libraw's working picture of four 16-bit
@@ -217,16 +217,17 @@ private:
         return atLeast.isValid() && m_preview.width() >= atLeast.width() && m_preview.height() >= atLeast.height();
     }
 
+    // The preview's DCT scale in eighths: 1/8, 1/4, 1/2 or whole.
     int previewScale(QSize atLeast) const
     {
         if (!atLeast.isValid())
-            return 1;
-        for (int d : {8, 4, 2}) {
-            const QSize scaled = jpegScaledSize(m_preview, d);
+            return 8;
+        for (int n : {1, 2, 4}) {
+            const QSize scaled = jpegScaledSize(m_preview, n);
             if (scaled.width() >= atLeast.width() && scaled.height() >= atLeast.height())
-                return d;
+                return n;
         }
-        return 1;
+        return 8;
     }
 
     // Half size (one pixel a 2 x 2 block of a colour filter's cells) unless

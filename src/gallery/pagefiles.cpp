@@ -67,15 +67,16 @@ Encoded encodeWebSize(const QString &path, int longSide, ColourValue background,
     if (!reader.isValid())
         return {{}, reader.failure()};
     const QSize size = webSize(reader.naturalSize(), longSide);
-    const QSize atLeast = size * DecodeMargin;
+    // Made as the thumbnail's decoding makes it: from the nearest scale above.
+    reader.allowFineScales();
     MemoryBudget::Claim claim;
     if (budget) {
-        claim = budget->claim(reader.decodeBytes(atLeast) + qint64(size.width()) * size.height() * 4 * 2);
+        claim = budget->claim(reader.decodeBytes(size * ViewingMargin) + qint64(size.width()) * size.height() * 4 * 2);
         if (!claim)
             return {{}, systemFailure(ECANCELED)};
     }
     DecodedPicture picture;
-    picture.decoded = reader.decode(atLeast);
+    picture.decoded = reader.decode(size * ViewingMargin);
     if (picture.decoded.isNull())
         return {{}, reader.failure()};
     picture.natural = reader.naturalSize();
@@ -94,7 +95,7 @@ Encoded encodeWebSize(const DecodedPicture &decoded, QSize size, ColourValue bac
         return {{}, systemFailure(ENOMEM)};
     out.fill(Canvas::toColor(background));
     QPainter(&out).drawImage(0, 0, picture);
-    return encodeJpeg(out, WebSizeQuality);
+    return encodeJpeg(out, WebSizeQuality, HuffmanTables::Standard);
 }
 
 namespace {
@@ -159,8 +160,10 @@ OtherSizes ModernPageFiles::otherSizes(const PictureJob &job, const PictureStamp
     if (!path.isEmpty()) {
         const int longSide = copyLongSide(m_want, job.file);
         const QSize size = webSize(natural, longSide);
-        if (!m_files.pageFileCurrent(path, stamp, size, webCopyShape(longSide, m_settings.draw.background)))
+        if (!m_files.pageFileCurrent(path, stamp, size, webCopyShape(longSide, m_settings.draw.background))) {
             add(size, qint64(size.width()) * size.height() * 4 * 2);
+            o.viewing = o.largest == size;
+        }
     }
     return o;
 }

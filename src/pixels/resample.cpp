@@ -247,9 +247,10 @@ QImage resampleTo(const QImage &source, QSize size)
     }
     // The kernel's negative lobes may push a channel past its alpha; clamp so
     // premultiplied data stays valid, and keep RGB32's unused byte opaque.
-    for (int y = 0; y < out.height(); ++y) {
+    const int width = out.width(), height = out.height();
+    for (int y = 0; y < height; ++y) {
         auto *p = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if (!alpha) {
                 p[x] |= 0xff000000u;
                 continue;

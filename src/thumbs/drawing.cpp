@@ -212,9 +212,19 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     QSize atLeast = decodeAtLeast(l);
     // The other outputs' largest is decoded with the same margin; it is
     // made once, and the smaller ones, this thumbnail too, start from it.
+    // A viewing copy that has the margin over every smaller output needs
+    // only a little more than its own size: a DCT scale near it costs a
+    // fraction of the whole decoding and of its reduction.
     const OtherSizes other = others ? others(natural) : OtherSizes{};
-    if (atLeast.isValid() && !other.largest.isEmpty())
-        atLeast = atLeast.expandedTo(other.largest * DecodeMargin);
+    if (atLeast.isValid() && !other.largest.isEmpty()) {
+        const QSize smaller = atLeast.expandedTo(other.rest * DecodeMargin);
+        if (other.viewing && other.largest.width() >= smaller.width() && other.largest.height() >= smaller.height()) {
+            atLeast = other.largest * ViewingMargin;
+            reader.allowFineScales();
+        } else {
+            atLeast = atLeast.expandedTo(other.largest * DecodeMargin);
+        }
+    }
 
     QElapsedTimer clock;
     clock.start();

@@ -44,6 +44,9 @@ struct OtherSizes {
     QSize largest;
     QSize rest;        // the others expanded to cover them all, or empty
     qint64 bytes = 0;
+    // The largest is a copy for viewing: a decoding of at least its size,
+    // at any scale the format has, makes it well enough, margin or not.
+    bool viewing = false;
 };
 using OtherSizesFor = std::function<OtherSizes(QSize natural)>;
 
@@ -90,3 +93,11 @@ QSize drawnPictureSize(const DrawSettings &settings, QSize natural);
 // (bench/quality.sh), while a larger margin often means the next bigger
 // scale, which for a progressive file can cost ten times the decoding.
 constexpr int DecodeMargin = 2;
+
+// How much larger than a viewing copy its decoding stays (at 3/4 too, not
+// only at halvings). Made from a scale just above its size, the copy of a
+// detailed photo came to only 43 dB against one made from the whole
+// picture; half as large again keeps every copy measured above 49 dB
+// (bench/sharedquality.cpp), while a 5000-pixel photo still decodes at 3/4
+// for a 2048-pixel copy instead of whole.
+constexpr double ViewingMargin = 1.5;

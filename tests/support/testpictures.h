@@ -131,6 +131,8 @@ struct Encoding {
     int pages = 1;           // TIFF: more pages after the picture, grey
     int preview = 0;         // DNG: a JPEG preview of 1/preview the picture's sides; 0 for none
     QByteArray taken;        // EXIF DateTimeOriginal; TIFF: its DateTime tag
+    int thumbnail = 0;       // HEIF: a stored thumbnail this many pixels on its long side
+    int thumbnailOrientation = 0; // HEIF: the thumbnail's own, if not the picture's
 };
 
 // The picture as ARGB32, wholly transparent in a disc and with alpha 160

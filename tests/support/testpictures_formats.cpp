@@ -254,11 +254,15 @@ QByteArray heifEncode(const QImage &image, const Encoding &e, heif_compression_f
     options->image_orientation = heif_orientation(e.orientation);
     options->output_nclx_profile = nclx;
     heif_writer writer{1, heifAppend};
-    heif_image_handle *handle = nullptr;
+    heif_image_handle *handle = nullptr, *thumbnail = nullptr;
     const QByteArray exif = exifTiff(e.orientation, {{0x9003, e.taken}});
-    if (heif_context_encode_image(context, picture, encoder, options, &handle).code == heif_error_Ok
+    const bool encoded = heif_context_encode_image(context, picture, encoder, options, &handle).code == heif_error_Ok;
+    if (encoded && e.thumbnail > 0)
+        options->image_orientation = heif_orientation(e.thumbnailOrientation ? e.thumbnailOrientation : e.orientation);
+    if (encoded && (e.thumbnail <= 0 || heif_context_encode_thumbnail(context, picture, handle, encoder, options, e.thumbnail, &thumbnail).code == heif_error_Ok)
         && (e.taken.isEmpty() || heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size())).code == heif_error_Ok))
         heif_context_write(context, &writer, &out);
+    heif_image_handle_release(thumbnail);
     heif_image_handle_release(handle);
     heif_encoding_options_free(options);
     heif_nclx_color_profile_free(nclx);
