@@ -201,6 +201,13 @@ void TestBatchCli::options_data()
         const Result blocked = batch({"--page", "webb2", "--page-style", "modern", dir}, dir);
         QVERIFY2(blocked.status == 1 && blocked.out.contains("Filen finns redan: " + dir + "/webb2/a.MOV"), qPrintable(blocked.out));
         QVERIFY(contents(dir + "/webb2/bilder.html").contains("href=\"a.jpg\""));
+        // With the page beside the pictures, the film is the user's: it stays
+        // when its still is gone.
+        QVERIFY(QDir().mkpath(dir + "/lp") && QFile::copy(dir + "/a.jpg", dir + "/lp/a.jpg") && QFile::copy(dir + "/a.MOV", dir + "/lp/a.MOV"));
+        QCOMPARE(batch({"--page", "lp", "--page-style", "modern", "lp"}, dir).status, 0);
+        QVERIFY(QFile::remove(dir + "/lp/a.jpg"));
+        batch({"--update", "--page", "lp", "--page-style", "modern", "lp"}, dir);
+        QVERIFY(QFile::exists(dir + "/lp/a.MOV"));
     });
     QTest::newRow("out") << QStringList{"--out", "DIR/ut", "DIR"} << Check([](const QString &dir) {
         QCOMPARE(listing(dir + "/ut"), (QStringList{"a_s.jpg", "b_s.jpg"}));

@@ -245,6 +245,13 @@ void Run::readRecord(RunResult &r)
     }
 }
 
+namespace {
+bool sameFile(const QString &a, const QString &b)
+{
+    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
+}
+}
+
 void Run::keepRecord(RunResult &r)
 {
     const PageSettings &page = *m_request.page;
@@ -254,9 +261,12 @@ void Run::keepRecord(RunResult &r)
     PageRecord record;
     record.settings = recordSettings(m_request.settings, page);
     record.folders = m_request.recordFolders;
-    QSet<QString> pictures, albums{QString()};
-    for (const PictureJob &job : std::as_const(m_request.jobs))
+    QSet<QString> pictures, albums{QString()}, originals;
+    for (const PictureJob &job : std::as_const(m_request.jobs)) {
         pictures.insert(job.path());
+        if (const QString original = QFileInfo(job.path()).canonicalFilePath(); !original.isEmpty())
+            originals.insert(original);
+    }
     for (const GalleryEntry &e : std::as_const(r.gallery)) {
         const QString picture = e.folder + e.file;
         const PictureStamp stamp = m_stamps.value(picture);
@@ -269,9 +279,9 @@ void Run::keepRecord(RunResult &r)
         const int longSide = copyLongSide({true, page.webSize}, e.file);
         if (!e.picture.isEmpty())
             add(e.album + e.picture, QStringLiteral("copy"), webCopyShape(longSide, m_request.settings.draw.background));
-        else if (QFileInfo(folder + e.album + e.file).canonicalFilePath() != QFileInfo(picture).canonicalFilePath())
+        else if (!sameFile(folder + e.album + e.file, picture))
             add(e.album + e.file, QStringLiteral("copy"), {});
-        if (!e.motion.isEmpty())
+        if (!e.motion.isEmpty() && !sameFile(folder + e.album + e.motion, e.folder + e.motion))
             add(e.album + e.motion, QStringLiteral("copy"), {});
         for (QString album = e.album; !album.isEmpty(); album = album.left(album.lastIndexOf('/', album.size() - 2) + 1))
             albums.insert(album);
@@ -286,7 +296,9 @@ void Run::keepRecord(RunResult &r)
         QStringList emptied;
         for (auto it = m_oldRecord->files.cbegin(); it != m_oldRecord->files.cend(); ++it) {
             const QString path = folder + it.key();
-            if (record.files.contains(it.key()) || !m_files.owned(path))
+            // A picture of this run is the user's, whatever an older record says.
+            if (record.files.contains(it.key()) || !m_files.owned(path)
+                || originals.contains(QFileInfo(path).canonicalFilePath()))
                 continue;
             const bool left = it->kind == QLatin1String("page") || !pictures.contains(it->picture);
             if (m_request.settings.save.update && left && !removeFile(path).failed()) {
