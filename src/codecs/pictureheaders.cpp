@@ -234,6 +234,12 @@ ExifInfo tiffStructure(const uchar *t, qint64 n)
                 orientationSeen = true;
                 const quint32 value = type == 3 ? u16(entry + 8) : type == 4 ? u32(entry + 8) : 0;
                 info.orientation = value >= 1 && value <= 8 ? int(value) : 1;
+            } else if (tag == 50706 && first) {
+                info.dngVersion = true;
+            } else if (tag == 330 && first) {
+                info.subIfds = true;
+            } else if (tag == 0x010f && first) {
+                info.make = text(entry);
             } else if (tag == 0x8769 && first && (type == 4 || type == 13)) {
                 exifIfd = u32(entry + 8);
             } else if (tag == 0x9003) {

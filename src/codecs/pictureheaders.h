@@ -68,6 +68,11 @@ struct ExifInfo {
     // DateTimeOriginal, else DateTime, in local time unless an OffsetTime tag
     // gives the zone; invalid when there is none or it is not a real date.
     QDateTime taken;
+    // What in IFD0 tells a camera's raw file from a picture: DNGVersion,
+    // SubIFDs (where Nikon, Sony and Pentax keep the sensor data), Make.
+    bool dngVersion = false;
+    bool subIfds = false;
+    QByteArrayView make;
 };
 
 // From the payload of a JPEG APP1 segment holding EXIF data ("Exif\0\0" and

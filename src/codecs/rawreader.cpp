@@ -9,7 +9,6 @@
 #include "loaders.h"
 #include "pictureheaders.h"
 #include "pixels/rowreducer.h"
-#include <QtEndian>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -22,42 +21,19 @@
 extern "C" void omp_set_num_threads(int);
 
 namespace {
-quint32 tiffWord(const uchar *p, bool little, int bytes)
-{
-    if (bytes == 2)
-        return little ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p);
-    return little ? qFromLittleEndian<quint32>(p) : qFromBigEndian<quint32>(p);
-}
-
 // Whether a TIFF file is a camera's raw file rather than a picture: a DNG
 // says so (DNGVersion), a CR2 marks its header, and the TIFF-shaped raws of
 // Nikon, Sony and Pentax keep their sensor data in a SubIFD under IFD0,
 // which a plain TIFF of theirs does not have.
 bool isTiffRaw(const uchar *data, qint64 size)
 {
-    const bool little = data[0] == 'I';
-    if (size >= 10 && data[8] == 'C' && data[9] == 'R')
+    if (data[8] == 'C' && data[9] == 'R')
         return true;
-    const qint64 ifd = tiffWord(data + 4, little, 4);
-    if (ifd < 8 || ifd + 2 > size)
-        return false;
-    const qint64 count = tiffWord(data + ifd, little, 2);
-    bool subIfds = false;
-    QByteArray make;
-    for (qint64 i = 0, at = ifd + 2; i < count && at + 12 <= size; ++i, at += 12) {
-        const quint32 tag = tiffWord(data + at, little, 2);
-        if (tag == 50706) // DNGVersion
-            return true;
-        if (tag == 330)
-            subIfds = true;
-        if (tag == 271) { // Make: ASCII, in place when it has 4 bytes or fewer
-            const qint64 length = tiffWord(data + at + 4, little, 4);
-            const qint64 from = length <= 4 ? at + 8 : tiffWord(data + at + 8, little, 4);
-            if (length > 0 && length < 64 && from + length <= size)
-                make = QByteArray(reinterpret_cast<const char *>(data + from), int(length)).toUpper();
-        }
-    }
-    return subIfds && (make.startsWith("NIKON") || make.startsWith("SONY") || make.startsWith("PENTAX"));
+    const ExifInfo ifd0 = readTiffExif(data, size);
+    const auto maker = [&](const char *name) {
+        return ifd0.make.size() >= qsizetype(std::strlen(name)) && qstrnicmp(ifd0.make.data(), name, std::strlen(name)) == 0;
+    };
+    return ifd0.dngVersion || (ifd0.subIfds && (maker("NIKON") || maker("SONY") || maker("PENTAX")));
 }
 
 bool isRaw(const uchar *data, qint64 size)
