@@ -170,6 +170,16 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
     PageOutcome out;
     const QSet<QString> made(thumbnails.begin(), thumbnails.end());
     QList<GalleryEntry> shown;
+    // A folder where a copy goes is reported, as a thumbnail in the way is.
+    enum class Placed { Yes, InTheWay, Failed };
+    auto place = [&out](const QString &from, const QString &to) {
+        if (fileKind(to) == FileKind::Folder) {
+            out.inTheWay << to;
+            return Placed::InTheWay;
+        }
+        out.failure = copyReplacing(from, to);
+        return out.failure.failed() ? Placed::Failed : Placed::Yes;
+    };
     for (const GalleryEntry &e : entries) {
         if (cancelled && cancelled()) {
             out.cancelled = true;
@@ -181,28 +191,24 @@ PageOutcome writeGallery(const PageSettings &s, const QList<GalleryEntry> &entri
             out.leftOut << e.folder + e.file;
             continue;
         }
+        // Without a web-size copy in its place, the picture itself.
+        if (e.picture.isEmpty()) {
+            const Placed p = place(e.folder + e.file, s.folder + e.album + e.file);
+            if (p == Placed::Failed)
+                return out;
+            if (p == Placed::InTheWay)
+                continue;
+        }
         GalleryEntry entry = e;
-        // The classic page has no viewer to play a Live Photo's film.
-        const QString film = s.folder + e.album + e.motion;
+        // The classic page has no viewer to play a Live Photo's film; a
+        // folder in the film's way leaves the still its cell without it.
         if (s.style != PageStyle::Modern || e.motion.isEmpty()) {
             entry.motion.clear();
-        } else if (fileKind(film) == FileKind::Folder) {
-            out.inTheWay << film;   // the still keeps its cell, without its film
+        } else if (const Placed p = place(e.folder + e.motion, s.folder + e.album + e.motion); p == Placed::Failed) {
+            return out;
+        } else if (p == Placed::InTheWay) {
             entry.motion.clear();
-        } else if (out.failure = copyReplacing(e.folder + e.motion, film); out.failure.failed()) {
-            return out;
         }
-        if (!e.picture.isEmpty()) {
-            shown << entry;   // its web-size copy is in place
-            continue;
-        }
-        const QString copy = s.folder + e.album + e.file;
-        if (fileKind(copy) == FileKind::Folder) {
-            out.inTheWay << copy;
-            continue;
-        }
-        if (out.failure = copyReplacing(e.folder + e.file, copy); out.failure.failed())
-            return out;
         shown << entry;
     }
     shown = ordered(s, shown);
