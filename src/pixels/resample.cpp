@@ -143,37 +143,34 @@ inline uchar clampByte(int32_t v)
     return uchar(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// Every row of `src` resampled horizontally into `dst` (4 bytes a pixel).
-void horizontal(const QImage &src, QImage &dst, const Taps &t)
+// One row resampled horizontally into `out` (4 bytes a pixel).
+void horizontalRow(const uchar *in, uchar *out, int outW, const Taps &t)
 {
-    const int outW = dst.width();
-    for (int y = 0; y < src.height(); ++y) {
-        const uchar *in = src.constScanLine(y);
-        uchar *out = dst.scanLine(y);
-        for (int x = 0; x < outW; ++x) {
-            const uchar *p = in + size_t(t.first[size_t(x)]) * 4;
-            const int n = t.count[size_t(x)];
+    for (int x = 0; x < outW; ++x) {
+        const uchar *p = in + size_t(t.first[size_t(x)]) * 4;
+        const int n = t.count[size_t(x)];
 #ifdef __SSE2__
-            horizontalPixel(p, &t.pairs[size_t(x) * size_t(t.pairWidth) * 4], n, out + 4 * x);
+        horizontalPixel(p, &t.pairs[size_t(x) * size_t(t.pairWidth) * 4], n, out + 4 * x);
 #else
-            const int16_t *w = &t.weights[size_t(x) * size_t(t.width)];
-            int32_t a0 = One / 2, a1 = One / 2, a2 = One / 2, a3 = One / 2;
-            for (int i = 0; i < n; ++i, p += 4) {
-                a0 += p[0] * w[i];
-                a1 += p[1] * w[i];
-                a2 += p[2] * w[i];
-                a3 += p[3] * w[i];
-            }
-            out[4 * x] = clampByte(a0);
-            out[4 * x + 1] = clampByte(a1);
-            out[4 * x + 2] = clampByte(a2);
-            out[4 * x + 3] = clampByte(a3);
-#endif
+        const int16_t *w = &t.weights[size_t(x) * size_t(t.width)];
+        int32_t a0 = One / 2, a1 = One / 2, a2 = One / 2, a3 = One / 2;
+        for (int i = 0; i < n; ++i, p += 4) {
+            a0 += p[0] * w[i];
+            a1 += p[1] * w[i];
+            a2 += p[2] * w[i];
+            a3 += p[3] * w[i];
         }
+        out[4 * x] = clampByte(a0);
+        out[4 * x + 1] = clampByte(a1);
+        out[4 * x + 2] = clampByte(a2);
+        out[4 * x + 3] = clampByte(a3);
+#endif
     }
 }
 
-void vertical(const QImage &src, QImage &dst, const Taps &t)
+// Every row of `dst` from the rows `row(r)` gives (4 bytes a pixel, as wide as `dst`).
+template<typename Row>
+void vertical(const Row &row, QImage &dst, const Taps &t)
 {
     const size_t bytes = size_t(dst.width()) * 4;
     std::vector<int32_t> acc(bytes);
@@ -187,8 +184,8 @@ void vertical(const QImage &src, QImage &dst, const Taps &t)
         // one multiply-add weighs both: the same sums, sixteen bytes at a time.
         const __m128i zero = _mm_setzero_si128();
         for (; i + 1 < n; i += 2) {
-            const uchar *a = src.constScanLine(t.first[size_t(y)] + i);
-            const uchar *b = src.constScanLine(t.first[size_t(y)] + i + 1);
+            const uchar *a = row(t.first[size_t(y)] + i);
+            const uchar *b = row(t.first[size_t(y)] + i + 1);
             const __m128i pair = _mm_set1_epi32(int32_t(uint32_t(uint16_t(w[i])) | uint32_t(uint16_t(w[i + 1])) << 16));
             size_t k = 0;
             for (; k + 16 <= bytes; k += 16) {
@@ -210,7 +207,7 @@ void vertical(const QImage &src, QImage &dst, const Taps &t)
         }
 #endif
         for (; i < n; ++i) {
-            const uchar *in = src.constScanLine(t.first[size_t(y)] + i);
+            const uchar *in = row(t.first[size_t(y)] + i);
             const int32_t wi = w[i];
             for (size_t b = 0; b < bytes; ++b)
                 acc[b] += in[b] * wi;
@@ -231,19 +228,34 @@ QImage resampleTo(const QImage &source, QSize size)
     if (src.size() == size)
         return src;
     // Premultiplied pixels filter channel by channel like opaque ones.
-    QImage across = src;
-    if (size.width() != src.width()) {
-        across = QImage(size.width(), src.height(), src.format());
-        if (across.isNull())
-            return {};
-        horizontal(src, across, makeTaps(src.width(), size.width()));
-    }
-    QImage out = across;
-    if (size.height() != src.height()) {
-        out = QImage(size, src.format());
-        if (out.isNull())
-            return {};
-        vertical(across, out, makeTaps(src.height(), size.height()));
+    QImage out(size, src.format());
+    if (out.isNull())
+        return {};
+    if (size.height() == src.height()) {
+        const Taps across = makeTaps(src.width(), size.width());
+        for (int y = 0; y < src.height(); ++y)
+            horizontalRow(src.constScanLine(y), out.scanLine(y), size.width(), across);
+    } else if (size.width() == src.width()) {
+        vertical([&src](int r) { return src.constScanLine(r); }, out, makeTaps(src.height(), size.height()));
+    } else {
+        // The rows resampled across are made as the vertical kernel reaches
+        // them and kept only while it covers them: a few rows in the cache,
+        // not a second picture as tall as the source.
+        const Taps across = makeTaps(src.width(), size.width());
+        const Taps down = makeTaps(src.height(), size.height());
+        const size_t rowBytes = size_t(size.width()) * 4;
+        const int kept = down.width;
+        std::vector<uchar> rows(rowBytes * size_t(kept));
+        std::vector<int> held(size_t(kept), -1);
+        auto row = [&](int r) {
+            uchar *slot = &rows[rowBytes * size_t(r % kept)];
+            if (held[size_t(r % kept)] != r) {
+                horizontalRow(src.constScanLine(r), slot, size.width(), across);
+                held[size_t(r % kept)] = r;
+            }
+            return static_cast<const uchar *>(slot);
+        };
+        vertical(row, out, down);
     }
     // The kernel's negative lobes may push a channel past its alpha; clamp so
     // premultiplied data stays valid, and keep RGB32's unused byte opaque.

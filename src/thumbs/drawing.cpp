@@ -154,11 +154,11 @@ void paint(DrawResult &result, const Layout &l, Canvas &canvas, const QImage &pi
 
 const QImage &DecodedPicture::sourceFor(QSize target) const
 {
-    if (!reduced.isNull()
-        && (decoded.isNull() || reduced.size() == target
-            || (reduced.width() >= target.width() * DecodeMargin && reduced.height() >= target.height() * DecodeMargin)))
-        return reduced;
-    return decoded;
+    for (const QImage *p : {&smaller, &reduced})
+        if (!p->isNull()
+            && (p->size() == target || (p->width() >= target.width() * DecodeMargin && p->height() >= target.height() * DecodeMargin)))
+            return *p;
+    return decoded.isNull() ? reduced : decoded;
 }
 
 QSize drawnPictureSize(const DrawSettings &settings, QSize natural)
@@ -258,6 +258,13 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
     if (!other.largest.isEmpty() && decoded != other.largest && decoded.width() >= other.largest.width()
         && decoded.height() >= other.largest.height())
         picture->reduced = resampleTo(picture->decoded, other.largest);
+    // The smaller outputs (a double) are made once from that, and what is
+    // smaller still (this thumbnail) from them: each step a small reduction
+    // with the margin over the next.
+    if (!other.rest.isEmpty() && !picture->reduced.isNull() && picture->reduced.size() != other.rest
+        && picture->reduced.width() >= other.rest.width() * DecodeMargin
+        && picture->reduced.height() >= other.rest.height() * DecodeMargin)
+        picture->smaller = resampleTo(picture->reduced, other.rest);
     const qint64 reduceNs = clock.nsecsElapsed();
     // The decoding is the largest thing held: it goes as soon as the reduced
     // picture has the margin over every output still to be drawn.

@@ -28,6 +28,7 @@ struct DrawSettings {
 struct DecodedPicture {
     QImage decoded;         // null once every output can start from `reduced`
     QImage reduced;         // at the largest other output's size, or null
+    QImage smaller;         // from `reduced`, at the smaller other outputs' size, or null
     QSize natural;          // the picture's natural size, oriented
     bool film = false;      // a film's poster frame: its thumbnails get the play mark
     MemoryBudget::Claim claim;
