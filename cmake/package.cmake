@@ -26,6 +26,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# FFmpeg's libraries are loaded when a film is met, so dpkg-shlibdeps does
+# not see them: named here, at the major versions built against.
+set(film_packages "")
+foreach(library avformat avcodec swscale avutil)
+  string(REGEX MATCH "^[0-9]+" major "${FFMPEG_lib${library}_VERSION}")
+  list(APPEND film_packages "lib${library}${major}")
+endforeach()
+list(JOIN film_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -1,6 +1,12 @@
 #include "encoders.h"
-#include <QBuffer>
-#include <QImageWriter>
+#include "jpegerrors.h"
+extern "C" {
+#include <jerror.h>
+}
+#include <QColorSpace>
+#include <QSysInfo>
+#include <cstdlib>
+#include <limits>
 #include <gif_lib.h>
 #include <libimagequant.h>
 #include <memory>
@@ -275,24 +281,104 @@ Encoded encodeBmp(const QImage &image)
     return {out, {}};
 }
 
+namespace {
+// The file libjpeg writes, in memory of ours that grows as it fills and is
+// released on every path out, a jump back from libjpeg too.
+struct JpegOut : jpeg_destination_mgr {
+    JOCTET *data = nullptr;
+    size_t capacity = 0;
+    size_t size = 0;
+
+    JpegOut()
+    {
+        init_destination = [](j_compress_ptr info) { grow(info, size_t(64) << 10, 0); };
+        // Called with the whole buffer full, whatever free_in_buffer says.
+        empty_output_buffer = [](j_compress_ptr info) -> boolean {
+            const size_t full = static_cast<JpegOut *>(info->dest)->capacity;
+            grow(info, full * 2, full);
+            return TRUE;
+        };
+        term_destination = [](j_compress_ptr info) {
+            auto *d = static_cast<JpegOut *>(info->dest);
+            d->size = d->capacity - d->free_in_buffer;
+        };
+    }
+    ~JpegOut() { std::free(data); }
+    JpegOut(const JpegOut &) = delete;
+    JpegOut &operator=(const JpegOut &) = delete;
+
+    static void grow(j_compress_ptr info, size_t capacity, size_t filled)
+    {
+        auto *d = static_cast<JpegOut *>(info->dest);
+        auto *more = capacity <= size_t(std::numeric_limits<int>::max())
+                         ? static_cast<JOCTET *>(std::realloc(d->data, capacity))
+                         : nullptr;
+        if (!more) {
+            info->err->msg_code = JERR_OUT_OF_MEMORY;
+            info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+        }
+        d->data = more;
+        d->capacity = capacity;
+        d->next_output_byte = more + filled;
+        d->free_in_buffer = capacity - filled;
+    }
+};
+
+// Writes the compressor's file; false when libjpeg gave up (`errors`
+// says why). Nothing here may own memory across the jump back.
+bool compress(jpeg_compress_struct &info, JpegErrors &errors, const QImage &rgb, int quality, HuffmanTables tables,
+              JpegOut &out)
+{
+    info.err = jpegErrors(errors);
+    if (setjmp(errors.jump))
+        return false;
+    jpeg_create_compress(&info);
+    info.dest = &out;
+    info.image_width = JDIMENSION(rgb.width());
+    info.image_height = JDIMENSION(rgb.height());
+    info.input_components = 4;
+    // RGB32's bytes as they lie in memory: libjpeg reads them without a copy.
+    info.in_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    info.optimize_coding = tables == HuffmanTables::Optimised;
+    // Pictures are measured at 96 dpi; the file says so whatever the
+    // process's screen (or lack of one) would make of the image.
+    info.density_unit = 1;
+    info.X_density = 96;
+    info.Y_density = 96;
+    jpeg_start_compress(&info, TRUE);
+    if (rgb.colorSpace().isValid()) {
+        const QByteArray icc = rgb.colorSpace().iccProfile();
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET *>(icc.constData()), unsigned(icc.size()));
+    }
+    while (info.next_scanline < info.image_height) {
+        auto *row = const_cast<JSAMPROW>(rgb.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    return true;
+}
+}
+
 Encoded encodeJpeg(const QImage &image, int quality, HuffmanTables tables)
 {
     if (image.isNull())
         return fail(QStringLiteral("JPEG: tom bild"));
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(qBound(1, quality, 100));
-    writer.setOptimizedWrite(tables == HuffmanTables::Optimised);
-    // Pictures are measured at 96 dpi; the file says so whatever the
-    // process's screen (or lack of one) would make of the image.
-    QImage rgb = asRgb32(image);
-    rgb.setDotsPerMeterX(3780);
-    rgb.setDotsPerMeterY(3780);
-    if (!writer.write(rgb))
-        return fail(QStringLiteral("JPEG: ") + writer.errorString());
-    return {out, {}};
+    const QImage rgb = asRgb32(image);
+    if (rgb.isNull())
+        return fail(QStringLiteral("JPEG: slut på minne"));
+    jpeg_compress_struct info{};
+    JpegErrors errors;
+    JpegOut out;
+    const bool written = compress(info, errors, rgb, qBound(1, quality, 100), tables, out);
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!written)
+        errors.format_message(reinterpret_cast<j_common_ptr>(&info), message);
+    jpeg_destroy_compress(&info);
+    if (!written)
+        return fail(QStringLiteral("JPEG: ") + QString::fromLocal8Bit(message));
+    return {QByteArray(reinterpret_cast<const char *>(out.data), qsizetype(out.size)), {}};
 }
 
 Encoded encodeGif(const QImage &image)

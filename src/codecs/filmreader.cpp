@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <dlfcn.h>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -28,6 +29,98 @@ const QLoggingCategory &lcFilm()
     return category;
 }
 
+// FFmpeg's libraries bring well over a hundred others with them (every
+// codec they were built with): loading them at every start cost each run
+// some 30 ms and 1,500 page faults before its first picture. They are
+// loaded when the first film is met, and only then.
+#define TUMBILDER_FFMPEG_FUNCTIONS(X) \
+    X(avutil, av_dict_get) \
+    X(avutil, av_display_rotation_get) \
+    X(avutil, av_frame_alloc) \
+    X(avutil, av_frame_free) \
+    X(avutil, av_free) \
+    X(avutil, av_freep) \
+    X(avutil, av_get_pix_fmt_name) \
+    X(avutil, av_image_get_buffer_size) \
+    X(avutil, av_log_format_line2) \
+    X(avutil, av_log_set_callback) \
+    X(avutil, av_malloc) \
+    X(avutil, av_rescale_q) \
+    X(avutil, av_strdup) \
+    X(avutil, av_strerror) \
+    X(avcodec, av_packet_alloc) \
+    X(avcodec, av_packet_free) \
+    X(avcodec, av_packet_unref) \
+    X(avcodec, avcodec_alloc_context3) \
+    X(avcodec, avcodec_find_decoder) \
+    X(avcodec, avcodec_flush_buffers) \
+    X(avcodec, avcodec_free_context) \
+    X(avcodec, avcodec_get_name) \
+    X(avcodec, avcodec_open2) \
+    X(avcodec, avcodec_parameters_to_context) \
+    X(avcodec, avcodec_receive_frame) \
+    X(avcodec, avcodec_send_packet) \
+    X(avformat, av_guess_sample_aspect_ratio) \
+    X(avformat, av_read_frame) \
+    X(avformat, av_seek_frame) \
+    X(avformat, av_stream_get_side_data) \
+    X(avformat, avformat_alloc_context) \
+    X(avformat, avformat_close_input) \
+    X(avformat, avformat_find_stream_info) \
+    X(avformat, avformat_open_input) \
+    X(avformat, avformat_seek_file) \
+    X(avformat, avio_alloc_context) \
+    X(avformat, avio_context_free) \
+    X(swscale, sws_getContext) \
+    X(swscale, sws_freeContext) \
+    X(swscale, sws_getCoefficients) \
+    X(swscale, sws_setColorspaceDetails) \
+    X(swscale, sws_scale)
+
+struct FFmpeg {
+#define TUMBILDER_FIELD(library, name) decltype(&::name) name = nullptr;
+    TUMBILDER_FFMPEG_FUNCTIONS(TUMBILDER_FIELD)
+#undef TUMBILDER_FIELD
+    bool loaded = false;
+};
+
+// The libraries of the major versions the program was built against, as
+// their packages install them.
+FFmpeg loadFFmpeg()
+{
+    FFmpeg f;
+    auto open = [](const char *name, int major) {
+        const QByteArray file = QByteArray("lib") + name + ".so." + QByteArray::number(major);
+        void *handle = dlopen(file.constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            qCWarning(lcFilm).noquote() << "cannot load" << file << dlerror();
+        return handle;
+    };
+    void *const avutil = open("avutil", LIBAVUTIL_VERSION_MAJOR);
+    void *const avcodec = open("avcodec", LIBAVCODEC_VERSION_MAJOR);
+    void *const avformat = open("avformat", LIBAVFORMAT_VERSION_MAJOR);
+    void *const swscale = open("swscale", LIBSWSCALE_VERSION_MAJOR);
+    if (!avutil || !avcodec || !avformat || !swscale)
+        return f;
+    bool all = true;
+#define TUMBILDER_RESOLVE(library, name) \
+    f.name = reinterpret_cast<decltype(f.name)>(dlsym(library, #name)); \
+    all = all && f.name;
+    TUMBILDER_FFMPEG_FUNCTIONS(TUMBILDER_RESOLVE)
+#undef TUMBILDER_RESOLVE
+    f.loaded = all;
+    return f;
+}
+
+// Loaded once, for every thread; only called once `haveFFmpeg()` said yes.
+const FFmpeg &ff()
+{
+    static const FFmpeg f = loadFFmpeg();
+    return f;
+}
+
+bool haveFFmpeg() { return ff().loaded; }
+
 // FFmpeg speaks on standard error unless told otherwise: its warnings go to
 // the trace, where they help with a film that cannot be read.
 void logToTrace(void *, int level, const char *format, va_list args)
@@ -36,7 +129,7 @@ void logToTrace(void *, int level, const char *format, va_list args)
         return;
     char line[512];
     int prefix = 1;
-    av_log_format_line2(nullptr, level, format, args, line, sizeof line, &prefix);
+    ff().av_log_format_line2(nullptr, level, format, args, line, sizeof line, &prefix);
     qCDebug(lcFilm).noquote() << QString::fromUtf8(line).trimmed();
 }
 
@@ -75,7 +168,7 @@ Failure filmFailure(int error, const char *what)
     if (error == AVERROR_EXIT)
         return damaged(QStringLiteral("filmen tog för lång tid att läsa"));
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
+    ff().av_strerror(error, text, sizeof text);
     return damaged(QString::fromUtf8(what) + QStringLiteral(": ") + QString::fromUtf8(text));
 }
 
@@ -126,24 +219,24 @@ int noOtherFiles(AVFormatContext *, AVIOContext **, const char *, int, AVDiction
 struct IoFree {
     void operator()(AVIOContext *io) const
     {
-        av_freep(&io->buffer);
-        avio_context_free(&io);
+        ff().av_freep(&io->buffer);
+        ff().avio_context_free(&io);
     }
 };
 struct FormatClose {
-    void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
+    void operator()(AVFormatContext *f) const { ff().avformat_close_input(&f); }
 };
 struct CodecFree {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+    void operator()(AVCodecContext *c) const { ff().avcodec_free_context(&c); }
 };
 struct PacketFree {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
+    void operator()(AVPacket *p) const { ff().av_packet_free(&p); }
 };
 struct FrameFree {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
+    void operator()(AVFrame *f) const { ff().av_frame_free(&f); }
 };
 struct ScaleFree {
-    void operator()(SwsContext *s) const { sws_freeContext(s); }
+    void operator()(SwsContext *s) const { ff().sws_freeContext(s); }
 };
 
 // The EXIF orientation that turns the stored frames as the display matrix
@@ -151,10 +244,10 @@ struct ScaleFree {
 int orientationOf(const AVStream *stream)
 {
     const auto *matrix = reinterpret_cast<const int32_t *>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+        ff().av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     if (!matrix)
         return 1;
-    const double angle = av_display_rotation_get(matrix);
+    const double angle = ff().av_display_rotation_get(matrix);
     if (std::isnan(angle))
         return 1;
     const int clockwise = ((-qRound(angle / 90.0) % 4) + 4) % 4;
@@ -165,7 +258,7 @@ QDateTime dateOf(const AVDictionary *metadata)
 {
     // A phone's own date keeps its time zone; creation_time is UTC.
     for (const char *key : {"com.apple.quicktime.creationdate", "creation_time"}) {
-        const AVDictionaryEntry *entry = av_dict_get(metadata, key, nullptr, 0);
+        const AVDictionaryEntry *entry = ff().av_dict_get(metadata, key, nullptr, 0);
         if (!entry)
             continue;
         QString text = QString::fromUtf8(entry->value);
@@ -184,17 +277,21 @@ class FilmDecoder : public PictureDecoder {
 public:
     PictureHeader readHeader(const uchar *data, qint64 size) override
     {
-        static std::once_flag quiet;
-        std::call_once(quiet, [] { av_log_set_callback(logToTrace); });
-        m_source = {data, size, 0, QDeadlineTimer(HeaderMs)};
         PictureHeader refused;
-        auto *buffer = static_cast<uchar *>(av_malloc(IoBufferBytes));
+        if (!haveFFmpeg()) {
+            refused.refused = unsupported(QStringLiteral("film (FFmpeg kan inte läsas in)"));
+            return refused;
+        }
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { ff().av_log_set_callback(logToTrace); });
+        m_source = {data, size, 0, QDeadlineTimer(HeaderMs)};
+        auto *buffer = static_cast<uchar *>(ff().av_malloc(IoBufferBytes));
         if (buffer)
-            m_io.reset(avio_alloc_context(buffer, IoBufferBytes, 0, &m_source, Source::read, nullptr, Source::seek));
-        AVFormatContext *format = m_io ? avformat_alloc_context() : nullptr;
+            m_io.reset(ff().avio_alloc_context(buffer, IoBufferBytes, 0, &m_source, Source::read, nullptr, Source::seek));
+        AVFormatContext *format = m_io ? ff().avformat_alloc_context() : nullptr;
         if (!format) {
             if (!m_io)
-                av_free(buffer);
+                ff().av_free(buffer);
             refused.refused = systemFailure(ENOMEM);
             return refused;
         }
@@ -202,8 +299,8 @@ public:
         format->flags |= AVFMT_FLAG_CUSTOM_IO;
         format->interrupt_callback = {Source::interrupted, &m_source};
         format->io_open = noOtherFiles;
-        format->format_whitelist = av_strdup("mov,matroska,avi");
-        int error = avformat_open_input(&format, nullptr, nullptr, nullptr);
+        format->format_whitelist = ff().av_strdup("mov,matroska,avi");
+        int error = ff().avformat_open_input(&format, nullptr, nullptr, nullptr);
         if (error < 0) {
             refused.refused = filmFailure(error, "ingen film");
             return refused;
@@ -213,7 +310,7 @@ public:
         // Containers without the picture's size in their header: FFmpeg
         // looks at the first packets, within its own probing bounds.
         if (!m_stream || m_stream->codecpar->width <= 0) {
-            if ((error = avformat_find_stream_info(format, nullptr)) < 0) {
+            if ((error = ff().avformat_find_stream_info(format, nullptr)) < 0) {
                 refused.refused = filmFailure(error, "filmens huvud");
                 return refused;
             }
@@ -226,7 +323,7 @@ public:
         const AVCodecParameters *par = m_stream->codecpar;
         m_stored = QSize(par->width, par->height);
         // Pixels that are not square are shown at the width they stand for.
-        const AVRational aspect = av_guess_sample_aspect_ratio(format, m_stream, nullptr);
+        const AVRational aspect = ff().av_guess_sample_aspect_ratio(format, m_stream, nullptr);
         qint64 width = par->width;
         if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den)
             width = qMin<qint64>(qint64(par->width) * aspect.num / aspect.den, 1 << 20);
@@ -241,7 +338,7 @@ public:
         header.film = true;
         m_length = format->duration != AV_NOPTS_VALUE && format->duration > 0
                        ? format->duration
-                       : (m_stream->duration != AV_NOPTS_VALUE ? av_rescale_q(m_stream->duration, m_stream->time_base, AV_TIME_BASE_Q) : 0);
+                       : (m_stream->duration != AV_NOPTS_VALUE ? ff().av_rescale_q(m_stream->duration, m_stream->time_base, AV_TIME_BASE_Q) : 0);
         header.filmLength = qMax<qint64>(0, m_length / 1000);
         return header;
     }
@@ -256,7 +353,7 @@ public:
         const AVCodecParameters *par = m_stream ? m_stream->codecpar : nullptr;
         const QSize coded = codedSize();
         const int w = coded.width(), h = coded.height();
-        const int frameBytes = par && par->format >= 0 ? av_image_get_buffer_size(AVPixelFormat(par->format), w, h, 64) : -1;
+        const int frameBytes = par && par->format >= 0 ? ff().av_image_get_buffer_size(AVPixelFormat(par->format), w, h, 64) : -1;
         const qint64 frame = frameBytes > 0 ? frameBytes : qint64(w) * h * 6;
         const QSize out = decodedSize(atLeast);
         return 4 * frame + qint64(w) * h * 2 + qint64(out.width()) * out.height() * 4 + qint64(m_stored.width()) * 64 * 8
@@ -270,15 +367,15 @@ public:
         m_source.deadline = QDeadlineTimer(DecodeMs);
         QElapsedTimer clock;
         clock.start();
-        const AVCodec *codec = avcodec_find_decoder(m_stream->codecpar->codec_id);
+        const AVCodec *codec = ff().avcodec_find_decoder(m_stream->codecpar->codec_id);
         if (!codec)
-            return {{}, unsupported(QString::fromUtf8(avcodec_get_name(m_stream->codecpar->codec_id)))};
-        std::unique_ptr<AVCodecContext, CodecFree> context(avcodec_alloc_context3(codec));
-        std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-        std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+            return {{}, unsupported(QString::fromUtf8(ff().avcodec_get_name(m_stream->codecpar->codec_id)))};
+        std::unique_ptr<AVCodecContext, CodecFree> context(ff().avcodec_alloc_context3(codec));
+        std::unique_ptr<AVPacket, PacketFree> packet(ff().av_packet_alloc());
+        std::unique_ptr<AVFrame, FrameFree> frame(ff().av_frame_alloc());
         if (!context || !packet || !frame)
             return {{}, systemFailure(ENOMEM)};
-        int error = avcodec_parameters_to_context(context.get(), m_stream->codecpar);
+        int error = ff().avcodec_parameters_to_context(context.get(), m_stream->codecpar);
         if (error < 0)
             return {{}, filmFailure(error, "avkodaren")};
         // Our own threads decode several pictures at once: no more here.
@@ -286,19 +383,19 @@ public:
         // Frames larger than the header said (a stream that says otherwise
         // than its container) would outgrow the memory claimed for it.
         context->max_pixels = qint64(codedSize().width()) * codedSize().height();
-        if ((error = avcodec_open2(context.get(), codec, nullptr)) < 0)
+        if ((error = ff().avcodec_open2(context.get(), codec, nullptr)) < 0)
             return {{}, filmFailure(error, "avkodaren")};
 
         // A tenth of a short film in; a film of unknown length from 1 s.
         const int64_t in = m_length > 0 && m_length < 10 * AV_TIME_BASE ? m_length / 10 : AV_TIME_BASE;
         const int64_t start = m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
-        const int64_t at = start + av_rescale_q(in, AV_TIME_BASE_Q, m_stream->time_base);
+        const int64_t at = start + ff().av_rescale_q(in, AV_TIME_BASE_Q, m_stream->time_base);
         int budget = MaxPackets;
         // At or after the moment, else the first key frame of all.
-        if (av_seek_frame(m_format.get(), m_stream->index, at, 0) < 0 || !poster(context.get(), packet.get(), frame.get(), at, budget)) {
-            avcodec_flush_buffers(context.get());
-            if (av_seek_frame(m_format.get(), m_stream->index, start, AVSEEK_FLAG_BACKWARD) < 0)
-                avformat_seek_file(m_format.get(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
+        if (ff().av_seek_frame(m_format.get(), m_stream->index, at, 0) < 0 || !poster(context.get(), packet.get(), frame.get(), at, budget)) {
+            ff().avcodec_flush_buffers(context.get());
+            if (ff().av_seek_frame(m_format.get(), m_stream->index, start, AVSEEK_FLAG_BACKWARD) < 0)
+                ff().avformat_seek_file(m_format.get(), -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE);
             if (!poster(context.get(), packet.get(), frame.get(), INT64_MIN, budget))
                 return {{}, m_failure.failed() ? m_failure : damaged(QStringLiteral("ingen bild gick att avkoda ur filmen"))};
         }
@@ -334,24 +431,24 @@ private:
     bool poster(AVCodecContext *context, AVPacket *packet, AVFrame *frame, int64_t at, int &budget)
     {
         for (; budget > 0; --budget) {
-            const int error = av_read_frame(m_format.get(), packet);
+            const int error = ff().av_read_frame(m_format.get(), packet);
             if (error < 0) {
                 if (error != AVERROR_EOF)
                     m_failure = filmFailure(error, "filmen");
                 return false;
             }
-            const std::unique_ptr<AVPacket, void (*)(AVPacket *)> unref(packet, av_packet_unref);
+            const std::unique_ptr<AVPacket, void (*)(AVPacket *)> unref(packet, ff().av_packet_unref);
             if (packet->stream_index != m_stream->index || !(packet->flags & AV_PKT_FLAG_KEY))
                 continue;
             const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
             if (pts != AV_NOPTS_VALUE && pts < at)
                 continue;
-            if (avcodec_send_packet(context, packet) < 0 || avcodec_send_packet(context, nullptr) < 0) {
-                avcodec_flush_buffers(context);
+            if (ff().avcodec_send_packet(context, packet) < 0 || ff().avcodec_send_packet(context, nullptr) < 0) {
+                ff().avcodec_flush_buffers(context);
                 continue;
             }
-            const int got = avcodec_receive_frame(context, frame);
-            avcodec_flush_buffers(context);
+            const int got = ff().avcodec_receive_frame(context, frame);
+            ff().avcodec_flush_buffers(context);
             if (got == AVERROR(ENOMEM)) {
                 m_failure = systemFailure(ENOMEM);
                 return false;
@@ -369,23 +466,23 @@ private:
         if (image.isNull())
             return {{}, systemFailure(ENOMEM)};
         const std::unique_ptr<SwsContext, ScaleFree> scale(
-            sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(), size.height(),
+            ff().sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(), size.height(),
                            AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr));
         if (!scale)
             return {{}, unsupported(QStringLiteral("bildpunktsformatet ")
-                                    + QString::fromUtf8(av_get_pix_fmt_name(AVPixelFormat(frame->format))))};
+                                    + QString::fromUtf8(ff().av_get_pix_fmt_name(AVPixelFormat(frame->format))))};
         // HD films say BT.709 or nothing; a film that says nothing is taken
         // by its size, as players do.
         int matrix = frame->colorspace;
         if (matrix == AVCOL_SPC_UNSPECIFIED || matrix == AVCOL_SPC_RGB)
             matrix = frame->height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
-        const int *coefficients = sws_getCoefficients(matrix);
+        const int *coefficients = ff().sws_getCoefficients(matrix);
         const bool full = frame->color_range == AVCOL_RANGE_JPEG;
-        sws_setColorspaceDetails(scale.get(), coefficients, full, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
+        ff().sws_setColorspaceDetails(scale.get(), coefficients, full, ff().sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
                                  1 << 16);
         uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
         int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(scale.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) != size.height())
+        if (ff().sws_scale(scale.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) != size.height())
             return {{}, damaged(QStringLiteral("bilden gick inte att omvandla"))};
         return {std::move(image), {}};
     }

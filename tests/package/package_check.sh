@@ -35,7 +35,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [[ "$(field Maintainer)" =~ ^.+\ \<.+@.+\>$ ]] || fail "Maintainer: $(field Maintainer)"
 depends=$(field Depends)
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libimagequant0 libgif7 libpng16-16 libwebp7 libwebpdemux2 \
-               libheif1 libtiff6; do
+               libheif1 libtiff6 libavformat59 libavcodec59 libswscale6 libavutil57; do
   [[ ",$depends," =~ [,\ ]$package[\ ,] ]] || fail "Depends lacks $package: $depends"
 done
 
