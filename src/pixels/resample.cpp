@@ -7,6 +7,13 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+// Processors with AVX2 weigh twice the bytes a step; the same sums, so the
+// same pixels, chosen when the program runs.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TUMBILDER_AVX2 1
+#include <immintrin.h>
+#define WIDE __attribute__((target("avx2")))
+#endif
 
 // A separable convolution in fixed point: each output pixel is a weighted sum
 // of the source pixels under the kernel, horizontally into an 8-bit
@@ -49,22 +56,12 @@ struct Taps {
 };
 
 #ifdef __SSE2__
-// One output pixel from `n` source pixels: two sources a step, their four
-// channels interleaved as 16-bit pairs, so one multiply-add weighs both.
-inline void horizontalPixel(const uchar *p, const int32_t *pairs, int n, uchar *out)
+// The sources from `i` on that a loop of four at a time left, added to
+// `acc`, and the output pixel.
+inline void finishPixel(const uchar *p, const int32_t *pairs, int i, int n, __m128i acc, uchar *out)
 {
     const __m128i zero = _mm_setzero_si128();
     auto weights = [pairs](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(pairs + 4 * k)); };
-    // Four sources a step into two sums, so the additions need not wait for each other.
-    __m128i acc = _mm_set1_epi32(One / 2), acc2 = zero;
-    int i = 0;
-    for (; i + 3 < n; i += 4, p += 16) {
-        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i lo = _mm_unpacklo_epi8(four, zero), hi = _mm_unpackhi_epi8(four, zero);
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(lo, _mm_srli_si128(lo, 8)), weights(i / 2)));
-        acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, _mm_srli_si128(hi, 8)), weights(i / 2 + 1)));
-    }
-    acc = _mm_add_epi32(acc, acc2);
     if (i + 1 < n) {
         const __m128i pair = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
         acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(pair, _mm_srli_si128(pair, 8)), weights(i / 2)));
@@ -83,6 +80,103 @@ inline void horizontalPixel(const uchar *p, const int32_t *pairs, int n, uchar *
     const int32_t result = _mm_cvtsi128_si32(bytes);
     std::memcpy(out, &result, 4);
 }
+
+// One output pixel from `n` source pixels: two sources a step, their four
+// channels interleaved as 16-bit pairs, so one multiply-add weighs both.
+inline void horizontalPixel(const uchar *p, const int32_t *pairs, int n, uchar *out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    auto weights = [pairs](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(pairs + 4 * k)); };
+    // Four sources a step into two sums, so the additions need not wait for each other.
+    __m128i acc = _mm_set1_epi32(One / 2), acc2 = zero;
+    int i = 0;
+    for (; i + 3 < n; i += 4, p += 16) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i lo = _mm_unpacklo_epi8(four, zero), hi = _mm_unpackhi_epi8(four, zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(lo, _mm_srli_si128(lo, 8)), weights(i / 2)));
+        acc2 = _mm_add_epi32(acc2, _mm_madd_epi16(_mm_unpacklo_epi16(hi, _mm_srli_si128(hi, 8)), weights(i / 2 + 1)));
+    }
+    finishPixel(p, pairs, i, n, _mm_add_epi32(acc, acc2), out);
+}
+
+// Each row a step, two of its sources in each 16-bit pair: `acc` gains
+// `a` and `b` weighed by the pair, as far as whole steps go; returns how far.
+inline size_t addRowPair(const uchar *a, const uchar *b, int32_t pair, int32_t *acc, size_t bytes)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weights = _mm_set1_epi32(pair);
+    size_t k = 0;
+    for (; k + 16 <= bytes; k += 16) {
+        const __m128i ra = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + k));
+        const __m128i rb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + k));
+        const __m128i lo = _mm_unpacklo_epi8(ra, zero), lob = _mm_unpacklo_epi8(rb, zero);
+        const __m128i hi = _mm_unpackhi_epi8(ra, zero), hib = _mm_unpackhi_epi8(rb, zero);
+        const __m128i sums[4] = {_mm_madd_epi16(_mm_unpacklo_epi16(lo, lob), weights),
+                                 _mm_madd_epi16(_mm_unpackhi_epi16(lo, lob), weights),
+                                 _mm_madd_epi16(_mm_unpacklo_epi16(hi, hib), weights),
+                                 _mm_madd_epi16(_mm_unpackhi_epi16(hi, hib), weights)};
+        for (int q = 0; q < 4; ++q) {
+            auto *to = reinterpret_cast<__m128i *>(acc + k + 4 * size_t(q));
+            _mm_storeu_si128(to, _mm_add_epi32(_mm_loadu_si128(to), sums[q]));
+        }
+    }
+    return k;
+}
+#endif
+
+#ifdef TUMBILDER_AVX2
+// Pairs k and k + 1 of the weights, one in each half.
+WIDE inline __m256i wideWeights(const int32_t *pairs, int k)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(pairs + 4 * k));
+}
+
+// Four sources as two interleaved pairs, one in each half.
+WIDE inline __m256i fourSources(const uchar *from)
+{
+    const __m256i x = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(from)));
+    return _mm256_unpacklo_epi16(x, _mm256_srli_si256(x, 8));
+}
+
+// As horizontalPixel, four sources a multiply-add: two in each half.
+WIDE inline void horizontalPixelWide(const uchar *p, const int32_t *pairs, int n, uchar *out)
+{
+    __m256i acc = _mm256_setzero_si256(), acc2 = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 7 < n; i += 8, p += 32) {
+        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(fourSources(p), wideWeights(pairs, i / 2)));
+        acc2 = _mm256_add_epi32(acc2, _mm256_madd_epi16(fourSources(p + 16), wideWeights(pairs, i / 2 + 2)));
+    }
+    if (i + 3 < n) {
+        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(fourSources(p), wideWeights(pairs, i / 2)));
+        i += 4;
+        p += 16;
+    }
+    acc = _mm256_add_epi32(acc, acc2);
+    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+    finishPixel(p, pairs, i, n, _mm_add_epi32(sum, _mm_set1_epi32(One / 2)), out);
+}
+
+// As addRowPair, sixteen bytes of each row a step in one register.
+WIDE size_t addRowPairWide(const uchar *a, const uchar *b, int32_t pair, int32_t *acc, size_t bytes)
+{
+    const __m256i weights = _mm256_set1_epi32(pair);
+    size_t k = 0;
+    for (; k + 16 <= bytes; k += 16) {
+        const __m256i ra = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(a + k)));
+        const __m256i rb = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + k)));
+        // Bytes 0-3 and 8-11, then 4-7 and 12-15: put back in order.
+        const __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(ra, rb), weights);
+        const __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(ra, rb), weights);
+        auto *to = reinterpret_cast<__m256i *>(acc + k);
+        _mm256_storeu_si256(to, _mm256_add_epi32(_mm256_loadu_si256(to), _mm256_permute2x128_si256(lo, hi, 0x20)));
+        _mm256_storeu_si256(to + 1,
+                            _mm256_add_epi32(_mm256_loadu_si256(to + 1), _mm256_permute2x128_si256(lo, hi, 0x31)));
+    }
+    return k;
+}
+
+bool wideVectors = __builtin_cpu_supports("avx2");
 #endif
 
 Taps makeTaps(int in, int out)
@@ -143,9 +237,22 @@ inline uchar clampByte(int32_t v)
     return uchar(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
+#ifdef TUMBILDER_AVX2
+WIDE void horizontalRowWide(const uchar *in, uchar *out, int outW, const Taps &t)
+{
+    for (int x = 0; x < outW; ++x)
+        horizontalPixelWide(in + size_t(t.first[size_t(x)]) * 4, &t.pairs[size_t(x) * size_t(t.pairWidth) * 4],
+                            t.count[size_t(x)], out + 4 * x);
+}
+#endif
+
 // One row resampled horizontally into `out` (4 bytes a pixel).
 void horizontalRow(const uchar *in, uchar *out, int outW, const Taps &t)
 {
+#ifdef TUMBILDER_AVX2
+    if (wideVectors)
+        return horizontalRowWide(in, out, outW, t);
+#endif
     for (int x = 0; x < outW; ++x) {
         const uchar *p = in + size_t(t.first[size_t(x)]) * 4;
         const int n = t.count[size_t(x)];
@@ -182,26 +289,16 @@ void vertical(const Row &row, QImage &dst, const Taps &t)
 #ifdef __SSE2__
         // Two source rows a step, their bytes interleaved as 16-bit pairs so
         // one multiply-add weighs both: the same sums, sixteen bytes at a time.
-        const __m128i zero = _mm_setzero_si128();
         for (; i + 1 < n; i += 2) {
             const uchar *a = row(t.first[size_t(y)] + i);
             const uchar *b = row(t.first[size_t(y)] + i + 1);
-            const __m128i pair = _mm_set1_epi32(int32_t(uint32_t(uint16_t(w[i])) | uint32_t(uint16_t(w[i + 1])) << 16));
-            size_t k = 0;
-            for (; k + 16 <= bytes; k += 16) {
-                const __m128i ra = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + k));
-                const __m128i rb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + k));
-                const __m128i lo = _mm_unpacklo_epi8(ra, zero), lob = _mm_unpacklo_epi8(rb, zero);
-                const __m128i hi = _mm_unpackhi_epi8(ra, zero), hib = _mm_unpackhi_epi8(rb, zero);
-                const __m128i sums[4] = {_mm_madd_epi16(_mm_unpacklo_epi16(lo, lob), pair),
-                                         _mm_madd_epi16(_mm_unpackhi_epi16(lo, lob), pair),
-                                         _mm_madd_epi16(_mm_unpacklo_epi16(hi, hib), pair),
-                                         _mm_madd_epi16(_mm_unpackhi_epi16(hi, hib), pair)};
-                for (int q = 0; q < 4; ++q) {
-                    auto *to = reinterpret_cast<__m128i *>(&acc[k + 4 * size_t(q)]);
-                    _mm_storeu_si128(to, _mm_add_epi32(_mm_loadu_si128(to), sums[q]));
-                }
-            }
+            const int32_t pair = int32_t(uint32_t(uint16_t(w[i])) | uint32_t(uint16_t(w[i + 1])) << 16);
+#ifdef TUMBILDER_AVX2
+            size_t k = wideVectors ? addRowPairWide(a, b, pair, acc.data(), bytes)
+                                   : addRowPair(a, b, pair, acc.data(), bytes);
+#else
+            size_t k = addRowPair(a, b, pair, acc.data(), bytes);
+#endif
             for (; k < bytes; ++k)
                 acc[k] += a[k] * w[i] + b[k] * w[i + 1];
         }
@@ -272,4 +369,15 @@ QImage resampleTo(const QImage &source, QSize size)
         }
     }
     return out;
+}
+
+bool allowWideVectors(bool allow)
+{
+#ifdef TUMBILDER_AVX2
+    wideVectors = allow && __builtin_cpu_supports("avx2");
+    return wideVectors;
+#else
+    Q_UNUSED(allow);
+    return false;
+#endif
 }
