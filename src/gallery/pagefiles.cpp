@@ -178,7 +178,7 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
     auto f = std::make_shared<PreparedPageFiles>();
     if (m_want.doubled) {
         const ThumbName name = thumbName(s.save, job);
-        f->doubledSize = (p.made ? PictureReader(name.nameFor(s.save.format)).naturalSize() : p.drawn.image.size()) * 2;
+        f->doubledSize = (p.made ? p.madeSize : p.drawn.image.size()) * 2;
         // Kept beside a thumbnail that is kept; a new thumbnail gets a new double.
         if (nameTaken(name.nameFor(s.save.format))
             && m_files.pageFileCurrent(doubledName(name.stem, s.save.format), p.stamp, f->doubledSize,
@@ -198,7 +198,7 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
     if (const QString path = webSizePath(job); !path.isEmpty()) {
         const int longSide = copyLongSide(m_want, job.file);
         const DecodedPicture *decoded = p.drawn.decoded.get();
-        const QSize size = webSize(decoded ? decoded->natural : PictureReader(job.path()).naturalSize(), longSide);
+        const QSize size = webSize(decoded ? decoded->natural : p.drawn.natural, longSide);
         if (m_files.pageFileCurrent(path, p.stamp, size, webCopyShape(longSide, s.draw.background)))
             f->webSizedUpToDate = true;
         else if (decoded && holds(*decoded, size))
@@ -243,7 +243,10 @@ void ModernPageFiles::save(const PictureJob &job, const PreparedThumbnail &p, Sa
     const ThumbName name = thumbName(m_settings.save, job);
     // A thumbnail an earlier run left may not be the size drawn now.
     e.size = p.drawn.image.size();
-    if (c.written.isEmpty()) {
+    if (p.made) {
+        if (p.madeSize.isValid())
+            e.size = p.madeSize;
+    } else if (c.written.isEmpty()) {
         const PictureReader there(name.nameFor(format));
         if (there.isValid())
             e.size = there.naturalSize();

@@ -206,6 +206,7 @@ DrawResult drawThumbnail(const DrawSettings &settings, const QString &path, Memo
         return result;
     }
     const QSize natural = reader.naturalSize();
+    result.natural = natural;
     result.taken = pictureDate(reader, path);
     const Layout l = layout(settings, natural);
     result.canvas = l.canvas;

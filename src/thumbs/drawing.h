@@ -62,6 +62,7 @@ struct DrawResult {
     QImage loadedPicture;
     Failure failure;            // why it is Unreadable or ScaleFailed
     QDateTime taken;            // when the picture was taken (else last changed), from its header
+    QSize natural;              // the picture's natural size, oriented, from its header
     bool film = false;          // a film's poster frame, marked as one
     qint64 filmLength = 0;      // a film's length in milliseconds, 0 when unknown
     // With other sizes wanted: the decoding, for them. It holds its memory:

@@ -98,7 +98,10 @@ PreparedThumbnail prepareThumbnail(const ThumbnailSettings &settings, const Pict
         if (files.thumbnailMade(name, path)) {
             p.made = true;
             p.stamp = pictureStamp(path);
+            // Both headers read once, here, for everything after.
             const PictureReader reader(path);
+            p.drawn.natural = reader.naturalSize();
+            p.madeSize = PictureReader(name).naturalSize();
             p.taken = pictureDate(reader, path);
             p.drawn.film = reader.isFilm();
             p.drawn.filmLength = reader.filmLength();

@@ -60,6 +60,7 @@ struct PreparedThumbnail {
     PictureStamp stamp;     // the picture as it was read
     QDateTime taken;        // when the picture was taken, or else last changed
     bool made = false;      // with update: its thumbnail is made already, nothing drawn
+    QSize madeSize;         // that thumbnail's size, from its header
     // Another picture of the run wants the same thumbnail: nothing drawn,
     // and it is reported.
     bool nameClash = false;
