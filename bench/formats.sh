@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The formats beyond JPEG: every JPEG photo of the corpus is made into PNG
-# and TIFF (ImageMagick), WebP (cwebp), HEIC (heif-enc) and AVIF (avifenc);
+# and TIFF (ImageMagick), WebP (cwebp), HEIC (heif-enc) and AVIF (avifenc),
+# and on request TIFF pyramids (vips: the picture, then its halvings);
 # then, per format, our engine (tumbilder --batch) and vipsthumbnail make
 # thumbnails of the whole set (lock both 237x237, JPEG quality 65), taking
 # turns for ROUNDS rounds; wall time, CPU time (user + sys) and peak RSS
@@ -9,7 +10,7 @@
 # original, PSNR in dB (minimum and median over the photos).
 #
 # usage: bench/formats.sh [CORPUS_DIR]
-#   env: ROUNDS=3, FORMATS="png webp heic avif tif", KEEP=1 keeps the work folder
+#   env: ROUNDS=3, FORMATS="png webp heic avif tif" (tifpyr too), KEEP=1 keeps the work folder
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -31,6 +32,7 @@ make_versions() {
         case $format in
         png) "$IM_CONVERT" "$photo" "$dir/$stem.png" ;;
         tif) "$IM_CONVERT" "$photo" -compress lzw "$dir/$stem.tif" ;;
+        tifpyr) vips tiffsave "$photo" "$dir/$stem.tif" --pyramid --tile --compression lzw ;;
         webp) cwebp -quiet -q 90 "$photo" -o "$dir/$stem.webp" ;;
         heic) heif-enc -q 90 "$photo" -o "$dir/$stem.heic" >/dev/null ;;
         avif) avifenc -s 8 -j all --min 10 --max 20 "$photo" "$dir/$stem.avif" >/dev/null ;;

@@ -181,6 +181,10 @@ void TestDrawing::matchesReference_data()
         QTest::newRow(qPrintable(extension(f))) << writePicture(dir.path(), "referens." + extension(f), f, picture,
                                                                 {.lossless = false, .quality = 95})
                                                 << QSize(237, 177);
+    // Drawn from the page that stores the picture reduced.
+    QTest::newRow("tiff with a reduced page") << writePicture(dir.path(), "reducerad.tif", Format::Tiff, picture,
+                                                              {.reducedPage = QSize(800, 600)})
+                                              << QSize(237, 177);
 }
 
 void TestDrawing::matchesReference()

@@ -390,16 +390,23 @@ void TestPicture::honoursExifOrientation_data()
             {"-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(degrees)}, film) << o << false;
     }
     // A stored thumbnail serves only when it is large enough and shows the picture as the picture is shown.
-    const struct { const char *name; int orientation, thumbnail, its; bool used; } thumbnails[] = {
+    // A TIFF's reduced page likewise (its size as stored).
+    const struct { const char *name; int orientation, thumbnail, its; bool used; QSize reduced = {}; bool subIfd = false; } thumbnails[] = {
         {"heic, orientation 6, thumbnail turned alike: used", 6, 32, 0, true},
         {"heic, orientation 6, thumbnail not turned: not used", 6, 48, 1, false},
-        {"heic, thumbnail too small: not used", 1, 16, 0, false}};
-    for (const auto &t : thumbnails)
-        QTest::newRow(t.name) << writePicture(dir(), QString(t.name) + ".heic", Format::Heic,
-                                              storedForOrientation(view, t.orientation),
-                                              {.orientation = t.orientation, .lossless = false, .thumbnail = t.thumbnail,
-                                               .thumbnailOrientation = t.its})
+        {"heic, thumbnail too small: not used", 1, 16, 0, false},
+        {"tiff, orientation 6, reduced page turned alike: used", 6, 0, 0, true, {24, 32}},
+        {"tiff, orientation 6, reduced page turned otherwise: not used", 6, 0, 8, false, {24, 32}},
+        {"tiff, orientation 3, reduced page in a SubIFD: used", 3, 0, 0, true, {32, 24}, true},
+        {"tiff, reduced page too small: not used", 1, 0, 0, false, {16, 12}},
+        {"tiff, reduced page of other proportions: not used", 1, 0, 0, false, {40, 24}}};
+    for (const auto &t : thumbnails) {
+        const Format f = t.reduced.isValid() ? Format::Tiff : Format::Heic;
+        QTest::newRow(t.name) << writePicture(dir(), QString(t.name) + "." + extension(f), f, storedForOrientation(view, t.orientation),
+                                              {.orientation = t.orientation, .lossless = f == Format::Tiff, .thumbnail = t.thumbnail,
+                                               .thumbnailOrientation = t.its, .reducedPage = t.reduced, .reducedInSubIfd = t.subIfd})
                               << t.orientation << t.used;
+    }
 }
 
 void TestPicture::honoursExifOrientation()
@@ -424,8 +431,9 @@ void TestPicture::honoursExifOrientation()
             if (path.endsWith(".jpg"))
                 QCOMPARE(image.size(), view.size() / 2);
             // A stored thumbnail (32 x 24) is decoded as it is; the picture is reduced to 30 x 23.
-            if (path.endsWith(".heic"))
-                QCOMPARE(image.size() == QSize(32, 24), fromThumbnail);
+            // (A TIFF's reduced page likewise, never one of other proportions.)
+            if (path.endsWith(".heic") || path.endsWith(".tif"))
+                QCOMPARE(image.size(), fromThumbnail ? QSize(32, 24) : QSize(30, 23));
         } else {
             QCOMPARE(image.size(), view.size());
         }
@@ -764,6 +772,7 @@ void TestPicture::decodesWithinTheAnnouncedMemory_data()
         {"tiff in strips, shrunk as it is read", Format::Tiff, {.rowsPerStrip = 64}, large, QSize(400, 300)},
         {"tiff in tiles, 16-bit with alpha", Format::Tiff, {.bitDepth = 16, .tileSize = 256}, mediumClear, QSize()},
         {"tiff of one strip", Format::Tiff, {.lossless = false, .rowsPerStrip = 1500}, medium, QSize(200, 150)},
+        {"tiff, its reduced page", Format::Tiff, {.rowsPerStrip = 64, .reducedPage = QSize(1000, 750)}, large, QSize(400, 300)},
         {"dng developed at half size", Format::Dng, {}, large, QSize(400, 300)},
         {"dng, its preview", Format::Dng, {.preview = 2}, large, QSize(400, 300)},
     };

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <libheif/heif.h>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -122,8 +121,7 @@ bool showsTheSame(const heif_image_handle *thumbnail, const heif_image_handle *p
         return heif_image_handle_get_ispe_width(handle) != heif_image_handle_get_width(handle)
                || heif_image_handle_get_ispe_height(handle) != heif_image_handle_get_height(handle);
     };
-    return w > 0 && h > 0 && std::llabs(qint64(w) * H - qint64(h) * W) <= 2 * qint64(qMax(W, H))
-           && transformed(thumbnail) == transformed(primary)
+    return sameProportions(QSize(w, h), QSize(W, H)) && transformed(thumbnail) == transformed(primary)
            && heif_image_handle_has_alpha_channel(thumbnail) == heif_image_handle_has_alpha_channel(primary)
            && colourSpaceOf(thumbnail) == colourSpaceOf(primary);
 }

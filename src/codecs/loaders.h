@@ -63,6 +63,16 @@ struct PictureLoader {
     std::unique_ptr<PictureDecoder> (*make)();
 };
 
+// Whether a picture stored at a smaller size (a thumbnail, a reduced page)
+// has the proportions of one of `whole`: each side may be a pixel or two off
+// by rounding (encoders make sides even, pyramids halve and round).
+inline bool sameProportions(QSize small, QSize whole)
+{
+    return small.width() > 0 && small.height() > 0
+           && qAbs(qint64(small.width()) * whole.height() - qint64(small.height()) * whole.width())
+                  <= 2 * qint64(qMax(whole.width(), whole.height()));
+}
+
 // A row's `make`: a fresh decoder of that kind for each picture.
 template <class Decoder>
 std::unique_ptr<PictureDecoder> makeDecoder()

@@ -132,7 +132,9 @@ struct Encoding {
     int preview = 0;         // DNG: a JPEG preview of 1/preview the picture's sides; 0 for none
     QByteArray taken;        // EXIF DateTimeOriginal; TIFF: its DateTime tag
     int thumbnail = 0;       // HEIF: a stored thumbnail this many pixels on its long side
-    int thumbnailOrientation = 0; // HEIF: the thumbnail's own, if not the picture's
+    int thumbnailOrientation = 0; // HEIF: the thumbnail's own, if not the picture's; TIFF: the later pages'
+    QSize reducedPage;       // TIFF: the picture stretched to this size in a page marked reduced, the next one
+    bool reducedInSubIfd = false; // TIFF: that page a SubIFD of the first instead
 };
 
 // The picture as ARGB32, wholly transparent in a disc and with alpha 160

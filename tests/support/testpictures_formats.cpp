@@ -306,11 +306,20 @@ QByteArray tiffEncode(const QImage &image, const Encoding &e)
     if (!tiff)
         return {};
     const bool alpha = image.hasAlphaChannel();
-    const int w = image.width(), h = image.height(), channels = alpha ? 4 : 3, bytes = e.bitDepth / 8;
+    const int channels = alpha ? 4 : 3, bytes = e.bitDepth / 8;
     QImage grey(image.size(), QImage::Format_RGB32);
     grey.fill(qRgb(100, 100, 100));
-    for (int page = 0; page < e.pages; ++page) {
-        const std::vector<uint8_t> rgba = rgbaBytes(page == 0 ? image : grey);
+    const bool reduced = e.reducedPage.isValid();
+    const QImage small = reduced ? image.scaled(e.reducedPage, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : QImage();
+    uint64_t subIfd = 0;
+    for (int page = 0; page < e.pages + reduced; ++page) {
+        const bool isReduced = reduced && page == 1;
+        const QImage &picture = page == 0 ? image : isReduced ? small : grey;
+        const std::vector<uint8_t> rgba = rgbaBytes(picture);
+        const int w = picture.width(), h = picture.height();
+        TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, uint32_t(isReduced ? FILETYPE_REDUCEDIMAGE : 0));
+        if (page == 0 && reduced && e.reducedInSubIfd)
+            TIFFSetField(tiff, TIFFTAG_SUBIFD, 1, &subIfd);
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(w));
         TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(h));
         TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(e.bitDepth));
@@ -318,7 +327,7 @@ QByteArray tiffEncode(const QImage &image, const Encoding &e)
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, e.lossless ? COMPRESSION_ADOBE_DEFLATE : COMPRESSION_NONE);
-        TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(e.orientation));
+        TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(page && e.thumbnailOrientation ? e.thumbnailOrientation : e.orientation));
         if (!e.taken.isEmpty())
             TIFFSetField(tiff, TIFFTAG_DATETIME, e.taken.constData());
         if (alpha) {
