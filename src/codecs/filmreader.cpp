@@ -93,7 +93,7 @@ FFmpeg loadFFmpeg()
         const QByteArray file = QByteArray("lib") + name + ".so." + QByteArray::number(major);
         void *handle = dlopen(file.constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle)
-            qCWarning(lcFilm).noquote() << "cannot load" << file << dlerror();
+            qCDebug(lcFilm).noquote() << "cannot load" << file << dlerror();
         return handle;
     };
     void *const avutil = open("avutil", LIBAVUTIL_VERSION_MAJOR);
