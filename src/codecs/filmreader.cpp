@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <type_traits>
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -238,6 +239,16 @@ struct FrameFree {
 struct ScaleFree {
     void operator()(SwsContext *s) const { ff().sws_freeContext(s); }
 };
+
+// A field a decoder copies from the film as it is: a damaged film can give
+// a number no enumerator has, which must not be read as the enum.
+template <typename Enum>
+int storedValue(const Enum &field)
+{
+    std::underlying_type_t<Enum> value;
+    std::memcpy(&value, &field, sizeof value);
+    return int(value);
+}
 
 // The EXIF orientation that turns the stored frames as the display matrix
 // says (quarter turns; FFmpeg's angle is counter-clockwise).
@@ -473,11 +484,11 @@ private:
                                     + QString::fromUtf8(ff().av_get_pix_fmt_name(AVPixelFormat(frame->format))))};
         // HD films say BT.709 or nothing; a film that says nothing is taken
         // by its size, as players do.
-        int matrix = frame->colorspace;
+        int matrix = storedValue(frame->colorspace);
         if (matrix == AVCOL_SPC_UNSPECIFIED || matrix == AVCOL_SPC_RGB)
             matrix = frame->height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
         const int *coefficients = ff().sws_getCoefficients(matrix);
-        const bool full = frame->color_range == AVCOL_RANGE_JPEG;
+        const bool full = storedValue(frame->color_range) == AVCOL_RANGE_JPEG;
         ff().sws_setColorspaceDetails(scale.get(), coefficients, full, ff().sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
                                  1 << 16);
         uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
