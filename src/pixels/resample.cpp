@@ -176,7 +176,9 @@ WIDE size_t addRowPairWide(const uchar *a, const uchar *b, int32_t pair, int32_t
     return k;
 }
 
-bool wideVectors = __builtin_cpu_supports("avx2");
+// Initialised before main(), perhaps before the runtime has looked at the
+// processor: it is asked to look first.
+bool wideVectors = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 Taps makeTaps(int in, int out)
