@@ -199,7 +199,8 @@ void TestBatchCli::options_data()
         // A folder where the Live Photo's film goes leaves the still its cell.
         QVERIFY(QDir().mkpath(dir + "/webb2/a.MOV"));
         const Result blocked = batch({"--page", "webb2", "--page-style", "modern", dir}, dir);
-        QVERIFY2(blocked.status == 1 && blocked.out.contains("Filen finns redan: " + dir + "/webb2/a.MOV"), qPrintable(blocked.out));
+        QVERIFY2(blocked.status == 1 && blocked.out.contains("Filen finns redan: " + dir + "/webb2/a.MOV"),
+                 qPrintable(QString::number(blocked.status) + "\n" + blocked.out + blocked.err));
         QVERIFY(contents(dir + "/webb2/bilder.html").contains("href=\"a.jpg\""));
         // With the page beside the pictures, the film is the user's: it stays
         // when its still is gone.

@@ -176,6 +176,14 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
     if (p.drawn.status != DrawResult::Drawn && !p.made)
         return {};
     auto f = std::make_shared<PreparedPageFiles>();
+    // The web copy first decided: when it and the double are both to be
+    // made from the file (the thumbnail found made), one decoding serves both.
+    std::shared_ptr<const DecodedPicture> decoded = p.drawn.decoded;
+    const QString webPath = webSizePath(job);
+    const int longSide = copyLongSide(m_want, job.file);
+    const QSize webSized = webPath.isEmpty() ? QSize() : webSize(decoded ? decoded->natural : p.drawn.natural, longSide);
+    f->webSizedUpToDate = !webPath.isEmpty()
+                          && m_files.pageFileCurrent(webPath, p.stamp, webSized, webCopyShape(longSide, s.draw.background));
     if (m_want.doubled) {
         const ThumbName name = thumbName(s.save, job);
         f->doubledSize = (p.made ? p.madeSize : p.drawn.image.size()) * 2;
@@ -189,20 +197,19 @@ std::shared_ptr<const PreparedExtras> ModernPageFiles::prepare(const PictureJob 
             // keeps its plain thumbnail.)
             DrawSettings twice = s.draw;
             twice.scale = 2;
-            const DrawResult drawn = p.drawn.decoded ? drawThumbnail(twice, *p.drawn.decoded)
-                                                     : drawThumbnail(twice, job.path(), budget);
+            OtherSizesFor copy;
+            if (!webPath.isEmpty() && !f->webSizedUpToDate)
+                copy = [&](QSize) { return OtherSizes{webSized, {}, qint64(webSized.width()) * webSized.height() * 4 * 2, true}; };
+            DrawResult drawn = decoded ? drawThumbnail(twice, *decoded) : drawThumbnail(twice, job.path(), budget, copy);
+            if (!decoded)
+                decoded = std::move(drawn.decoded);
             if (drawn.status == DrawResult::Drawn && drawn.image.size() == f->doubledSize)
                 f->doubled = encodeThumbnail(s.save, drawn.image);
         }
     }
-    if (const QString path = webSizePath(job); !path.isEmpty()) {
-        const int longSide = copyLongSide(m_want, job.file);
-        const DecodedPicture *decoded = p.drawn.decoded.get();
-        const QSize size = webSize(decoded ? decoded->natural : p.drawn.natural, longSide);
-        if (m_files.pageFileCurrent(path, p.stamp, size, webCopyShape(longSide, s.draw.background)))
-            f->webSizedUpToDate = true;
-        else if (decoded && holds(*decoded, size))
-            f->webSized = encodeWebSize(*decoded, size, s.draw.background);
+    if (!webPath.isEmpty() && !f->webSizedUpToDate) {
+        if (decoded && holds(*decoded, webSized))
+            f->webSized = encodeWebSize(*decoded, webSized, s.draw.background);
         else
             f->webSized = encodeWebSize(job.path(), longSide, s.draw.background, budget);
     }
