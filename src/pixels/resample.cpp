@@ -53,6 +53,14 @@ struct Taps {
     std::vector<int32_t> pairs;
     int pairWidth = 0;
 #endif
+#ifdef TUMBILDER_AVX2
+    // For AVX2 across a row: every window `padded` sources long (a multiple
+    // of four, moved left at the row's end), its weights zero outside the
+    // kernel, so each pixel is whole steps of four with nothing left over.
+    std::vector<int> paddedFirst;
+    std::vector<int32_t> paddedPairs; // `padded` / 2 pairs a position, as in `pairs`
+    int padded = 0;
+#endif
 };
 
 #ifdef __SSE2__
@@ -138,23 +146,24 @@ WIDE inline __m256i fourSources(const uchar *from)
     return _mm256_unpacklo_epi16(x, _mm256_srli_si256(x, 8));
 }
 
-// As horizontalPixel, four sources a multiply-add: two in each half.
-WIDE inline void horizontalPixelWide(const uchar *p, const int32_t *pairs, int n, uchar *out)
+// As horizontalPixel, four sources a multiply-add (two in each half), over
+// a padded window: no sources left over.
+WIDE inline void horizontalPixelPadded(const uchar *p, const int32_t *pairs, int padded, uchar *out)
 {
     __m256i acc = _mm256_setzero_si256(), acc2 = _mm256_setzero_si256();
     int i = 0;
-    for (; i + 7 < n; i += 8, p += 32) {
+    for (; i + 7 < padded; i += 8, p += 32) {
         acc = _mm256_add_epi32(acc, _mm256_madd_epi16(fourSources(p), wideWeights(pairs, i / 2)));
         acc2 = _mm256_add_epi32(acc2, _mm256_madd_epi16(fourSources(p + 16), wideWeights(pairs, i / 2 + 2)));
     }
-    if (i + 3 < n) {
+    if (i < padded)
         acc = _mm256_add_epi32(acc, _mm256_madd_epi16(fourSources(p), wideWeights(pairs, i / 2)));
-        i += 4;
-        p += 16;
-    }
     acc = _mm256_add_epi32(acc, acc2);
-    const __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
-    finishPixel(p, pairs, i, n, _mm_add_epi32(sum, _mm_set1_epi32(One / 2)), out);
+    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+    sum = _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(One / 2)), WeightBits);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(sum, sum), _mm_setzero_si128());
+    const int32_t result = _mm_cvtsi128_si32(bytes);
+    std::memcpy(out, &result, 4);
 }
 
 // As addRowPair, sixteen bytes of each row a step in one register.
@@ -181,7 +190,8 @@ WIDE size_t addRowPairWide(const uchar *a, const uchar *b, int32_t pair, int32_t
 bool wideVectors = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
-Taps makeTaps(int in, int out)
+// `across`: for rows, which may take the padded windows too.
+Taps makeTaps(int in, int out, bool across)
 {
     const double scale = double(in) / out;
     // Shrinking widens the kernel so every source pixel counts.
@@ -230,6 +240,28 @@ Taps makeTaps(int in, int out)
         }
     }
 #endif
+#ifdef TUMBILDER_AVX2
+    const int longest = out > 0 ? *std::max_element(t.count.begin(), t.count.end()) : 0;
+    t.padded = (longest + 3) & ~3;
+    if (!across || !wideVectors || t.padded == 0 || t.padded > in) {
+        t.padded = 0;
+        return t;
+    }
+    const int pairsEach = t.padded / 2;
+    t.paddedFirst.resize(size_t(out));
+    t.paddedPairs.assign(size_t(out) * size_t(pairsEach) * 4, 0);
+    std::vector<int16_t> window(size_t(t.padded));
+    for (int o = 0; o < out; ++o) {
+        const int first = std::min(t.first[size_t(o)], in - t.padded);
+        std::fill(window.begin(), window.end(), int16_t(0));
+        std::copy_n(&t.weights[size_t(o) * size_t(t.width)], t.count[size_t(o)], &window[size_t(t.first[size_t(o)] - first)]);
+        int32_t *dst = &t.paddedPairs[size_t(o) * size_t(pairsEach) * 4];
+        for (int k = 0; k < pairsEach; ++k)
+            std::fill(dst + 4 * k, dst + 4 * k + 4,
+                      int32_t(uint32_t(uint16_t(window[size_t(2 * k)])) | uint32_t(uint16_t(window[size_t(2 * k + 1)])) << 16));
+        t.paddedFirst[size_t(o)] = first;
+    }
+#endif
     return t;
 }
 
@@ -243,8 +275,8 @@ inline uchar clampByte(int32_t v)
 WIDE void horizontalRowWide(const uchar *in, uchar *out, int outW, const Taps &t)
 {
     for (int x = 0; x < outW; ++x)
-        horizontalPixelWide(in + size_t(t.first[size_t(x)]) * 4, &t.pairs[size_t(x) * size_t(t.pairWidth) * 4],
-                            t.count[size_t(x)], out + 4 * x);
+        horizontalPixelPadded(in + size_t(t.paddedFirst[size_t(x)]) * 4, &t.paddedPairs[size_t(x) * size_t(t.padded / 2) * 4],
+                              t.padded, out + 4 * x);
 }
 #endif
 
@@ -252,7 +284,8 @@ WIDE void horizontalRowWide(const uchar *in, uchar *out, int outW, const Taps &t
 void horizontalRow(const uchar *in, uchar *out, int outW, const Taps &t)
 {
 #ifdef TUMBILDER_AVX2
-    if (wideVectors)
+    // (A row narrower than the kernel has no padded windows.)
+    if (t.padded > 0)
         return horizontalRowWide(in, out, outW, t);
 #endif
     for (int x = 0; x < outW; ++x) {
@@ -331,17 +364,17 @@ QImage resampleTo(const QImage &source, QSize size)
     if (out.isNull())
         return {};
     if (size.height() == src.height()) {
-        const Taps across = makeTaps(src.width(), size.width());
+        const Taps across = makeTaps(src.width(), size.width(), true);
         for (int y = 0; y < src.height(); ++y)
             horizontalRow(src.constScanLine(y), out.scanLine(y), size.width(), across);
     } else if (size.width() == src.width()) {
-        vertical([&src](int r) { return src.constScanLine(r); }, out, makeTaps(src.height(), size.height()));
+        vertical([&src](int r) { return src.constScanLine(r); }, out, makeTaps(src.height(), size.height(), false));
     } else {
         // The rows resampled across are made as the vertical kernel reaches
         // them and kept only while it covers them: a few rows in the cache,
         // not a second picture as tall as the source.
-        const Taps across = makeTaps(src.width(), size.width());
-        const Taps down = makeTaps(src.height(), size.height());
+        const Taps across = makeTaps(src.width(), size.width(), true);
+        const Taps down = makeTaps(src.height(), size.height(), false);
         const size_t rowBytes = size_t(size.width()) * 4;
         const int kept = down.width;
         std::vector<uchar> rows(rowBytes * size_t(kept));
