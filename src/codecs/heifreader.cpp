@@ -252,17 +252,7 @@ private:
         }
     }
 
-    // The smallest stored thumbnail that has `atLeast` pixels each way, else the primary.
-    const Source &source(QSize atLeast) const
-    {
-        const Source *best = &m_primary;
-        if (atLeast.isValid())
-            for (const Source &t : m_thumbnails)
-                if (t.size.width() >= atLeast.width() && t.size.height() >= atLeast.height()
-                    && t.size.width() < best->size.width())
-                    best = &t;
-        return *best;
-    }
+    const Source &source(QSize atLeast) const { return smallestAtLeast(m_primary, m_thumbnails, atLeast); }
 
     // The handle refers to the context, which refers to the file's bytes.
     std::unique_ptr<heif_context, ContextFree> m_context;

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 // Every picture format we read is one loader: its file names, its
 // signature, and a decoder that reads the header before anything else.
@@ -71,6 +72,21 @@ inline bool sameProportions(QSize small, QSize whole)
     return small.width() > 0 && small.height() > 0
            && qAbs(qint64(small.width()) * whole.height() - qint64(small.height()) * whole.width())
                   <= 2 * qint64(qMax(whole.width(), whole.height()));
+}
+
+// Of a picture `whole` and the copies a file stores of it reduced (each
+// with a `size`), the smallest that has `atLeast` pixels each way; `whole`
+// when none has, or when the whole picture is asked for.
+template <class Stored>
+const Stored &smallestAtLeast(const Stored &whole, const std::vector<Stored> &reduced, QSize atLeast)
+{
+    const Stored *best = &whole;
+    if (atLeast.isValid())
+        for (const Stored &r : reduced)
+            if (r.size.width() >= atLeast.width() && r.size.height() >= atLeast.height()
+                && r.size.width() < best->size.width())
+                best = &r;
+    return *best;
 }
 
 // A row's `make`: a fresh decoder of that kind for each picture.

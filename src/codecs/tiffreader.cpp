@@ -317,17 +317,7 @@ private:
             m_current = m_main.offset;
     }
 
-    // The smallest reduced page with `atLeast` pixels each way, else the first.
-    const Page &page(QSize atLeast) const
-    {
-        const Page *best = &m_main;
-        if (atLeast.isValid())
-            for (const Page &p : m_reduced)
-                if (p.size.width() >= atLeast.width() && p.size.height() >= atLeast.height()
-                    && p.size.width() < best->size.width())
-                    best = &p;
-        return *best;
-    }
+    const Page &page(QSize atLeast) const { return smallestAtLeast(m_main, m_reduced, atLeast); }
 
     // Why libtiff's RGBA reader will not take this picture, in our words
     // where we know them.
