@@ -2,6 +2,7 @@
 #include "fileplumbing.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
@@ -89,6 +90,12 @@ int writeFully(int fd, const char *data, qint64 size, WriteFunction write)
         size -= n;
     }
     return 0;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString c = QFileInfo(a).canonicalFilePath();
+    return !c.isEmpty() && c == QFileInfo(b).canonicalFilePath();
 }
 
 bool nameTaken(const QString &path)

@@ -23,6 +23,10 @@ enum class MissingFeature { None, NamingAnonymousFiles, AnonymousFiles, Links };
 // dangling link.
 bool nameTaken(const QString &path);
 
+// Whether both paths lead to the one file that is there (through links or
+// `..` too); a path to nothing is no file's.
+bool sameFile(const QString &a, const QString &b);
+
 // Writes a new file and never replaces anything: the data goes to a file
 // without a name in the same folder, which gets its name, once the data is on
 // the disk, only if the name is still free. A process killed at any moment

@@ -17,12 +17,6 @@ namespace {
 constexpr int WebSizeQuality = 85;
 
 QString canonical(const QString &path) { return QFileInfo(path).canonicalFilePath(); }
-
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString c = canonical(a);
-    return !c.isEmpty() && c == canonical(b);
-}
 }
 
 namespace {

@@ -245,13 +245,6 @@ void Run::readRecord(RunResult &r)
     }
 }
 
-namespace {
-bool sameFile(const QString &a, const QString &b)
-{
-    return QFileInfo(a).canonicalFilePath() == QFileInfo(b).canonicalFilePath();
-}
-}
-
 void Run::keepRecord(RunResult &r)
 {
     const PageSettings &page = *m_request.page;
